@@ -1,0 +1,35 @@
+# Settings that decide results or the binary interface live on one interface
+# target that every target of ours links.
+add_library(zf_options INTERFACE)
+
+# The kernel and the conversions are specified to the bit: no fused
+# multiply-add, no fast-math, on every compiler and target.
+target_compile_options(zf_options INTERFACE
+  -ffp-contract=off
+  -fno-fast-math
+  # sqrt never sees a negative argument; no errno path in the pixel loop.
+  -fno-math-errno
+  -fvisibility=hidden
+  -fvisibility-inlines-hidden
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+
+if(ZF_SANITIZE STREQUAL "address")
+  set(zf_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    list(APPEND zf_san -fsanitize=float-cast-overflow)
+  endif()
+elseif(ZF_SANITIZE STREQUAL "thread")
+  set(zf_san -fsanitize=thread -fno-omit-frame-pointer)
+elseif(NOT ZF_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "ZF_SANITIZE must be address, thread or empty")
+endif()
+if(zf_san)
+  target_compile_options(zf_options INTERFACE ${zf_san})
+  target_link_options(zf_options INTERFACE ${zf_san})
+endif()
+
+if(WIN32)
+  # The .aex and the Windows tests carry their C++ runtime inside, so they
+  # import nothing but system DLLs.
+  target_link_options(zf_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()

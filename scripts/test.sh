@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine (as root), builds every configuration and runs
+# every test. CI runs exactly this.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+zf_install_packages
+zf_build_and_test dev
