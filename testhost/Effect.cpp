@@ -1,0 +1,379 @@
+/* Sending commands to a loaded plug-in, as After Effects or Premiere Pro. */
+#include <algorithm>
+#include <stdexcept>
+
+#include "testhost/HostState.h"
+
+namespace testhost {
+namespace {
+
+struct PluginDataRecorder {
+  A_Err answer = PF_Err_NONE;
+  std::vector<PluginDataCall> calls;
+};
+
+/* The plug-in data callback carries only the host's opaque pointer, which
+ * the plug-in may have damaged; the recorder of the call in progress is
+ * found here instead. */
+thread_local PluginDataRecorder* t_recorder = nullptr;
+
+std::string textOf(const A_u_char* s, bool& nullSeen) {
+  if (s == nullptr) {
+    nullSeen = true;
+    return std::string();
+  }
+  return std::string(reinterpret_cast<const char*>(s));
+}
+
+A_Err recordPluginData(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_char* matchName,
+                       const A_u_char* category, const A_u_char* entryPointName, A_long kind,
+                       A_long apiVersionMajor, A_long apiVersionMinor, A_long reservedInfo) {
+  PluginDataRecorder* recorder = t_recorder;
+  if (recorder == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  try {
+    PluginDataCall call;
+    call.inPtrMatches = inPtr == static_cast<void*>(recorder);
+    call.name = textOf(name, call.nullString);
+    call.matchName = textOf(matchName, call.nullString);
+    call.category = textOf(category, call.nullString);
+    call.entryPointName = textOf(entryPointName, call.nullString);
+    call.kind = kind;
+    call.apiVersionMajor = apiVersionMajor;
+    call.apiVersionMinor = apiVersionMinor;
+    call.reservedInfo = reservedInfo;
+    recorder->calls.push_back(call);
+  } catch (...) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  return recorder->answer;
+}
+
+short bitDepthOf(const World& world) {
+  switch (world.info().type) {
+    case ChannelType::U8:
+      return 8;
+    case ChannelType::U16:
+      return 16;
+    case ChannelType::F32:
+      return 32;
+  }
+  return 8;
+}
+
+/* The host's parameter array of a render: the input layer, then copies of
+ * the current values. */
+struct ParamArray {
+  std::vector<PF_ParamDef> defs;
+  std::vector<PF_ParamDef*> pointers;
+};
+
+}  // namespace
+
+// --- Effect ----------------------------------------------------------------
+
+Effect::Effect(Host& host, const std::string& libraryPath) : host_(host), plugin_(libraryPath) {
+  HostState& state = host_.state();
+  std::lock_guard<std::mutex> lock(state.mutex_);
+  state.effects_.insert(this);
+}
+
+Effect::~Effect() {
+  HostState& state = host_.state();
+  std::lock_guard<std::mutex> lock(state.mutex_);
+  state.effects_.erase(this);
+}
+
+PluginDataResult Effect::declare(A_Err callbackResult) {
+  PluginDataRecorder recorder;
+  recorder.answer = callbackResult;
+  const bool premiere = host_.app() == App::PremierePro;
+  t_recorder = &recorder;
+  PluginDataResult result;
+  result.result = plugin_.pluginDataEntry()(&recorder, recordPluginData, host_.basicSuite(),
+                                            premiere ? "Premiere Pro" : "AfterEffects", "13.0");
+  t_recorder = nullptr;
+  result.calls = std::move(recorder.calls);
+  return result;
+}
+
+CommandResult Effect::sendCommand(PF_Cmd cmd, Instance* instance, PF_ParamDef** params, PF_LayerDef* output,
+                                  void* extra, A_long width, A_long height, const CommandHook& hook,
+                                  CommandContext* context) {
+  HostState& state = host_.state();
+  CommandContext standalone;
+  CommandContext& ctx = context != nullptr ? *context : standalone;
+  ctx.effect = this;
+  ctx.instance = instance;
+  ContextRegistration registration(state, ctx);
+
+  CommandResult r;
+  r.in = state.makeInData(&ctx, width, height);
+  r.in.global_data = globalData();
+  r.in.sequence_data = instance != nullptr ? instance->sequenceData() : nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    r.in.num_params = static_cast<A_long>(defs_.size());
+  }
+  r.out.global_data = r.in.global_data;
+  r.out.sequence_data = r.in.sequence_data;
+  r.out.num_params = r.in.num_params;
+  r.out.width = width;
+  r.out.height = height;
+  if (hook) {
+    hook(r.in, r.out);
+  }
+  r.err = plugin_.effectMain()(cmd, &r.in, &r.out, params, output, extra);
+  return r;
+}
+
+CommandResult Effect::about(const CommandHook& hook) {
+  return sendCommand(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+}
+
+CommandResult Effect::globalSetup(const CommandHook& hook) {
+  CommandResult r = sendCommand(PF_Cmd_GLOBAL_SETUP, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+  std::lock_guard<std::mutex> lock(mutex_);
+  globalData_ = r.out.global_data;
+  return r;
+}
+
+CommandResult Effect::globalSetdown(const CommandHook& hook) {
+  CommandResult r = sendCommand(PF_Cmd_GLOBAL_SETDOWN, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+  std::lock_guard<std::mutex> lock(mutex_);
+  globalData_ = nullptr;
+  return r;
+}
+
+CommandResult Effect::paramsSetup(const CommandHook& hook) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    defs_.assign(1, layerParamOf(nullptr));
+  }
+  return sendCommand(PF_Cmd_PARAMS_SETUP, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+}
+
+CommandResult Effect::send(PF_Cmd cmd, const CommandHook& hook) {
+  return sendCommand(cmd, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+}
+
+std::vector<PF_ParamDef> Effect::paramDefs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return defs_;
+}
+
+PF_Handle Effect::globalData() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return globalData_;
+}
+
+// --- Instance --------------------------------------------------------------
+
+Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight)
+    : effect_(effect), layerWidth_(layerWidth), layerHeight_(layerHeight), values_(effect.paramDefs()) {
+  HostState& state = effect_.host().state();
+  std::lock_guard<std::mutex> lock(state.mutex_);
+  state.instances_.insert(this);
+}
+
+Instance::~Instance() {
+  HostState& state = effect_.host().state();
+  std::lock_guard<std::mutex> lock(state.mutex_);
+  state.instances_.erase(this);
+}
+
+CommandResult Instance::sequenceSetup(const CommandHook& hook) {
+  CommandResult r = send(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, hook);
+  setSequenceData(r.out.sequence_data);
+  return r;
+}
+
+CommandResult Instance::sequenceResetup(const CommandHook& hook) {
+  CommandResult r = send(PF_Cmd_SEQUENCE_RESETUP, nullptr, nullptr, nullptr, hook);
+  setSequenceData(r.out.sequence_data);
+  return r;
+}
+
+CommandResult Instance::sequenceSetdown(const CommandHook& hook) {
+  CommandResult r = send(PF_Cmd_SEQUENCE_SETDOWN, nullptr, nullptr, nullptr, hook);
+  setSequenceData(nullptr);
+  return r;
+}
+
+PF_Handle Instance::sequenceData() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sequenceData_;
+}
+
+void Instance::setSequenceData(PF_Handle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sequenceData_ = handle;
+}
+
+void Instance::adoptNewDefinitions() const {
+  const std::vector<PF_ParamDef> defs = effect_.paramDefs();
+  if (values_.size() < defs.size()) {
+    values_.insert(values_.end(), defs.begin() + static_cast<std::ptrdiff_t>(values_.size()), defs.end());
+  }
+}
+
+PF_ParamDef Instance::param(PF_ParamIndex index) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adoptNewDefinitions();
+  if (index < 0 || static_cast<size_t>(index) >= values_.size()) {
+    throw std::out_of_range("testhost::Instance::param: no parameter " + std::to_string(index));
+  }
+  return values_[static_cast<size_t>(index)];
+}
+
+void Instance::setParam(PF_ParamIndex index, const PF_ParamDef& def) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adoptNewDefinitions();
+  if (index < 1 || static_cast<size_t>(index) >= values_.size()) {
+    throw std::out_of_range("testhost::Instance::setParam: no parameter " + std::to_string(index));
+  }
+  values_[static_cast<size_t>(index)] = def;
+}
+
+void Instance::setPoint(PF_ParamIndex index, PF_Fixed x, PF_Fixed y) {
+  PF_ParamDef def = param(index);
+  def.u.td.x_value = x;
+  def.u.td.y_value = y;
+  setParam(index, def);
+}
+
+void Instance::setPopup(PF_ParamIndex index, PF_ParamValue value) {
+  PF_ParamDef def = param(index);
+  def.u.pd.value = value;
+  setParam(index, def);
+}
+
+void Instance::setFloat(PF_ParamIndex index, PF_FpLong value) {
+  PF_ParamDef def = param(index);
+  def.u.fs_d.value = value;
+  setParam(index, def);
+}
+
+CommandResult Instance::render(World& input, World& output, const CommandHook& hook) {
+  ParamArray params;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    adoptNewDefinitions();
+    params.defs = values_;
+  }
+  if (params.defs.empty()) {
+    params.defs.resize(1);
+  }
+  params.defs[0] = layerParamOf(&input);
+  for (PF_ParamDef& def : params.defs) {
+    params.pointers.push_back(&def);
+  }
+  CommandContext ctx;
+  ctx.input = &input;
+  return effect_.sendCommand(PF_Cmd_RENDER, this, params.pointers.data(), output.record(), nullptr, input.width(),
+                             input.height(), hook, &ctx);
+}
+
+namespace {
+
+PF_RenderRequest requestOf(const SmartRenderOptions& options, A_long width, A_long height) {
+  if (options.setOutputRequest) {
+    return options.outputRequest;
+  }
+  PF_RenderRequest request{};
+  request.rect = PF_LRect{0, 0, width, height};
+  request.field = PF_Field_FRAME;
+  request.channel_mask = 0xF;  // alpha, red, green, blue
+  return request;
+}
+
+}  // namespace
+
+PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOptions& options) {
+  const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
+  const A_long height = options.layerHeight >= 0 ? options.layerHeight : input.height();
+  CommandContext ctx;
+  ctx.input = &input;
+  ctx.smart = &options;
+
+  PF_PreRenderInput preInput{};
+  preInput.output_request = requestOf(options, width, height);
+  preInput.bitdepth = bitDepthOf(input);
+  PF_PreRenderOutput preOutput{};
+  preOutput.result_rect = options.presetResultRect;
+  preOutput.max_result_rect = options.presetMaxResultRect;
+  PF_PreRenderCallbacks callbacks = effect_.host().state().preRenderCallbacks_;
+  PF_PreRenderExtra extra{&preInput, &preOutput, &callbacks};
+
+  PreRenderResult r;
+  r.command = effect_.sendCommand(PF_Cmd_SMART_PRE_RENDER, this, nullptr, nullptr, &extra, width, height,
+                                  options.hook, &ctx);
+  r.output = preOutput;
+  r.checkouts = ctx.layerCheckouts;
+  return r;
+}
+
+SmartRenderResult Instance::smartRenderOnly(World& input, World& output, void* preRenderData,
+                                            const SmartRenderOptions& options) {
+  const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
+  const A_long height = options.layerHeight >= 0 ? options.layerHeight : input.height();
+  CommandContext ctx;
+  ctx.input = &input;
+  ctx.output = &output;
+  ctx.smart = &options;
+  ctx.checkoutIds.push_back(0);
+
+  PF_SmartRenderInput renderInput{};
+  renderInput.output_request = requestOf(options, width, height);
+  renderInput.bitdepth = bitDepthOf(input);
+  renderInput.pre_render_data = preRenderData;
+  PF_SmartRenderCallbacks callbacks = effect_.host().state().smartRenderCallbacks_;
+  PF_SmartRenderExtra extra{&renderInput, &callbacks};
+
+  SmartRenderResult r;
+  r.rendered = true;
+  r.render = effect_.sendCommand(PF_Cmd_SMART_RENDER, this, nullptr, nullptr, &extra, width, height, options.hook,
+                                 &ctx);
+  r.layerPixelCheckouts = ctx.layerPixelCheckouts;
+  r.outputCheckouts = ctx.outputCheckouts;
+  r.layerPixelCheckins = ctx.layerPixelCheckins;
+  return r;
+}
+
+SmartRenderResult Instance::smartRender(World& input, World& output, const SmartRenderOptions& options) {
+  PreRenderResult pre = smartPreRenderOnly(input, options);
+  SmartRenderResult r;
+  if (pre.command.err == PF_Err_NONE) {
+    r = smartRenderOnly(input, output, pre.output.pre_render_data, options);
+  }
+  r.deleteFuncCalled = pre.output.delete_pre_render_data_func != nullptr && pre.output.pre_render_data != nullptr;
+  deletePreRenderData(pre.output);
+  r.preRender = std::move(pre);
+  return r;
+}
+
+void Instance::deletePreRenderData(const PF_PreRenderOutput& output) {
+  if (output.delete_pre_render_data_func != nullptr && output.pre_render_data != nullptr) {
+    output.delete_pre_render_data_func(output.pre_render_data);
+  }
+}
+
+CommandResult Instance::send(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra,
+                             const CommandHook& hook) {
+  return effect_.sendCommand(cmd, this, params, output, extra, layerWidth_, layerHeight_, hook, nullptr);
+}
+
+std::vector<ParamCheckout> Instance::checkoutLog() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return checkoutLog_;
+}
+
+long Instance::outstandingCheckouts() const {
+  HostState& state = effect_.host().state();
+  std::lock_guard<std::mutex> lock(state.mutex_);
+  return static_cast<long>(std::count_if(state.checkedOut_.begin(), state.checkedOut_.end(),
+                                         [this](const auto& entry) { return entry.second == this; }));
+}
+
+}  // namespace testhost
