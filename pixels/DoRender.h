@@ -1,0 +1,27 @@
+// The render driver: one frame from the host's input world to its output world.
+#ifndef ZF_PIXELS_DORENDER_H
+#define ZF_PIXELS_DORENDER_H
+
+#include "render/Dispatch.h"
+#include "render/RenderData.h"
+#include "suites/HostInterface.h"
+
+// Converts rd->inputLayer into a working buffer, computes every row of the
+// RGBA32 result on the row dispatch's sixteen threads and converts it into
+// `output`. rd's parameter fields and inputLayer must be set; the driver
+// fills its buffer and downsample fields. out_data is not used.
+//
+// Returns the host's abort answer when cancelled, PF_Err_OUT_OF_MEMORY when a
+// buffer cannot be had, PF_Err_BAD_CALLBACK_PARAM for records that cannot be
+// rendered, the host's error for a missing World Suite or a failed format
+// query, and 0 with `output` untouched in Premiere Pro without the Pixel
+// Format Suite. Throws the int 516 when the basic suite or the Iterate8 suite
+// is missing, and std::system_error when a worker thread cannot be started.
+// Every handle and suite acquired is given back on every way out.
+//
+// startThread starts the dispatch's workers; it is replaceable so that
+// thread start failures can be provoked.
+PF_Err doRender(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF_LayerDef* output,
+                WorkerStart startThread = startWorker);
+
+#endif
