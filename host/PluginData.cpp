@@ -1,0 +1,22 @@
+#include "host/EntryPoints.h"
+#include "host/Identity.h"
+
+namespace {
+
+const A_u_char* text(const char* s) {
+  return reinterpret_cast<const A_u_char*>(s);
+}
+
+}  // namespace
+
+/* The same declaration in every host: the basic suite, host name and version
+ * are not looked at. */
+extern "C" PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB inPluginDataCallBackPtr,
+                                          SPBasicSuite* /*inSPBasicSuitePtr*/, const char* /*inHostName*/,
+                                          const char* /*inHostVersion*/) {
+  if (inPluginDataCallBackPtr == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  return inPluginDataCallBackPtr(inPtr, text(ZF_NAME), text(ZF_MATCH_NAME), text(ZF_CATEGORY),
+                                 text(ZF_ENTRY_POINT), ZF_KIND, ZF_API_MAJOR, ZF_API_MINOR, ZF_RESERVED_INFO);
+}

@@ -1,0 +1,174 @@
+#include "host/RenderEntry.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+static_assert((-1 >> 1) == -1, "centre conversion relies on an arithmetic right shift");
+
+/* 16.16 fixed point to whole pixels, rounded down: -0.5 px gives -1. */
+std::int32_t wholePixels(PF_Fixed value) {
+  return value >> 16;
+}
+
+/* Host popups count from 1, the renderer from 0. Values are not range-checked:
+ * the renderer treats anything outside its table as its default. Wrapping
+ * arithmetic keeps the most negative value from overflowing. */
+std::int32_t zeroBased(PF_ParamValue value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
+}
+
+/* The nearest float. Finite values beyond float's range become infinities,
+ * as the hardware conversion gives them, instead of undefined behaviour. */
+float narrowAmount(PF_FpLong value) {
+  constexpr double kFloatMax = std::numeric_limits<float>::max();
+  if (value > kFloatMax) {
+    return std::numeric_limits<float>::infinity();
+  }
+  if (value < -kFloatMax) {
+    return -std::numeric_limits<float>::infinity();
+  }
+  return static_cast<float>(value);
+}
+
+bool isEmpty(const PF_LRect& r) {
+  return !(r.left < r.right && r.top < r.bottom);
+}
+
+/* Pre-render data: the input's origin, left then top, followed by the dispose
+ * function of the host that made the handle. The host calls the deletion
+ * function later, possibly on another thread and with no command records at
+ * hand; keeping the dispose function in the handle itself gives every handle
+ * back to the host that made it, without process-wide state, even when
+ * several hosts share the loaded library. */
+struct PreRenderOrigin {
+  A_long left;
+  A_long top;
+  void (*dispose)(PF_Handle);
+};
+
+/* Given to the host with the pre-render data. Handle memory is read through
+ * its master pointer: nothing else of the host is at hand here. */
+void deletePreRenderOrigin(void* pre_render_data) {
+  const auto handle = static_cast<PF_Handle>(pre_render_data);
+  if (handle == nullptr || *handle == nullptr) {
+    return;
+  }
+  PreRenderOrigin origin;
+  std::memcpy(&origin, *handle, sizeof origin);
+  if (origin.dispose != nullptr) {
+    origin.dispose(handle);
+  }
+}
+
+}  // namespace
+
+ParamCheckout::~ParamCheckout() {
+  checkIn();
+}
+
+PF_Err ParamCheckout::checkOut(PF_InData* in_data, PF_ParamIndex index) {
+  auto def = std::make_unique<PF_ParamDef>();
+  const PF_Err err = in_data->inter.checkout_param(in_data->effect_ref, index, in_data->current_time,
+                                                   in_data->time_step, in_data->time_scale, def.get());
+  if (err == PF_Err_NONE) {
+    in_data_ = in_data;
+    def_ = std::move(def);
+  }
+  return err;
+}
+
+PF_Err ParamCheckout::checkIn() {
+  if (def_ == nullptr) {
+    return PF_Err_NONE;
+  }
+  const PF_Err err = in_data_->inter.checkin_param(in_data_->effect_ref, def_.get());
+  def_.reset();
+  return err;
+}
+
+CheckedOutParams::CheckedOutParams(PF_InData* in_data) {
+  for (PF_ParamIndex index = CA_CENTER; index < CA_NUM_PARAMS; ++index) {
+    checkoutError_ = records_[index - CA_CENTER].checkOut(in_data, index);
+    if (checkoutError_ != PF_Err_NONE) {
+      break;
+    }
+  }
+}
+
+PF_Err CheckedOutParams::checkInAll() {
+  PF_Err first = PF_Err_NONE;
+  for (ParamCheckout& record : records_) {
+    const PF_Err err = record.checkIn();
+    if (first == PF_Err_NONE) {
+      first = err;
+    }
+  }
+  return first;
+}
+
+void fillParamFields(const CheckedOutParams& params, RenderData& rd) {
+  const PF_PointDef& center = params[CA_CENTER].u.td;
+  rd.centerX = wholePixels(center.x_value);
+  rd.centerY = wholePixels(center.y_value);
+  rd.mode = zeroBased(params[CA_MODE].u.pd.value);
+  rd.scaling = zeroBased(params[CA_SCALING].u.pd.value);
+  rd.amount = narrowAmount(params[CA_AMOUNT].u.fs_d.value);
+  rd.show = zeroBased(params[CA_SHOW].u.pd.value);
+}
+
+void UnionLRect(const PF_LRect* src, PF_LRect* dst) {
+  if (isEmpty(*dst)) {
+    *dst = *src;
+  } else if (!isEmpty(*src)) {
+    dst->left = src->left < dst->left ? src->left : dst->left;
+    dst->top = src->top < dst->top ? src->top : dst->top;
+    dst->right = src->right > dst->right ? src->right : dst->right;
+    dst->bottom = src->bottom > dst->bottom ? src->bottom : dst->bottom;
+  }
+}
+
+PF_Err storePreRenderOrigin(const PF_HandleSuite1& handles, PF_PreRenderOutput& output) {
+  const PF_Handle handle = handles.host_new_handle(sizeof(PreRenderOrigin));
+  if (handle == nullptr) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  void* memory = handles.host_lock_handle(handle);
+  if (memory == nullptr) {
+    // A handle without the origin in it would hand the smart render garbage offsets.
+    handles.host_dispose_handle(handle);
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  const PreRenderOrigin origin = {output.result_rect.left, output.result_rect.top, handles.host_dispose_handle};
+  std::memcpy(memory, &origin, sizeof origin);
+  handles.host_unlock_handle(handle);
+
+  output.pre_render_data = handle;
+  output.delete_pre_render_data_func = deletePreRenderOrigin;
+  return PF_Err_NONE;
+}
+
+PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, RenderData& rd) {
+  if (pre_render_data == nullptr) {
+    return PF_Err_NONE;
+  }
+  const PF_HandleSuite1* handles = suites.HandleSuite1();
+  if (handles->host_lock_handle == nullptr || handles->host_unlock_handle == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const auto handle = static_cast<PF_Handle>(pre_render_data);
+  const void* memory = handles->host_lock_handle(handle);
+  if (memory == nullptr) {
+    // Rendering with offsets of 0 would shift an offset input silently.
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  PreRenderOrigin origin;
+  std::memcpy(&origin, memory, sizeof origin);
+  handles->host_unlock_handle(handle);
+  rd.inputOffsetX = static_cast<float>(origin.left);
+  rd.inputOffsetY = static_cast<float>(origin.top);
+  return PF_Err_NONE;
+}

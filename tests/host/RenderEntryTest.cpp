@@ -1,0 +1,512 @@
+/* The render commands through the loaded plug-in: what reaches the renderer
+ * (input offset, centre, Amount) is read back from rendered pixels, and the
+ * host's records, handles and parameters are checked after every frame. */
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PluginFixture.h"
+
+namespace zftest {
+namespace {
+
+using testhost::Channels;
+using testhost::World;
+
+/* An opaque frame whose red channel tells which pixel a sample came from. */
+Channels codedPixel(A_long x, A_long y) {
+  return Channels{255, static_cast<double>((2 * x + 101 * y) % 256), 50, 60};
+}
+
+/* Counts the pixels of `world` that differ from `expected`, reporting the first. */
+testing::AssertionResult pixelsAre(const World& world, const std::function<Channels(A_long, A_long)>& expected) {
+  long mismatches = 0;
+  std::string first;
+  for (A_long y = 0; y < world.height(); ++y) {
+    for (A_long x = 0; x < world.width(); ++x) {
+      const Channels got = world.get(x, y);
+      const Channels want = expected(x, y);
+      if (got.alpha != want.alpha || got.red != want.red || got.green != want.green || got.blue != want.blue) {
+        if (mismatches++ == 0) {
+          first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): got argb " + std::to_string(got.alpha) +
+                  " " + std::to_string(got.red) + " " + std::to_string(got.green) + " " + std::to_string(got.blue) +
+                  ", want " + std::to_string(want.alpha) + " " + std::to_string(want.red) + " " +
+                  std::to_string(want.green) + " " + std::to_string(want.blue);
+        }
+      }
+    }
+  }
+  if (mismatches == 0) {
+    return testing::AssertionSuccess();
+  }
+  return testing::AssertionFailure() << mismatches << " pixels differ, first at " << first;
+}
+
+enum class Path { Plain, Smart };
+
+const char* nameOf(Path path) {
+  return path == Path::Plain ? "plain render" : "smart render";
+}
+
+class RenderEntryTest : public PluginTest {
+protected:
+  void SetUp() override { setUpEffect(); }
+
+  /* Sends one frame the given way and returns the render command's result. */
+  PF_Err renderFrame(testhost::Instance& instance, Path path, World& input, World& output,
+                     const testhost::CommandHook& hook = {}) {
+    if (path == Path::Plain) {
+      return instance.render(input, output, hook).err;
+    }
+    testhost::SmartRenderOptions options;
+    options.hook = hook;
+    const testhost::SmartRenderResult r = instance.smartRender(input, output, options);
+    EXPECT_TRUE(r.rendered);
+    return r.render.err;
+  }
+
+  long worldSuiteAcquisitions() const { return host.suiteStats(kPFWorldSuite, kPFWorldSuiteVersion2).acquired; }
+};
+
+TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangle) {
+  const A_long w = 24, h = 16;
+  struct Case {
+    const char* name;
+    PF_LRect preset;     // the host's preset output rectangle
+    bool setInputRect;
+    PF_LRect inputRect;  // the checked-out input's rectangle
+    A_long originX, originY;
+  };
+  const Case cases[] = {
+      {"input not offset", {0, 0, 0, 0}, false, {}, 0, 0},
+      {"input rectangle at (-10, -5)", {0, 0, 0, 0}, true, {-10, -5, w - 10, h - 5}, -10, -5},
+      {"preset rectangle widened by the input's", {-20, -3, 5, 5}, false, {}, -20, -3},
+      {"preset rectangle inside the input's", {2, 2, 5, 5}, true, {-4, -1, w, h}, -4, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testhost::Instance instance(effect, w, h);
+    World input(PF_PixelFormat_ARGB32, w, h);
+    World output(PF_PixelFormat_ARGB32, w, h);
+    fillWorld(input, codedPixel);
+
+    testhost::SmartRenderOptions options;
+    options.presetResultRect = c.preset;
+    options.presetMaxResultRect = c.preset;
+    options.setInputRect = c.setInputRect;
+    options.inputRect = c.inputRect;
+    options.setOutputRequest = true;
+    options.outputRequest.rect = PF_LRect{3, 3, 9, 9};
+    options.outputRequest.field = PF_Field_UPPER;
+    options.outputRequest.channel_mask = 0x7;
+    options.outputRequest.preserve_rgb_of_zero_alpha = 1;
+    const testhost::SmartRenderResult r = instance.smartRender(input, output, options);
+    ASSERT_EQ(r.preRender.command.err, PF_Err_NONE);
+    ASSERT_EQ(r.render.err, PF_Err_NONE);
+
+    // The whole layer is asked for, the rest of the request as the host made it.
+    ASSERT_EQ(r.preRender.checkouts.size(), 1u);
+    const testhost::LayerCheckout& checkout = r.preRender.checkouts[0];
+    EXPECT_EQ(checkout.index, 0);
+    EXPECT_EQ(checkout.checkout_id, 0);
+    EXPECT_EQ(bytesOf(checkout.request.rect), bytesOf(PF_LRect{0, 0, w, h}));
+    EXPECT_EQ(checkout.request.field, PF_Field_UPPER);
+    EXPECT_EQ(checkout.request.channel_mask, 0x7);
+    EXPECT_EQ(checkout.request.preserve_rgb_of_zero_alpha, 1);
+
+    // The output reported is the layer's own rectangle, whatever the input's.
+    EXPECT_EQ(bytesOf(r.preRender.output.result_rect), bytesOf(PF_LRect{0, 0, w, h}));
+    EXPECT_EQ(bytesOf(r.preRender.output.max_result_rect), bytesOf(PF_LRect{0, 0, w, h}));
+    EXPECT_EQ(r.preRender.output.flags, PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS);
+    EXPECT_TRUE(r.deleteFuncCalled);
+
+    // Amount 0: output pixel (x, y) is input pixel (x - originX, y - originY),
+    // transparent black where that lies outside the input.
+    EXPECT_TRUE(pixelsAre(output, [&](A_long x, A_long y) {
+      const A_long ix = x - c.originX, iy = y - c.originY;
+      return ix < w && iy < h && ix >= 0 && iy >= 0 ? codedPixel(ix, iy) : Channels{0, 0, 0, 0};
+    }));
+    EXPECT_EQ(host.handleStats().live, 0);
+  }
+}
+
+/* Red taken from the sample displaced towards the centre with magnification
+ * 2 (Amount 50, linear, Red-Cyan), worked out from the kernel's formula: the
+ * centre row is counted from the bottom edge, coordinates truncate to zero. */
+std::vector<double> expectedReds(A_long w, A_long h, int cx, int cy) {
+  std::vector<double> reds;
+  const double cyEff = h - cy;
+  for (A_long y = 0; y < h; ++y) {
+    for (A_long x = 0; x < w; ++x) {
+      const double xs = (x - cx) / 2.0 + cx;
+      const double ys = (y - cyEff) / 2.0 + cyEff;
+      const A_long col = static_cast<A_long>(std::trunc(xs));
+      const A_long row = static_cast<A_long>(std::trunc(ys));
+      const bool inside = col >= 0 && col < w && row >= 0 && row < h;
+      reds.push_back(inside ? codedPixel(col, row).red : 0.0);
+    }
+  }
+  return reds;
+}
+
+TEST_F(RenderEntryTest, FrameCenterIsRoundedDownToWholePixels) {
+  const A_long w = 128, h = 8;
+  struct Case {
+    const char* name;
+    PF_Fixed x, y;
+    int cx, cy;
+  };
+  const Case cases[] = {
+      {"x at -0.5 px", -32768, pixels(4), -1, 4},
+      {"x at 99.99 px", 6552944, pixels(4), 99, 4},
+      {"y at -0.5 px", pixels(10), -32768, 10, -1},
+      {"y at 3.99 px", pixels(10), 261488, 10, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<double> reds = expectedReds(w, h, c.cx, c.cy);
+    // The frame tells rounding down from truncation and from rounding to nearest.
+    double (*const readings[])(double) = {[](double v) { return std::trunc(v); },
+                                          [](double v) { return std::round(v); }};
+    for (const auto reading : readings) {
+      const int ax = static_cast<int>(reading(c.x / 65536.0));
+      const int ay = static_cast<int>(reading(c.y / 65536.0));
+      if (ax != c.cx || ay != c.cy) {
+        ASSERT_NE(expectedReds(w, h, ax, ay), reds);
+      }
+    }
+
+    testhost::Instance instance(effect, w, h);
+    instance.setPoint(kCenter, c.x, c.y);
+    instance.setPopup(kMode, kRedCyan);
+    instance.setPopup(kScaling, kLinear);
+    instance.setFloat(kAmount, 50.0);
+    instance.setPopup(kShow, kFinal);
+    World input(PF_PixelFormat_ARGB32, w, h);
+    World output(PF_PixelFormat_ARGB32, w, h);
+    fillWorld(input, codedPixel);
+    for (const Path path : {Path::Plain, Path::Smart}) {
+      SCOPED_TRACE(nameOf(path));
+      output.fillBytes(0);
+      ASSERT_EQ(renderFrame(instance, path, input, output), PF_Err_NONE);
+      EXPECT_TRUE(pixelsAre(output, [&](A_long x, A_long y) {
+        return Channels{255, reds[static_cast<size_t>(y * w + x)], 50, 60};
+      }));
+    }
+  }
+}
+
+/* Displaced column of pixel x on the centre row, centre at column 0, linear
+ * scaling: x / s truncated, s = 1 + 0.02 Amount, all in float. */
+std::vector<A_long> displacedColumns(float amount, A_long w) {
+  std::vector<A_long> columns;
+  const float k = amount * 0.02f;
+  const float s = 1.0f + k;
+  for (A_long x = 0; x < w; ++x) {
+    const float xs = static_cast<float>(x) / s;
+    columns.push_back(static_cast<A_long>(std::trunc(xs)));
+  }
+  return columns;
+}
+
+TEST_F(RenderEntryTest, AmountArrivesAsTheNearestFloat) {
+  // One row wide enough for the last bit of Amount to move a column: at
+  // x = 4525 the nearest float to 12.345 reads column 3629, the float above
+  // it 3628. The float below gives the same magnification, so a narrowing
+  // that rounds down cannot be told apart through pixels; every coarser
+  // reading of 12.345 can.
+  const A_long w = 4600, h = 1;
+  const float nearest = static_cast<float>(12.345);
+  const std::vector<A_long> columns = displacedColumns(nearest, w);
+  for (const float other : {12.0f, 12.3f, 12.34f, 12.35f, std::nextafter(nearest, 100.0f)}) {
+    SCOPED_TRACE(other);
+    ASSERT_NE(displacedColumns(other, w), columns);
+  }
+
+  testhost::Instance instance(effect, w, h);
+  // Centre (0, 1): column 0, and with one row the centre row is row 0.
+  instance.setPoint(kCenter, pixels(0), pixels(1));
+  instance.setPopup(kMode, kRedCyan);
+  instance.setPopup(kScaling, kLinear);
+  instance.setFloat(kAmount, 12.345);
+  instance.setPopup(kShow, kFinal);
+  World input(PF_PixelFormat_ARGB128, w, h);
+  World output(PF_PixelFormat_ARGB128, w, h);
+  fillWorld(input, [](A_long x, A_long) { return Channels{1.0, x / 8192.0, 0.25, 0.75}; });
+  for (const Path path : {Path::Plain, Path::Smart}) {
+    SCOPED_TRACE(nameOf(path));
+    ASSERT_EQ(renderFrame(instance, path, input, output), PF_Err_NONE);
+    EXPECT_TRUE(pixelsAre(output, [&](A_long x, A_long) {
+      return Channels{1.0, columns[static_cast<size_t>(x)] / 8192.0, 0.25, 0.75};
+    }));
+  }
+}
+
+TEST_F(RenderEntryTest, PlainAndSmartRenderOfAnUnshiftedInputAreIdentical) {
+  const A_long w = 40, h = 30;
+  testhost::Instance instance(effect, w, h);
+  instance.setPoint(kCenter, pixels(10), pixels(7));
+  instance.setPopup(kMode, 2);
+  instance.setPopup(kScaling, 3);
+  instance.setFloat(kAmount, -30.0);
+  instance.setPopup(kShow, 2);
+  World input(PF_PixelFormat_ARGB64, w, h);
+  fillWorld(input, [](A_long x, A_long y) {
+    return Channels{(x + y) % 5 == 0 ? 0.0 : 32768.0, x * 800.0, y * 1000.0, (x * y) % 32769 * 1.0};
+  });
+  World plain(PF_PixelFormat_ARGB64, w, h);
+  World smart(PF_PixelFormat_ARGB64, w, h);
+  ASSERT_EQ(renderFrame(instance, Path::Plain, input, plain), PF_Err_NONE);
+  ASSERT_EQ(renderFrame(instance, Path::Smart, input, smart), PF_Err_NONE);
+  EXPECT_EQ(plain.bytes(), smart.bytes());
+  EXPECT_NE(plain.bytes(), input.bytes());
+}
+
+TEST_F(RenderEntryTest, FailedCheckInIsReportedAfterEveryParameterIsBack) {
+  for (const Path path : {Path::Plain, Path::Smart}) {
+    SCOPED_TRACE(nameOf(path));
+    testhost::Instance instance(effect, 8, 8);
+    World input(PF_PixelFormat_ARGB32, 8, 8);
+    World output(PF_PixelFormat_ARGB32, 8, 8);
+    fillWorld(input, codedPixel);
+    host.faults().checkinParam.failAt(3, PF_Err_INVALID_INDEX);
+    EXPECT_EQ(renderFrame(instance, path, input, output), PF_Err_INVALID_INDEX);
+    EXPECT_EQ(host.faults().checkinParam.calls(), 5);
+    host.faults().checkinParam.reset();
+    EXPECT_EQ(instance.outstandingCheckouts(), 0);
+    // The frame itself was rendered: Amount 0 gives the opaque input back.
+    EXPECT_TRUE(pixelsAre(output, codedPixel));
+  }
+}
+
+TEST_F(RenderEntryTest, FailedParameterCheckoutStopsTheFrame) {
+  for (const Path path : {Path::Plain, Path::Smart}) {
+    SCOPED_TRACE(nameOf(path));
+    testhost::Instance instance(effect, 8, 8);
+    World input(PF_PixelFormat_ARGB32, 8, 8);
+    World output(PF_PixelFormat_ARGB32, 8, 8);
+    fillWorld(input, codedPixel);
+    const std::vector<std::uint8_t> untouched = output.bytes();
+    const long driverRuns = worldSuiteAcquisitions();
+    host.faults().checkoutParam.failAt(2, PF_Interrupt_CANCEL);
+    EXPECT_EQ(renderFrame(instance, path, input, output), PF_Interrupt_CANCEL);
+    host.faults().checkoutParam.reset();
+    EXPECT_EQ(instance.outstandingCheckouts(), 0);
+    EXPECT_EQ(worldSuiteAcquisitions(), driverRuns);
+    EXPECT_EQ(output.bytes(), untouched);
+  }
+}
+
+TEST_F(RenderEntryTest, FailedWorldCheckoutEndsTheSmartRenderBeforeAnyParameter) {
+  struct Case {
+    const char* name;
+    testhost::FaultInjector testhost::Faults::*fault;
+  };
+  const Case cases[] = {{"checkout_layer_pixels", &testhost::Faults::checkoutLayerPixels},
+                        {"checkout_output", &testhost::Faults::checkoutOutput}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testhost::Instance instance(effect, 8, 8);
+    World input(PF_PixelFormat_ARGB32, 8, 8);
+    World output(PF_PixelFormat_ARGB32, 8, 8);
+    const std::vector<std::uint8_t> untouched = output.bytes();
+    const long driverRuns = worldSuiteAcquisitions();
+    (host.faults().*c.fault).failAt(1, PF_Err_OUT_OF_MEMORY);
+    const testhost::SmartRenderResult r = instance.smartRender(input, output);
+    (host.faults().*c.fault).reset();
+    EXPECT_EQ(r.render.err, PF_Err_OUT_OF_MEMORY);
+    EXPECT_TRUE(instance.checkoutLog().empty());
+    EXPECT_EQ(worldSuiteAcquisitions(), driverRuns);
+    EXPECT_EQ(output.bytes(), untouched);
+  }
+}
+
+TEST_F(RenderEntryTest, DriverFailureIsReportedWithParametersCheckedIn) {
+  // Without the Iterate8 suite the driver cannot convert anything and throws
+  // 516: the frame must not be reported as rendered.
+  host.setSuiteMissing(kPFIterate8Suite, kPFIterate8SuiteVersion1);
+  for (const Path path : {Path::Plain, Path::Smart}) {
+    SCOPED_TRACE(nameOf(path));
+    testhost::Instance instance(effect, 8, 8);
+    World input(PF_PixelFormat_ARGB32, 8, 8);
+    World output(PF_PixelFormat_ARGB32, 8, 8);
+    const std::vector<std::uint8_t> untouched = output.bytes();
+    EXPECT_EQ(renderFrame(instance, path, input, output), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(instance.outstandingCheckouts(), 0);
+    EXPECT_EQ(output.bytes(), untouched);
+  }
+}
+
+TEST_F(RenderEntryTest, PreRenderDataIsGivenBackWithEveryFrame) {
+  testhost::Instance instance(effect, 8, 8);
+  World input(PF_PixelFormat_ARGB32, 8, 8);
+  World output(PF_PixelFormat_ARGB32, 8, 8);
+  for (int frame = 0; frame < 5; ++frame) {
+    SCOPED_TRACE(frame);
+    const testhost::SmartRenderResult r = instance.smartRender(input, output);
+    EXPECT_EQ(r.render.err, PF_Err_NONE);
+    EXPECT_TRUE(r.deleteFuncCalled);
+    EXPECT_EQ(host.handleStats().live, 0);
+  }
+  // A pre-render whose frame is never rendered is given back as well.
+  const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
+  ASSERT_EQ(pre.command.err, PF_Err_NONE);
+  ASSERT_NE(pre.output.pre_render_data, nullptr);
+  EXPECT_EQ(host.handleStats().live, 1);
+  testhost::Instance::deletePreRenderData(pre.output);
+  EXPECT_EQ(host.handleStats().live, 0);
+}
+
+TEST_F(RenderEntryTest, PreRenderWithoutMemoryForTheOriginFails) {
+  struct Case {
+    const char* name;
+    testhost::FaultInjector testhost::Faults::*fault;
+  };
+  const Case cases[] = {{"no handle", &testhost::Faults::newHandle}, {"no lock", &testhost::Faults::lockHandle}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testhost::Instance instance(effect, 8, 8);
+    World input(PF_PixelFormat_ARGB32, 8, 8);
+    (host.faults().*c.fault).failAt(1);
+    const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
+    (host.faults().*c.fault).reset();
+    EXPECT_EQ(pre.command.err, PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(pre.output.pre_render_data, nullptr);
+    EXPECT_EQ(bytesOf(pre.output.result_rect), bytesOf(PF_LRect{0, 0, 8, 8}));
+    EXPECT_EQ(bytesOf(pre.output.max_result_rect), bytesOf(PF_LRect{0, 0, 8, 8}));
+  }
+}
+
+TEST_F(RenderEntryTest, SmartRenderThatCannotReadTheOriginRendersNothing) {
+  testhost::Instance instance(effect, 8, 8);
+  World input(PF_PixelFormat_ARGB32, 8, 8);
+  World output(PF_PixelFormat_ARGB32, 8, 8);
+  const std::vector<std::uint8_t> untouched = output.bytes();
+  const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
+  ASSERT_EQ(pre.command.err, PF_Err_NONE);
+
+  host.faults().lockHandle.failAt(1);
+  const testhost::SmartRenderResult r = instance.smartRenderOnly(input, output, pre.output.pre_render_data);
+  host.faults().lockHandle.reset();
+  EXPECT_EQ(r.render.err, PF_Err_OUT_OF_MEMORY);
+  EXPECT_EQ(instance.outstandingCheckouts(), 0);
+  EXPECT_EQ(output.bytes(), untouched);
+
+  // Without the Handle Suite the origin cannot be read either; the
+  // parameters already checked out still go back.
+  host.setSuiteMissing(kPFHandleSuite, kPFHandleSuiteVersion2);
+  const testhost::SmartRenderResult noSuite = instance.smartRenderOnly(input, output, pre.output.pre_render_data);
+  host.setSuiteMissing(kPFHandleSuite, kPFHandleSuiteVersion2, false);
+  EXPECT_EQ(noSuite.render.err, PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(instance.outstandingCheckouts(), 0);
+  EXPECT_EQ(output.bytes(), untouched);
+
+  testhost::Instance::deletePreRenderData(pre.output);
+}
+
+TEST_F(RenderEntryTest, PreRenderAnswersInFullWhenTheLayerCheckoutFails) {
+  testhost::Instance instance(effect, 8, 8);
+  World input(PF_PixelFormat_ARGB32, 8, 8);
+  World output(PF_PixelFormat_ARGB32, 8, 8);
+  host.faults().checkoutLayer.failAt(1, PF_Interrupt_CANCEL);
+  const testhost::SmartRenderResult r = instance.smartRender(input, output);
+  host.faults().checkoutLayer.reset();
+  EXPECT_EQ(r.preRender.command.err, PF_Interrupt_CANCEL);
+  EXPECT_FALSE(r.rendered);
+  EXPECT_EQ(bytesOf(r.preRender.output.result_rect), bytesOf(PF_LRect{0, 0, 8, 8}));
+  EXPECT_EQ(bytesOf(r.preRender.output.max_result_rect), bytesOf(PF_LRect{0, 0, 8, 8}));
+  EXPECT_EQ(r.preRender.output.flags, PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS);
+  EXPECT_TRUE(r.deleteFuncCalled);
+}
+
+/* Watches the World Suite, which only the render driver takes: two
+ * acquisitions outstanding at once mean two drivers running together. The
+ * basic suite's callbacks carry no context, hence the one watched suite per
+ * process. */
+struct WorldSuiteWatch {
+  static const SPBasicSuite* real;
+  static std::atomic<int> outstanding;
+  static std::atomic<int> most;
+  static std::atomic<int> acquisitions;
+
+  static bool isWorldSuite(const char* name, int32_t version) {
+    return name != nullptr && std::strcmp(name, kPFWorldSuite) == 0 && version == kPFWorldSuiteVersion2;
+  }
+  static SPErr acquire(const char* name, int32_t version, const void** suite) {
+    const SPErr err = real->AcquireSuite(name, version, suite);
+    if (err == kSPNoError && isWorldSuite(name, version)) {
+      const int now = ++outstanding;
+      ++acquisitions;
+      int seen = most.load();
+      while (now > seen && !most.compare_exchange_weak(seen, now)) {
+      }
+    }
+    return err;
+  }
+  static SPErr release(const char* name, int32_t version) {
+    if (isWorldSuite(name, version)) {
+      --outstanding;
+    }
+    return real->ReleaseSuite(name, version);
+  }
+};
+const SPBasicSuite* WorldSuiteWatch::real = nullptr;
+std::atomic<int> WorldSuiteWatch::outstanding{0};
+std::atomic<int> WorldSuiteWatch::most{0};
+std::atomic<int> WorldSuiteWatch::acquisitions{0};
+
+TEST_F(RenderEntryTest, ConcurrentFramesNeverOverlapInTheRenderDriver) {
+  SPBasicSuite watched = *host.basicSuite();
+  WorldSuiteWatch::real = host.basicSuite();
+  watched.AcquireSuite = WorldSuiteWatch::acquire;
+  watched.ReleaseSuite = WorldSuiteWatch::release;
+  WorldSuiteWatch::most = 0;
+  WorldSuiteWatch::acquisitions = 0;
+  const testhost::CommandHook useWatched = [&](PF_InData& in, PF_OutData&) { in.pica_basicP = &watched; };
+
+  const A_long w = 48, h = 32;
+  testhost::Instance instance(effect, w, h);
+  instance.setPopup(kMode, kRedCyan);
+  instance.setFloat(kAmount, 40.0);
+  constexpr int kThreads = 4;
+  constexpr int kFramesEach = 12;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      World input(PF_PixelFormat_ARGB32, w, h);
+      World output(PF_PixelFormat_ARGB32, w, h);
+      fillWorld(input, codedPixel);
+      for (int frame = 0; frame < kFramesEach; ++frame) {
+        const Path path = (t + frame) % 2 == 0 ? Path::Plain : Path::Smart;
+        PF_Err err;
+        if (path == Path::Plain) {
+          err = instance.render(input, output, useWatched).err;
+        } else {
+          testhost::SmartRenderOptions options;
+          options.hook = useWatched;
+          err = instance.smartRender(input, output, options).render.err;
+        }
+        if (err != PF_Err_NONE) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(WorldSuiteWatch::acquisitions.load(), kThreads * kFramesEach);
+  EXPECT_EQ(WorldSuiteWatch::most.load(), 1);
+  EXPECT_EQ(WorldSuiteWatch::outstanding.load(), 0);
+}
+
+}  // namespace
+}  // namespace zftest
