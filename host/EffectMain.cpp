@@ -14,6 +14,7 @@
 #include "pixels/DoRender.h"
 #include "render/RenderData.h"
 #include "suites/HostInterface.h"
+#include "suites/DirectSuite.h"
 #include "suites/SuiteHandler.h"
 
 static_assert(ZF_OUT_FLAGS == (PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_I_EXPAND_BUFFER |
@@ -44,35 +45,6 @@ std::mutex mtx;
 bool isPremiere(const PF_InData* in_data) {
   return in_data->appl_id == kAppID_PremierePro;
 }
-
-/* A suite taken straight from the basic suite, given back once. A host that
- * answers with an error, or with no table, has not handed it out. */
-template <class Suite>
-class DirectSuite {
-public:
-  DirectSuite(const SPBasicSuite* basic, const char* name, int32_t version)
-      : basic_(basic), name_(name), version_(version) {
-    const void* table = nullptr;
-    if (basic_->AcquireSuite(name_, version_, &table) == kSPNoError) {
-      table_ = static_cast<const Suite*>(table);
-    }
-  }
-  ~DirectSuite() {
-    if (table_ != nullptr) {
-      basic_->ReleaseSuite(name_, version_);
-    }
-  }
-  DirectSuite(const DirectSuite&) = delete;
-  DirectSuite& operator=(const DirectSuite&) = delete;
-
-  const Suite* get() const { return table_; }
-
-private:
-  const SPBasicSuite* basic_;
-  const char* name_;
-  int32_t version_;
-  const Suite* table_ = nullptr;
-};
 
 bool basicSuiteUsable(const SPBasicSuite* basic) {
   return basic != nullptr && basic->AcquireSuite != nullptr && basic->ReleaseSuite != nullptr;
@@ -115,6 +87,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
 
   DirectSuite<PF_PixelFormatSuite1> pixelFormats(in_data->pica_basicP, kPFPixelFormatSuite,
                                                  kPFPixelFormatSuiteVersion1);
+  pixelFormats.acquire();
   const PF_PixelFormatSuite1* suite = pixelFormats.get();
   if (suite == nullptr) {
     return PF_Err_NONE;
