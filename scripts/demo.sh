@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# First command on a fresh Debian machine (as root): installs what is missing,
+# builds the plug-in and the preview renderer (release preset, nothing else),
+# and renders the demo: a test chart in every host format and a contact sheet.
+#   scripts/demo.sh [FOLDER]    (default demo-output)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+out=${1:-demo-output}
+
+zf_install_packages
+echo "== configure and build: release (the plug-in and zarnit-render)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target zarnit-render
+
+echo "== rendering the demo into $out/"
+tool=build/release/tools/render/zarnit-render
+"$tool" --demo "$out"
+
+echo
+echo "Look at $out/contact-sheet.png first: the chart under every Mode and Scaling."
+echo "Render your own images with:"
+echo "  $tool INPUT OUTPUT [--mode red-cyan --scaling linear --amount 25 ...]   ($tool --help)"

@@ -1,0 +1,169 @@
+#include "ToolTestSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include <sys/wait.h>
+
+#include <OpenImageIO/imageio.h>
+#include <png.h>
+
+namespace tooltest {
+namespace {
+
+std::string quoted(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) {
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+RunResult runTool(const std::vector<std::string>& args) {
+  const ScratchDir logs;
+  std::string command = quoted(ZF_RENDER_TOOL);
+  for (const std::string& a : args) {
+    command += " " + quoted(a);
+  }
+  command += " </dev/null >" + quoted(logs.path("out")) + " 2>" + quoted(logs.path("err"));
+  const int status = std::system(command.c_str());
+  RunResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = slurp(logs.path("out"));
+  r.err = slurp(logs.path("err"));
+  return r;
+}
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zf-tool-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  root_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::vector<std::string> ScratchDir::listing() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void writePng(const std::string& path, int width, int height, int bitDepth, const std::vector<std::uint32_t>& samples,
+              int channels) {
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    throw std::runtime_error("cannot create " + path);
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    throw std::runtime_error("libpng failed writing " + path);
+  }
+  png_init_io(png, file.get());
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth,
+               channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  const std::size_t bytes = static_cast<std::size_t>(bitDepth / 8);
+  const std::size_t rowSamples = static_cast<std::size_t>(width) * channels;
+  std::vector<png_byte> row(rowSamples * bytes);
+  for (int y = 0; y < height; ++y) {
+    for (std::size_t i = 0; i < rowSamples; ++i) {
+      const std::uint32_t v = samples[static_cast<std::size_t>(y) * rowSamples + i];
+      if (bytes == 2) {
+        row[2 * i] = static_cast<png_byte>(v >> 8);  // PNG is big-endian
+        row[2 * i + 1] = static_cast<png_byte>(v & 0xFF);
+      } else {
+        row[i] = static_cast<png_byte>(v);
+      }
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+}
+
+RawImage readPng(const std::string& path) {
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    throw std::runtime_error("cannot open " + path);
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    throw std::runtime_error("libpng failed reading " + path);
+  }
+  png_init_io(png, file.get());
+  png_read_info(png, info);
+  RawImage image;
+  image.width = static_cast<int>(png_get_image_width(png, info));
+  image.height = static_cast<int>(png_get_image_height(png, info));
+  image.bitDepth = png_get_bit_depth(png, info);
+  image.channels = png_get_channels(png, info);
+  const std::size_t bytes = image.bitDepth == 16 ? 2 : 1;
+  std::vector<png_byte> row(png_get_rowbytes(png, info));
+  for (int y = 0; y < image.height; ++y) {
+    png_read_row(png, row.data(), nullptr);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(image.width) * image.channels; ++i) {
+      image.samples.push_back(bytes == 2 ? (std::uint32_t{row[2 * i]} << 8 | row[2 * i + 1]) : row[i]);
+    }
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return image;
+}
+
+void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba) {
+  auto out = OIIO::ImageOutput::create(path);
+  OIIO::ImageSpec spec(width, height, 4, OIIO::TypeDesc::FLOAT);
+  if (!out || !out->open(path, spec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) || !out->close()) {
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+RawImage readExr(const std::string& path) {
+  auto in = OIIO::ImageInput::open(path);
+  if (!in) {
+    throw std::runtime_error("cannot open " + path);
+  }
+  RawImage image;
+  image.width = in->spec().width;
+  image.height = in->spec().height;
+  image.channels = in->spec().nchannels;
+  image.bitDepth = static_cast<int>(in->spec().format.size()) * 8;
+  image.floats.resize(static_cast<std::size_t>(image.width) * image.height * image.channels);
+  if (!in->read_image(0, 0, 0, image.channels, OIIO::TypeDesc::FLOAT, image.floats.data())) {
+    throw std::runtime_error("cannot read " + path);
+  }
+  return image;
+}
+
+}  // namespace tooltest

@@ -1,0 +1,64 @@
+/* Running zarnit-render as a subprocess, scratch folders, and image files
+ * written and read independently of the tool: PNG through libpng as raw
+ * samples, EXR through OpenImageIO (whose EXR path stores floats as given). */
+#ifndef ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
+#define ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tooltest {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+/* Runs the built zarnit-render with args, stdin from /dev/null. */
+RunResult runTool(const std::vector<std::string>& args);
+
+/* A fresh folder, removed with everything in it at the end of the test. */
+class ScratchDir {
+public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string path(const std::string& name) const { return root_ + "/" + name; }
+  /* Names of every entry, hidden ones included, sorted. */
+  std::vector<std::string> listing() const;
+
+private:
+  std::string root_;
+};
+
+/* Raw samples, RGBA (or as many channels as the file has), rows from the top. */
+struct RawImage {
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  int bitDepth = 0;  // 8, 16, or 32 for float
+  std::vector<std::uint32_t> samples;  // integer files
+  std::vector<float> floats;           // float files
+  std::uint32_t at(int x, int y, int c) const {
+    return samples[(static_cast<std::size_t>(y) * width + x) * channels + c];
+  }
+  float floatAt(int x, int y, int c) const { return floats[(static_cast<std::size_t>(y) * width + x) * channels + c]; }
+};
+
+/* PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
+ * as given. */
+void writePng(const std::string& path, int width, int height, int bitDepth, const std::vector<std::uint32_t>& samples,
+              int channels = 4);
+RawImage readPng(const std::string& path);
+
+/* RGBA float EXR. */
+void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba);
+RawImage readExr(const std::string& path);
+
+}  // namespace tooltest
+
+#endif

@@ -1,0 +1,62 @@
+#include <cstdio>
+#include <filesystem>
+
+#include "Chart.h"
+#include "Render.h"
+
+namespace preview {
+namespace {
+
+void report(const std::string& what, const std::filesystem::path& path) {
+  std::printf("  %-38s %s\n", what.c_str(), path.string().c_str());
+}
+
+}  // namespace
+
+void runDemo(const Options& options) {
+  const std::filesystem::path folder(options.demoDir);
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error || !std::filesystem::is_directory(folder)) {
+    throw ToolError("cannot make the folder " + folder.string() + (error ? ": " + error.message() : ""));
+  }
+  const std::string plugin = pluginPath(options);
+  const int threads = iterateThreads(options);
+
+  const Image chart = makeChart();
+  const std::filesystem::path chartPath = folder / "chart.exr";
+  writeImage(chartPath.string(), chart);
+  std::printf("Zarnit Chromatic Aberration demo: a %dx%d test chart rendered in every host format\n", chart.width,
+              chart.height);
+  report("test chart (input, float)", chartPath);
+
+  for (HostApp app : {HostApp::AfterEffects, HostApp::PremierePro}) {
+    PluginHost host(plugin, app, threads);
+    {
+      EffectInstance instance(host, chart.width, chart.height);
+      instance.setValues(options.effect);
+      Options hostOptions = options;
+      hostOptions.host = app;
+      for (const FormatInfo& format : kFormats) {
+        if (format.host != app) {
+          continue;
+        }
+        hostOptions.format = &format;
+        const HostChoice choice = chooseHost(hostOptions, SampleType::F32);
+        const std::filesystem::path out =
+            folder / (std::string("chart-") + format.option + (format.samples == SampleType::F32 ? ".exr" : ".png"));
+        writeImage(out.string(), instance.render(chart, format, choice.path, 0));
+        report(std::string(format.option) + ", " + hostName(app) + ", " + pathName(choice.path), out);
+      }
+      if (app == HostApp::AfterEffects) {
+        hostOptions.format = formatNamed("ae32");
+        const std::filesystem::path sheet = folder / "contact-sheet.png";
+        writeContactSheet(sheet.string(), instance, chart, options.effect, chooseHost(hostOptions, SampleType::F32));
+        report("contact sheet (3 Modes x 3 Scalings)", sheet);
+      }
+    }
+    warnIfUnbalanced(host);
+  }
+}
+
+}  // namespace preview

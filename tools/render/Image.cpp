@@ -1,0 +1,233 @@
+#include "Image.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include <unistd.h>
+
+#include <OpenImageIO/imageio.h>
+
+#include "Options.h"
+#include "TempFile.h"
+
+namespace preview {
+namespace {
+
+OIIO::TypeDesc typeDescOf(SampleType type) {
+  switch (type) {
+    case SampleType::U8:
+      return OIIO::TypeDesc::UINT8;
+    case SampleType::U16:
+      return OIIO::TypeDesc::UINT16;
+    case SampleType::F32:
+      break;
+  }
+  return OIIO::TypeDesc::FLOAT;
+}
+
+std::string oiioError(const std::string& own) {
+  std::string text = own.empty() ? OIIO::geterror() : own;
+  while (!text.empty() && text.back() == '\n') {
+    text.pop_back();
+  }
+  return text.empty() ? "unknown error" : text;
+}
+
+/* Spreads the file's channels over RGBA. */
+template <typename T>
+std::vector<T> toRGBA(const std::vector<T>& file, std::size_t pixels, int channels, int alphaChannel, T opaque) {
+  std::vector<T> rgba(pixels * 4);
+  const auto nch = static_cast<std::size_t>(channels);
+  for (std::size_t p = 0; p < pixels; ++p) {
+    const T* in = &file[p * nch];
+    T* out = &rgba[p * 4];
+    if (channels < 3) {
+      out[0] = out[1] = out[2] = in[0];
+    } else {
+      out[0] = in[0];
+      out[1] = in[1];
+      out[2] = in[2];
+    }
+    out[3] = alphaChannel >= 0 ? in[alphaChannel] : opaque;
+  }
+  return rgba;
+}
+
+}  // namespace
+
+const char* sampleTypeName(SampleType type) {
+  switch (type) {
+    case SampleType::U8:
+      return "8-bit";
+    case SampleType::U16:
+      return "16-bit";
+    case SampleType::F32:
+      break;
+  }
+  return "float";
+}
+
+Image Image::blank(int width, int height, SampleType type) {
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.type = type;
+  switch (type) {
+    case SampleType::U8:
+      image.u8.assign(image.sampleCount(), 0);
+      break;
+    case SampleType::U16:
+      image.u16.assign(image.sampleCount(), 0);
+      break;
+    case SampleType::F32:
+      image.f32.assign(image.sampleCount(), 0.0f);
+      break;
+  }
+  return image;
+}
+
+float Image::normalized(int x, int y, int c) const {
+  const std::size_t i = sampleIndex(x, y) + static_cast<std::size_t>(c);
+  switch (type) {
+    case SampleType::U8:
+      return static_cast<float>(u8[i]) / 255.0f;
+    case SampleType::U16:
+      return static_cast<float>(u16[i]) / 65535.0f;
+    case SampleType::F32:
+      break;
+  }
+  return f32[i];
+}
+
+Image readImage(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    throw ToolError("cannot read " + path + ": no such file");
+  }
+  if (std::filesystem::is_directory(path, error)) {
+    throw ToolError("cannot read " + path + ": is a folder");
+  }
+  // PNG and TIFF readers associate alpha unless told not to.
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  auto in = OIIO::ImageInput::open(path, &config);
+  if (!in) {
+    throw ToolError("cannot read " + path + ": " + oiioError(""));
+  }
+  const OIIO::ImageSpec spec = in->spec();
+  if (spec.deep || spec.depth > 1) {
+    throw ToolError("cannot read " + path + ": deep and volume images are not supported");
+  }
+  if (spec.width < 1 || spec.height < 1 || spec.width > kMaxFrameSide || spec.height > kMaxFrameSide ||
+      spec.nchannels < 1) {
+    throw ToolError("cannot read " + path + ": " + std::to_string(spec.width) + "x" + std::to_string(spec.height) +
+                    " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) + " pixels a side are supported");
+  }
+
+  Image image;
+  image.width = spec.width;
+  image.height = spec.height;
+  if (spec.format == OIIO::TypeDesc::UINT8) {
+    image.type = SampleType::U8;
+  } else if (spec.format == OIIO::TypeDesc::UINT16) {
+    image.type = SampleType::U16;
+  } else {
+    image.type = SampleType::F32;
+  }
+  const std::size_t pixels = static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height);
+  const int channels = spec.nchannels;
+  int alpha = spec.alpha_channel;
+  if (alpha < 0 && channels == 2) {
+    alpha = 1;
+  }
+  if (alpha >= channels || (alpha >= 0 && alpha < 3 && channels >= 3)) {
+    alpha = -1;  // a colour channel is not an alpha
+  }
+  const std::size_t count = pixels * static_cast<std::size_t>(channels);
+  bool ok = false;
+  switch (image.type) {
+    case SampleType::U8: {
+      std::vector<std::uint8_t> file(count);
+      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, file.data());
+      image.u8 = toRGBA<std::uint8_t>(file, pixels, channels, alpha, 255);
+      break;
+    }
+    case SampleType::U16: {
+      std::vector<std::uint16_t> file(count);
+      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, file.data());
+      image.u16 = toRGBA<std::uint16_t>(file, pixels, channels, alpha, 65535);
+      break;
+    }
+    case SampleType::F32: {
+      std::vector<float> file(count);
+      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, file.data());
+      image.f32 = toRGBA<float>(file, pixels, channels, alpha, 1.0f);
+      break;
+    }
+  }
+  if (!ok) {
+    throw ToolError("cannot read " + path + ": " + oiioError(in->geterror()));
+  }
+  return image;
+}
+
+void checkWritable(const std::string& path) {
+  const std::filesystem::path target(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) {
+    throw ToolError("cannot write " + path + ": is a folder");
+  }
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw ToolError("cannot write " + path + ": folder " + folder.string() + " does not exist");
+  }
+  if (access(folder.c_str(), W_OK) != 0) {
+    throw ToolError("cannot write " + path + ": folder " + folder.string() + " is not writable");
+  }
+  if (!OIIO::ImageOutput::create(path)) {
+    throw ToolError("cannot write " + path + ": no image format for the extension \"" +
+                    target.extension().string() + "\"");
+  }
+}
+
+void writeImage(const std::string& path, const Image& image) {
+  auto out = OIIO::ImageOutput::create(path);
+  if (!out) {
+    throw ToolError("cannot write " + path + ": " + oiioError(""));
+  }
+  const int channels = out->supports("alpha") ? 4 : 3;
+  OIIO::ImageSpec spec(image.width, image.height, channels, typeDescOf(image.type));
+  spec.alpha_channel = channels == 4 ? 3 : -1;
+  // The samples are straight (unassociated); writers must store them as they are.
+  spec.attribute("oiio:UnassociatedAlpha", 1);
+
+  const void* data = nullptr;
+  switch (image.type) {
+    case SampleType::U8:
+      data = image.u8.data();
+      break;
+    case SampleType::U16:
+      data = image.u16.data();
+      break;
+    case SampleType::F32:
+      data = image.f32.data();
+      break;
+  }
+  const OIIO::TypeDesc type = typeDescOf(image.type);
+  const auto pixelStride = static_cast<OIIO::stride_t>(4 * type.size());
+
+  TempFile temp(path);
+  if (!out->open(temp.path(), spec)) {
+    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+  }
+  const bool written = out->write_image(type, data, pixelStride);
+  const bool closed = out->close();
+  if (!written || !closed) {
+    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+  }
+  out.reset();
+  temp.commit();
+}
+
+}  // namespace preview

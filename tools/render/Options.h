@@ -1,0 +1,122 @@
+/* Command line of zarnit-render: what to render, with which parameter values,
+ * in which host and pixel format. */
+#ifndef ZF_TOOLS_RENDER_OPTIONS_H
+#define ZF_TOOLS_RENDER_OPTIONS_H
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Image.h"
+#include "suites/HostInterface.h"
+
+namespace preview {
+
+/* A bad command line: the message names the option and the value. */
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+/* A popup choice: the name on our command line and the value the host sends
+ * for it (popups count from 1). */
+struct Choice {
+  const char* option;
+  const char* label;  // the popup's own text
+  PF_ParamValue hostValue;
+};
+
+inline constexpr Choice kModes[] = {
+    {"red-cyan", "Red-Cyan", 1}, {"green-purple", "Green-Purple", 2}, {"blue-yellow", "Blue-Yellow", 3}};
+inline constexpr Choice kScalings[] = {{"linear", "linear", 1}, {"square", "square", 2}, {"cubic", "cubic", 3}};
+inline constexpr Choice kShows[] = {{"final", "Final", 1},
+                                    {"just-ca", "Just CA", 2},
+                                    {"without-ca", "Without CA", 3},
+                                    {"alpha", "Alpha", 4},
+                                    {"full-alpha", "Full Alpha", 5}};
+
+const Choice& choiceFor(const Choice* begin, const Choice* end, PF_ParamValue hostValue);
+
+enum class HostApp { AfterEffects, PremierePro };
+enum class RenderPath { Smart, Plain };
+
+/* The frame layouts a host hands to the effect, by their option names. */
+struct FormatInfo {
+  const char* option;
+  HostApp host;
+  PF_PixelFormat code;
+  SampleType samples;  // what one channel is in the host's world and in the file written
+};
+
+inline constexpr FormatInfo kFormats[] = {
+    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, SampleType::U8},
+    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, SampleType::U16},
+    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, SampleType::F32},
+    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, SampleType::U8},
+    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, SampleType::F32},
+};
+
+const FormatInfo* formatNamed(const std::string& name);
+/* The format a host uses for a file of the given depth: 8-bit files stay 8-bit,
+ * 16-bit ones go to After Effects' 16-bit or Premiere Pro's float frames, the
+ * rest to float. */
+const FormatInfo& defaultFormat(HostApp host, SampleType fileSamples);
+const char* hostName(HostApp host);
+
+/* "Frame center" as given: pixels or a percentage of the frame, per axis. */
+struct CenterOption {
+  double x = 50.0;
+  double y = 50.0;
+  bool xPercent = true;
+  bool yPercent = true;
+};
+
+/* The five parameter values, as the host sends them. */
+struct EffectValues {
+  CenterOption center;
+  PF_ParamValue mode = 1;
+  PF_ParamValue scaling = 1;
+  double amount = 25.0;
+  PF_ParamValue show = 1;
+};
+
+/* The host's 16.16 fixed-point point value for a frame of the given size. */
+PF_Fixed centerFixedX(const CenterOption& center, int width);
+PF_Fixed centerFixedY(const CenterOption& center, int height);
+
+struct FrameRange {
+  long first = 0;
+  long last = 0;
+};
+
+struct Options {
+  bool help = false;
+  std::string input;
+  std::string output;
+  std::string sheet;
+  std::string demoDir;
+  std::string plugin;
+  EffectValues effect;
+  std::optional<HostApp> host;
+  const FormatInfo* format = nullptr;  // null: from the input's depth
+  std::optional<RenderPath> path;
+  int threads = 0;  // 0: the machine's core count
+  int jobs = 1;
+  std::optional<FrameRange> frames;
+};
+
+/* Parses the arguments after the program name. Throws UsageError. */
+Options parseOptions(const std::vector<std::string>& args);
+
+std::string usageText();
+
+/* Long enough to show a frame of 30000 pixels; the host's point values hold
+ * whole pixels up to 32767. */
+inline constexpr int kMaxFrameSide = 30000;
+inline constexpr int kMaxJobs = 64;
+inline constexpr int kMaxThreads = 64;
+
+}  // namespace preview
+
+#endif

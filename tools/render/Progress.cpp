@@ -1,0 +1,67 @@
+#include "Progress.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <unistd.h>
+
+namespace preview {
+
+std::string clockText(double seconds) {
+  const long total = std::lround(std::max(0.0, seconds));
+  char text[32];
+  if (total >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+  }
+  return text;
+}
+
+Progress::Progress(long total, std::FILE* stream)
+    : stream_(stream), terminal_(isatty(fileno(stream)) != 0), total_(total), start_(Clock::now()) {}
+
+std::string Progress::status() const {
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+  const double fps = elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0;
+  const double left = fps > 0.0 ? static_cast<double>(total_ - done_) / fps : 0.0;
+  char text[96];
+  std::snprintf(text, sizeof text, "%ld/%ld frames  %.1f fps  %s left", done_, total_, fps, clockText(left).c_str());
+  return text;
+}
+
+void Progress::frameDone(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++done_;
+  if (terminal_) {
+    constexpr long kBarWidth = 30;
+    const long filled = total_ > 0 ? done_ * kBarWidth / total_ : kBarWidth;
+    const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                            std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
+    std::fprintf(stream_, "\r[%s] %s\033[K", bar.c_str(), status().c_str());
+  } else {
+    std::fprintf(stream_, "wrote %s  (%s)\n", path.c_str(), status().c_str());
+  }
+  std::fflush(stream_);
+}
+
+void Progress::finish() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+  if (terminal_) {
+    std::fputc('\n', stream_);
+  }
+  std::fprintf(stream_, "%ld frames in %.2f s (%.1f fps)\n", done_, elapsed,
+               elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0);
+  std::fflush(stream_);
+}
+
+void Progress::abandon() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (terminal_ && done_ > 0) {
+    std::fputc('\n', stream_);
+    std::fflush(stream_);
+  }
+}
+
+}  // namespace preview

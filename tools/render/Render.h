@@ -1,0 +1,48 @@
+/* What zarnit-render does with its command line. */
+#ifndef ZF_TOOLS_RENDER_RENDER_H
+#define ZF_TOOLS_RENDER_RENDER_H
+
+#include <string>
+
+#include "Image.h"
+#include "Options.h"
+#include "Session.h"
+
+namespace preview {
+
+/* How frames reach the plug-in. */
+struct HostChoice {
+  HostApp host;
+  const FormatInfo* format;
+  RenderPath path;
+};
+
+/* Fills in what the options leave open: the host from the format, the format
+ * from the input's depth, the path from the host. */
+HostChoice chooseHost(const Options& options, SampleType inputSamples);
+
+const char* pathName(RenderPath path);
+
+/* --threads, or the machine's core count. */
+int iterateThreads(const Options& options);
+/* --plugin, or the library next to the tool. */
+std::string pluginPath(const Options& options);
+/* Tells the user when the host found the plug-in's resources out of balance
+ * (handles, suites, parameters, worlds left behind). */
+void warnIfUnbalanced(const PluginHost& host);
+
+/* Renders input under the three Modes by the three Scalings (the other values
+ * as given) and writes the labelled sheet to path. */
+void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
+                       const EffectValues& values, const HostChoice& choice);
+
+/* INPUT [OUTPUT] [--sheet]: one image or a sequence. Throws ToolError or
+ * UsageError. */
+void runRender(const Options& options);
+
+/* --demo FOLDER. Throws ToolError. */
+void runDemo(const Options& options);
+
+}  // namespace preview
+
+#endif

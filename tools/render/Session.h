@@ -1,0 +1,76 @@
+/* The plug-in loaded into the stand-in host and driven as After Effects or
+ * Premiere Pro drives it: global setup, parameter setup, one instance with
+ * its sequence setup, then render commands, possibly from several threads at
+ * once. */
+#ifndef ZF_TOOLS_RENDER_SESSION_H
+#define ZF_TOOLS_RENDER_SESSION_H
+
+#include <memory>
+#include <string>
+
+#include "Image.h"
+#include "Options.h"
+#include "testhost/Effect.h"
+#include "testhost/Host.h"
+
+namespace preview {
+
+/* The plug-in answered a command with a non-zero code. */
+class PluginError : public ToolError {
+public:
+  using ToolError::ToolError;
+};
+
+/* "PF_Err_OUT_OF_MEMORY (4)"; codes outside the host's list as "error N (N)". */
+std::string errorCodeText(PF_Err code);
+
+/* The plug-in library next to the running tool. */
+std::string defaultPluginPath();
+
+class EffectInstance;
+
+/* One host with the plug-in loaded and set up. Throws ToolError (the loader's
+ * reason when the library cannot be loaded) or PluginError. */
+class PluginHost {
+public:
+  PluginHost(const std::string& pluginPath, HostApp app, int iterateWorkers);
+  ~PluginHost();
+  PluginHost(const PluginHost&) = delete;
+  PluginHost& operator=(const PluginHost&) = delete;
+
+  HostApp app() const { return app_; }
+  testhost::Effect& effect() { return *effect_; }
+  /* What the host found out of balance after the plug-in's commands, or "". */
+  std::string accountingReport() const { return host_.accountingReport(); }
+
+private:
+  HostApp app_;
+  testhost::Host host_;
+  std::unique_ptr<testhost::Effect> effect_;
+};
+
+/* The effect applied to one layer of a fixed size. Parameter values are set
+ * between renders; render() may run on several threads at once. */
+class EffectInstance {
+public:
+  EffectInstance(PluginHost& host, int width, int height);
+  ~EffectInstance();
+  EffectInstance(const EffectInstance&) = delete;
+  EffectInstance& operator=(const EffectInstance&) = delete;
+
+  void setValues(const EffectValues& values);
+
+  /* Renders one frame of this layer's size at the given frame number, in the
+   * given host layout, by the given command path; the result has the
+   * format's depth. Throws PluginError. */
+  Image render(const Image& input, const FormatInfo& format, RenderPath path, long frame);
+
+private:
+  int width_;
+  int height_;
+  std::unique_ptr<testhost::Instance> instance_;
+};
+
+}  // namespace preview
+
+#endif

@@ -1,0 +1,25 @@
+/* The contact sheet: one input under the three Modes by the three Scalings,
+ * each tile labelled, over a checkerboard that shows transparency. */
+#ifndef ZF_TOOLS_RENDER_SHEET_H
+#define ZF_TOOLS_RENDER_SHEET_H
+
+#include <string>
+#include <vector>
+
+#include "Image.h"
+
+namespace preview {
+
+struct SheetTile {
+  Image image;
+  std::string label;
+};
+
+/* Tiles in rows of `columns`, shrunk by a whole factor to fit 640x480 each,
+ * under a title and a subtitle. The sheet is an opaque 8-bit image. */
+Image composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::string& title,
+                   const std::string& subtitle);
+
+}  // namespace preview
+
+#endif
