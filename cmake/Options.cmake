@@ -28,6 +28,15 @@ if(zf_san)
   target_link_options(zf_options INTERFACE ${zf_san})
 endif()
 
+# Fuzzing: every target carries libFuzzer's coverage; only the fuzz target
+# links libFuzzer itself (tests/fuzz).
+if(ZF_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ZF_FUZZ needs clang (libFuzzer)")
+  endif()
+  target_compile_options(zf_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
   # The .aex and the Windows tests carry their C++ runtime inside, so they
   # import nothing but system DLLs.

@@ -172,3 +172,9 @@ PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, Ren
   rd.inputOffsetY = static_cast<float>(origin.top);
   return PF_Err_NONE;
 }
+
+#ifndef ZF_FAULT_HOOKS
+WorkerStart renderWorkerStart() {
+  return startWorker;
+}
+#endif

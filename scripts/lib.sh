@@ -1,7 +1,8 @@
 # Shared by the scripts: package installation and the build/test steps.
 
 ZF_PACKAGES=(cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14
-             libgtest-dev googletest libbenchmark-dev llvm-14)
+             libgtest-dev googletest libbenchmark-dev llvm-14
+             libopenimageio-dev libpng-dev)
 
 # Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
 # zip for the distribution archive.
@@ -32,6 +33,30 @@ zf_build_and_test() {
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)"
   ctest --preset "$preset" -j "$(nproc)"
+}
+
+# The fuzz target (preset fuzz) for a bounded time, from a copy of the seed
+# corpus in the repository. Any finding fails the step; its input is kept in
+# build/fuzz/run/artifacts.
+ZF_FUZZ_SECONDS=${ZF_FUZZ_SECONDS:-60}
+
+zf_fuzz_bounded() {
+  echo "== fuzz: ${ZF_FUZZ_SECONDS} s"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$(nproc)"
+  local run=build/fuzz/run
+  rm -rf "$run"
+  mkdir -p "$run/corpus" "$run/artifacts"
+  cp tests/fuzz/corpus/* "$run/corpus/"
+  local status=0
+  build/fuzz/tests/fuzz/zf_fuzz_effect -max_total_time="$ZF_FUZZ_SECONDS" -timeout=10 -rss_limit_mb=4096 \
+    -print_final_stats=1 -artifact_prefix="$run/artifacts/" "$run/corpus" >"$run/log" 2>&1 || status=$?
+  grep -E "INITED|DONE|stat::" "$run/log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$run/log"
+    echo "fuzzing found a fault (exit $status); inputs in $run/artifacts" >&2
+    return "$status"
+  fi
 }
 
 # zig for the macOS cross build, pinned, into the build tree where the

@@ -7,5 +7,8 @@ source scripts/lib.sh
 
 zf_install_packages
 zf_build_and_test dev
+zf_build_and_test asan
+zf_build_and_test tsan
+zf_fuzz_bounded
 zf_windows_build_and_test
 zf_macos_build_and_check

@@ -52,6 +52,9 @@ public:
   PF_EffectMainFunc effectMain() const { return effectMain_; }
   PF_PluginDataEntryFunc pluginDataEntry() const { return pluginDataEntry_; }
   const std::string& path() const { return path_; }
+  /* Any other exported symbol by name, or null: for test-only builds of a
+   * plug-in that export hooks besides the two entry points. */
+  void* symbol(const char* name) const;
 
 private:
   std::string path_;

@@ -394,6 +394,9 @@ std::string HostState::accountingReport() const {
     report << plural(static_cast<long>(checkedOut_.size()), "parameter", "parameters")
            << " checked out and not checked in\n";
   }
+  if (strayCheckins_ > 0) {
+    report << plural(strayCheckins_, "check-in", "check-ins") << " of a parameter that was not checked out\n";
+  }
   if (!blocks_.empty()) {
     report << plural(static_cast<long>(blocks_.size()), "basic-suite block", "basic-suite blocks") << " not freed\n";
   }

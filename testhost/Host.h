@@ -172,8 +172,8 @@ public:
    * when all is balanced: live handles (except those the host holds as an
    * instance's sequence data), handles left locked, over-unlocks and invalid
    * handle uses, suites acquired more often than released (or the reverse),
-   * undisposed host worlds, parameters checked out and not checked in,
-   * basic-suite blocks not freed. */
+   * undisposed host worlds, parameters checked out and not checked in (or
+   * checked in without a checkout), basic-suite blocks not freed. */
   std::string accountingReport() const;
 
   HostState& state() { return *state_; }

@@ -86,4 +86,9 @@ Plugin::Plugin(const std::string& path) : path_(path) {
 
 Plugin::~Plugin() { closeLibrary(library_); }
 
+void* Plugin::symbol(const char* name) const {
+  std::string error;
+  return findSymbol<void*>(library_, name, error);
+}
+
 }  // namespace testhost

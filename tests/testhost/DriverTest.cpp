@@ -152,6 +152,20 @@ TEST(Driver, InstanceMadeBeforeParamsSetupGetsTheDefaults) {
   EXPECT_EQ(instance.param(3).u.fs_d.value, 0.5);
 }
 
+TEST(Loader, FindsOtherExportsByName) {
+  testhost::Plugin plugin(ZF_STUB_EFFECT_PATH);
+  EXPECT_NE(plugin.symbol("PluginDataEntryFunction"), nullptr);
+  EXPECT_EQ(plugin.symbol("NoSuchExport"), nullptr);
+}
+
+TEST(Driver, CheckInOfARecordNeverCheckedOutIsReported) {
+  Host host;
+  PF_InData in = host.inData();
+  PF_ParamDef never{};
+  EXPECT_EQ(in.inter.checkin_param(in.effect_ref, &never), PF_Err_NONE);
+  EXPECT_EQ(host.accountingReport(), "1 check-in of a parameter that was not checked out\n");
+}
+
 TEST(Driver, InjectedCheckinFailureIsReturnedAndTheBooksStayBalanced) {
   Host host;
   Effect effect(host, ZF_STUB_EFFECT_PATH);
