@@ -1,13 +1,17 @@
-// The aberration kernel.
+// The aberration kernel: the per-call set-up, the scalar variant and the
+// choice among the variants.
 //
 // Results are bit-exact: saved projects and every build must give the same
 // pixels, and a truncated sample coordinate moves by a whole pixel when a
 // value changes in its last bit. So all arithmetic is 32-bit float in a fixed
 // order, one operation per line where the order matters, with IEEE division
 // and square root (no reciprocal multiplies) and no contraction into fused
-// multiply-adds (-ffp-contract=off on every target).
+// multiply-adds (-ffp-contract=off on every target). The vector variants in
+// KernelSimd.cpp repeat these operations lane by lane.
 
 #include "Kernel.h"
+#include "KernelFrame.h"
+#include "KernelPath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,23 +28,35 @@ namespace {
 // The Amount parameter's valid range; infinities are clamped to it.
 constexpr float amountLimit = 100.0f;
 
-// Any float from here on in magnitude is a whole number already.
-constexpr float firstWholeFloat = 8388608.0f;  // 2^23
-
-// Bounds of the int range as floats: every float in [intLow, intHigh)
-// truncates to a representable int, and no other float does.
-constexpr float intLow = -2147483648.0f;  // -2^31
-constexpr float intHigh = 2147483648.0f;  // 2^31
-
-void getInPixel(RenderData const* rd, int x, int y, float& r, float& g, float& b, float& a)
+// A NaN Amount would make every sample coordinate NaN; it renders as no
+// effect. Finite values pass unchanged.
+float usableAmount(float amount)
 {
-    ImageDesc const& in = rd->input;
-    if (x < 0 || x >= in.width || y < 0 || y >= in.height) {
+    if (std::isnan(amount))
+        return 0.0f;
+    if (std::isinf(amount))
+        return amount > 0.0f ? amountLimit : -amountLimit;
+    return amount;
+}
+
+float cornerDistance(float cx, float cy, float cornerX, float cornerY)
+{
+    float const dx = cx - cornerX;
+    float const dy = cy - cornerY;
+    float const dx2 = dx * dx;
+    float const dy2 = dy * dy;
+    float const sum = dx2 + dy2;
+    return std::sqrt(sum);
+}
+
+void getInPixel(KernelFrame const& f, int x, int y, float& r, float& g, float& b, float& a)
+{
+    if (x < 0 || x >= f.inWidth || y < 0 || y >= f.inHeight) {
         r = g = b = a = 0.0f;
         return;
     }
-    unsigned char const* row = in.data + static_cast<std::int64_t>(y) * static_cast<std::int64_t>(in.rowBytes);
-    if (in.bitDepth == 8) {
+    unsigned char const* row = f.inData + static_cast<std::int64_t>(y) * f.inRowBytes;
+    if (f.inBytes) {
         unsigned char const* p = row + 4 * static_cast<std::ptrdiff_t>(x);
         r = static_cast<float>(p[0]) / 255.0f;
         g = static_cast<float>(p[1]) / 255.0f;
@@ -56,35 +72,6 @@ void getInPixel(RenderData const* rd, int x, int y, float& r, float& g, float& b
     }
 }
 
-// A NaN Amount would make every sample coordinate NaN; it renders as no
-// effect. Finite values pass unchanged.
-float usableAmount(float amount)
-{
-    if (std::isnan(amount))
-        return 0.0f;
-    if (std::isinf(amount))
-        return amount > 0.0f ? amountLimit : -amountLimit;
-    return amount;
-}
-
-// float(trunc(v)) with trunc toward zero, defined for every float: beyond
-// 2^23 the value is whole already, and NaN stays NaN.
-float truncToWhole(float v)
-{
-    if (v > -firstWholeFloat && v < firstWholeFloat)
-        return static_cast<float>(static_cast<int>(v));
-    return v;
-}
-
-// trunc(v) as a pixel coordinate. NaN and values beyond the int range give
-// -1, which lies outside every input.
-int sampleCoordinate(float v)
-{
-    if (v >= intLow && v < intHigh)
-        return static_cast<int>(v);
-    return -1;
-}
-
 // One 16-byte store per pixel; left to itself the compiler splits the copy
 // of a float[4] into two 8-byte stores.
 inline void storePixel(unsigned char* dst, float const (&px)[4])
@@ -96,58 +83,23 @@ inline void storePixel(unsigned char* dst, float const (&px)[4])
 #endif
 }
 
-float cornerDistance(float cx, float cy, float cornerX, float cornerY)
+void processRowsScalar(KernelFrame const& f, int firstRow, int endRow)
 {
-    float const dx = cx - cornerX;
-    float const dy = cy - cornerY;
-    float const dx2 = dx * dx;
-    float const dy2 = dy * dy;
-    float const sum = dx2 + dy2;
-    return std::sqrt(sum);
-}
-
-}  // namespace
-
-void process(RenderData const* rd, int firstRow, int endRow)
-{
-    int const width = rd->output.width;
-    if (firstRow >= endRow || width <= 0)
-        return;
-
-    float const amount = usableAmount(rd->amount);
-    float const offsetX = rd->inputOffsetX;
-    float const offsetY = rd->inputOffsetY;
-    int const scaling = rd->scaling;
-    int const mode = rd->mode;
-    int const show = rd->show;
-
-    float const cx = static_cast<float>(rd->centerX);
-    float const cy = static_cast<float>(rd->centerY);
-    // The output is the frame at every resolution: a host delivers a reduced
-    // frame together with a centre in reduced pixels.
-    float const frameW = static_cast<float>(width);
-    float const frameH = static_cast<float>(rd->output.height);
-
-    float maxR = cornerDistance(cx, cy, 0.0f, 0.0f);
-    maxR = std::max(maxR, cornerDistance(cx, cy, frameW, frameH));
-    maxR = std::max(maxR, cornerDistance(cx, cy, 0.0f, frameH));
-    maxR = std::max(maxR, cornerDistance(cx, cy, frameW, 0.0f));
-
-    // Row centre is measured from the bottom edge; saved projects depend on this.
-    float const cyEff = frameH - cy;
-
-    std::int64_t const outRowBytes = rd->output.rowBytes;
+    float const amount = f.amount;
+    float const cx = f.cx;
+    float const cyEff = f.cyEff;
+    float const maxR = f.maxR;
 
     for (int y = firstRow; y < endRow; ++y) {
         float const yf = static_cast<float>(y);
         float const dy = yf - cyEff;
         float const dy2 = dy * dy;
-        int const plainY = sampleCoordinate(yf - offsetY);
-        unsigned char* out = rd->output.data + static_cast<std::int64_t>(y) * outRowBytes;
+        int const plainY = sampleCoordinate(yf - f.offsetY);
+        unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
 
         // Counted in int: a float bound would stop short of the last columns
         // of rows wider than 2^24.
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < f.width; ++x) {
             float const xf = static_cast<float>(x);
             float const dx = xf - cx;
             float const dx2 = dx * dx;
@@ -155,10 +107,10 @@ void process(RenderData const* rd, int firstRow, int endRow)
             float const r = std::sqrt(r2);
 
             float g = amount;
-            if (scaling == 1) {
+            if (f.scaling == 1) {
                 float const q = r / maxR;
                 g = q * amount;
-            } else if (scaling == 2) {
+            } else if (f.scaling == 2) {
                 float const q = r / maxR;
                 float const qa = q * amount;
                 g = qa * q;
@@ -172,13 +124,13 @@ void process(RenderData const* rd, int firstRow, int endRow)
             float const ys = dys + cyEff;
 
             float r1, g1, b1, a1;
-            getInPixel(rd, sampleCoordinate(xf - offsetX), plainY, r1, g1, b1, a1);
+            getInPixel(f, sampleCoordinate(xf - f.offsetX), plainY, r1, g1, b1, a1);
 
             float const wholeXs = truncToWhole(xs);
             float const wholeYs = truncToWhole(ys);
             float r2s, g2, b2, a2;
-            getInPixel(rd, sampleCoordinate(wholeXs - offsetX), sampleCoordinate(wholeYs - offsetY),
-                       r2s, g2, b2, a2);
+            getInPixel(f, sampleCoordinate(wholeXs - f.offsetX), sampleCoordinate(wholeYs - f.offsetY), r2s, g2, b2,
+                       a2);
 
             if (a1 == 0.0f)
                 r1 = g1 = b1 = 0.0f;
@@ -189,7 +141,7 @@ void process(RenderData const* rd, int firstRow, int endRow)
             float green = g1;
             float blue = b1;
             bool const primary = amount >= 0.0f;
-            switch (mode) {
+            switch (f.mode) {
             case 0:
                 if (primary) {
                     red = r2s;
@@ -220,7 +172,7 @@ void process(RenderData const* rd, int firstRow, int endRow)
 
             float const aMax = std::max(a1, a2);
             float px[4] = {red, green, blue, aMax};
-            switch (show) {
+            switch (f.show) {
             case 1:
                 px[3] = std::fabs(a1 - a2);
                 break;
@@ -231,8 +183,8 @@ void process(RenderData const* rd, int firstRow, int endRow)
                 px[0] = px[1] = px[2] = aMax;
                 break;
             case 4: {
-                float const f = aMax > 0.0f ? 1.0f : aMax;
-                px[0] = px[1] = px[2] = px[3] = f;
+                float const full = aMax > 0.0f ? 1.0f : aMax;
+                px[0] = px[1] = px[2] = px[3] = full;
                 break;
             }
             default:
@@ -243,4 +195,123 @@ void process(RenderData const* rd, int firstRow, int endRow)
             out += sizeof px;
         }
     }
+}
+
+}  // namespace
+
+bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
+{
+    int const width = rd->output.width;
+    if (firstRow >= endRow || width <= 0)
+        return false;
+
+    f.width = width;
+    f.amount = usableAmount(rd->amount);
+    f.offsetX = rd->inputOffsetX;
+    f.offsetY = rd->inputOffsetY;
+    f.scaling = rd->scaling;
+    f.mode = rd->mode;
+    f.show = rd->show;
+
+    float const cx = static_cast<float>(rd->centerX);
+    float const cy = static_cast<float>(rd->centerY);
+    // The output is the frame at every resolution: a host delivers a reduced
+    // frame together with a centre in reduced pixels.
+    float const frameW = static_cast<float>(width);
+    float const frameH = static_cast<float>(rd->output.height);
+
+    float maxR = cornerDistance(cx, cy, 0.0f, 0.0f);
+    maxR = std::max(maxR, cornerDistance(cx, cy, frameW, frameH));
+    maxR = std::max(maxR, cornerDistance(cx, cy, 0.0f, frameH));
+    maxR = std::max(maxR, cornerDistance(cx, cy, frameW, 0.0f));
+
+    f.cx = cx;
+    // Row centre is measured from the bottom edge; saved projects depend on this.
+    f.cyEff = frameH - cy;
+    f.maxR = maxR;
+
+    f.inData = rd->input.data;
+    f.inRowBytes = rd->input.rowBytes;
+    f.inWidth = std::max(rd->input.width, 0);
+    f.inHeight = std::max(rd->input.height, 0);
+    f.inBytes = rd->input.bitDepth == 8;
+    // The vector paths gather RGBA8 samples by 32-bit byte offsets from the
+    // start of the input.
+    std::int64_t const lastRow = f.inHeight > 0 ? static_cast<std::int64_t>(f.inHeight - 1) * f.inRowBytes : 0;
+    std::int64_t const end = lastRow + static_cast<std::int64_t>(f.inWidth) * 4;
+    f.gatherBytes = f.inBytes && f.inRowBytes >= 0 && end <= std::int64_t{INT32_MAX};
+    f.outData = rd->output.data;
+    f.outRowBytes = rd->output.rowBytes;
+    return true;
+}
+
+bool kernelPathSupported(KernelPath path)
+{
+    switch (path) {
+    case KernelPath::Scalar:
+        return true;
+    case KernelPath::Sse2:
+        return simdCompiled();
+    case KernelPath::Avx2:
+        return simdCompiled() && cpuHasAvx2();
+    }
+    return false;
+}
+
+namespace {
+
+KernelPath fastestSupportedPath()
+{
+    if (kernelPathSupported(KernelPath::Avx2))
+        return KernelPath::Avx2;
+    if (kernelPathSupported(KernelPath::Sse2))
+        return KernelPath::Sse2;
+    return KernelPath::Scalar;
+}
+
+// Chosen when the library is loaded, so that process() takes no lock, not
+// even a one-time initialisation guard.
+KernelPath const fastestPath = fastestSupportedPath();
+
+}  // namespace
+
+KernelPath activeKernelPath()
+{
+    return fastestPath;
+}
+
+char const* kernelPathName(KernelPath path)
+{
+    switch (path) {
+    case KernelPath::Scalar:
+        return "scalar";
+    case KernelPath::Sse2:
+        return "sse2";
+    case KernelPath::Avx2:
+        return "avx2";
+    }
+    return "unknown";
+}
+
+void processWith(KernelPath path, RenderData const* rd, int firstRow, int endRow)
+{
+    KernelFrame frame;
+    if (!kernelFrame(rd, firstRow, endRow, frame))
+        return;
+    switch (path) {
+    case KernelPath::Sse2:
+        processRowsSse2(frame, firstRow, endRow);
+        return;
+    case KernelPath::Avx2:
+        processRowsAvx2(frame, firstRow, endRow);
+        return;
+    case KernelPath::Scalar:
+        break;
+    }
+    processRowsScalar(frame, firstRow, endRow);
+}
+
+void process(RenderData const* rd, int firstRow, int endRow)
+{
+    processWith(activeKernelPath(), rd, firstRow, endRow);
 }
