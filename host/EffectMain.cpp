@@ -106,12 +106,12 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   PF_ParamDef def;
-  for (const ParamSpec& spec : kParamSpecs) {
+  for (const ParamDecl& decl : kParamDecls) {
     std::memset(&def, 0, sizeof def);
-    def.param_type = spec.type;
-    in_data->utils->ansi.strcpy(def.name, spec.name);
-    describeParam(spec, def.u);
-    def.uu.id = spec.diskId;
+    def.param_type = decl.type;
+    in_data->utils->ansi.strcpy(def.name, decl.name);
+    describeParam(decl, def.u);
+    def.uu.id = decl.diskId;
     if (const PF_Err err = in_data->inter.add_param(in_data->effect_ref, PF_ParamIndex_NONE, &def)) {
       return err;
     }

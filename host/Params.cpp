@@ -26,9 +26,9 @@ void describeCenter(PF_PointDef& td) {
   td.restrict_bounds = false;
 }
 
-void describePopup(const ParamSpec& spec, PF_PopupDef& pd) {
-  pd.u.namesptr = spec.choices;
-  pd.num_choices = spec.numChoices;
+void describePopup(const ParamDecl& decl, PF_PopupDef& pd) {
+  pd.u.namesptr = decl.choices;
+  pd.num_choices = decl.numChoices;
   pd.dephault = kPopupDefault;
   pd.value = kPopupDefault;
 }
@@ -52,7 +52,7 @@ void describeAmount(PF_FloatSliderDef& fs) {
 /* "Show" declares all five views: with three, hosts would never offer
  * "Alpha" and "Full Alpha", which the renderer produces. Values 1 to 3 mean
  * the same either way. */
-const ParamSpec kParamSpecs[CA_NUM_PARAMS - 1] = {
+const ParamDecl kParamDecls[CA_NUM_PARAMS - 1] = {
     {CA_CENTER, PF_Param_POINT, "Frame center", CENTER_DISK_ID, nullptr, 0},
     {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 3},
     {CA_SCALING, PF_Param_POPUP, "Scaling", SCALING_DISK_ID, kScalingChoices, 3},
@@ -60,13 +60,13 @@ const ParamSpec kParamSpecs[CA_NUM_PARAMS - 1] = {
     {CA_SHOW, PF_Param_POPUP, "Show", SHOW_DISK_ID, kShowChoices, 5},
 };
 
-void describeParam(const ParamSpec& spec, PF_ParamDefUnion& u) {
-  switch (spec.type) {
+void describeParam(const ParamDecl& decl, PF_ParamDefUnion& u) {
+  switch (decl.type) {
     case PF_Param_POINT:
       describeCenter(u.td);
       break;
     case PF_Param_POPUP:
-      describePopup(spec, u.pd);
+      describePopup(decl, u.pd);
       break;
     case PF_Param_FLOAT_SLIDER:
       describeAmount(u.fs_d);

@@ -33,7 +33,7 @@ enum ParamDiskId : A_long {
 /* One declared parameter. The type-specific part of the definition follows
  * from `type` (there is one point and one float slider; popups differ only
  * in their choices). */
-struct ParamSpec {
+struct ParamDecl {
   ParamIndex index;
   PF_ParamType type;
   const char* name;
@@ -43,11 +43,11 @@ struct ParamSpec {
 };
 
 /* The five declared parameters, in the order they are added. */
-extern const ParamSpec kParamSpecs[CA_NUM_PARAMS - 1];
+extern const ParamDecl kParamDecls[CA_NUM_PARAMS - 1];
 
 /* Fills the type-specific part of a cleared definition (defaults, ranges,
  * choices). The name and the disk id are the caller's: the name goes in
  * through the host's own string copy. */
-void describeParam(const ParamSpec& spec, PF_ParamDefUnion& u);
+void describeParam(const ParamDecl& decl, PF_ParamDefUnion& u);
 
 #endif

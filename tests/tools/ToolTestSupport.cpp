@@ -143,8 +143,8 @@ RawImage readPng(const std::string& path) {
 
 void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba) {
   auto out = OIIO::ImageOutput::create(path);
-  OIIO::ImageSpec spec(width, height, 4, OIIO::TypeDesc::FLOAT);
-  if (!out || !out->open(path, spec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) || !out->close()) {
+  OIIO::ImageSpec fileSpec(width, height, 4, OIIO::TypeDesc::FLOAT);
+  if (!out || !out->open(path, fileSpec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) || !out->close()) {
     throw std::runtime_error("cannot write " + path);
   }
 }

@@ -115,29 +115,29 @@ Image readImage(const std::string& path) {
   if (!in) {
     throw ToolError("cannot read " + path + ": " + oiioError(""));
   }
-  const OIIO::ImageSpec spec = in->spec();
-  if (spec.deep || spec.depth > 1) {
+  const OIIO::ImageSpec fileSpec = in->spec();
+  if (fileSpec.deep || fileSpec.depth > 1) {
     throw ToolError("cannot read " + path + ": deep and volume images are not supported");
   }
-  if (spec.width < 1 || spec.height < 1 || spec.width > kMaxFrameSide || spec.height > kMaxFrameSide ||
-      spec.nchannels < 1) {
-    throw ToolError("cannot read " + path + ": " + std::to_string(spec.width) + "x" + std::to_string(spec.height) +
+  if (fileSpec.width < 1 || fileSpec.height < 1 || fileSpec.width > kMaxFrameSide || fileSpec.height > kMaxFrameSide ||
+      fileSpec.nchannels < 1) {
+    throw ToolError("cannot read " + path + ": " + std::to_string(fileSpec.width) + "x" + std::to_string(fileSpec.height) +
                     " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) + " pixels a side are supported");
   }
 
   Image image;
-  image.width = spec.width;
-  image.height = spec.height;
-  if (spec.format == OIIO::TypeDesc::UINT8) {
+  image.width = fileSpec.width;
+  image.height = fileSpec.height;
+  if (fileSpec.format == OIIO::TypeDesc::UINT8) {
     image.type = SampleType::U8;
-  } else if (spec.format == OIIO::TypeDesc::UINT16) {
+  } else if (fileSpec.format == OIIO::TypeDesc::UINT16) {
     image.type = SampleType::U16;
   } else {
     image.type = SampleType::F32;
   }
-  const std::size_t pixels = static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height);
-  const int channels = spec.nchannels;
-  int alpha = spec.alpha_channel;
+  const std::size_t pixels = static_cast<std::size_t>(fileSpec.width) * static_cast<std::size_t>(fileSpec.height);
+  const int channels = fileSpec.nchannels;
+  int alpha = fileSpec.alpha_channel;
   if (alpha < 0 && channels == 2) {
     alpha = 1;
   }
@@ -197,10 +197,10 @@ void writeImage(const std::string& path, const Image& image) {
     throw ToolError("cannot write " + path + ": " + oiioError(""));
   }
   const int channels = out->supports("alpha") ? 4 : 3;
-  OIIO::ImageSpec spec(image.width, image.height, channels, typeDescOf(image.type));
-  spec.alpha_channel = channels == 4 ? 3 : -1;
+  OIIO::ImageSpec fileSpec(image.width, image.height, channels, typeDescOf(image.type));
+  fileSpec.alpha_channel = channels == 4 ? 3 : -1;
   // The samples are straight (unassociated); writers must store them as they are.
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  fileSpec.attribute("oiio:UnassociatedAlpha", 1);
 
   const void* data = nullptr;
   switch (image.type) {
@@ -218,7 +218,7 @@ void writeImage(const std::string& path, const Image& image) {
   const auto pixelStride = static_cast<OIIO::stride_t>(4 * type.size());
 
   TempFile temp(path);
-  if (!out->open(temp.path(), spec)) {
+  if (!out->open(temp.path(), fileSpec)) {
     throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
   }
   const bool written = out->write_image(type, data, pixelStride);
