@@ -17,13 +17,14 @@
 #include "suites/DirectSuite.h"
 #include "suites/SuiteHandler.h"
 
-static_assert(ZF_OUT_FLAGS == (PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_I_EXPAND_BUFFER |
-                               PF_OutFlag_CUSTOM_UI | PF_OutFlag_DEEP_COLOR_AWARE),
+static_assert(ZF_OUT_FLAGS ==
+                  (PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_I_EXPAND_BUFFER |
+                   PF_OutFlag_CUSTOM_UI | PF_OutFlag_DEEP_COLOR_AWARE),
               "ZF_OUT_FLAGS and the flags global setup declares must agree");
-static_assert(ZF_OUT_FLAGS2 == (PF_OutFlag2_PARAM_GROUP_START_COLLAPSED_FLAG | PF_OutFlag2_REVEALS_ZERO_ALPHA |
-                                PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE |
-                                PF_OutFlag2_AUTOMATIC_WIDE_TIME_INPUT |
-                                PF_OutFlag2_SUPPORTS_THREADED_RENDERING),
+static_assert(ZF_OUT_FLAGS2 ==
+                  (PF_OutFlag2_PARAM_GROUP_START_COLLAPSED_FLAG | PF_OutFlag2_REVEALS_ZERO_ALPHA |
+                   PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE |
+                   PF_OutFlag2_AUTOMATIC_WIDE_TIME_INPUT | PF_OutFlag2_SUPPORTS_THREADED_RENDERING),
               "ZF_OUT_FLAGS2 and the flags global setup declares must agree");
 
 namespace {
@@ -65,7 +66,8 @@ PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
   if (ansi->sprintf == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  ansi->sprintf(out_data->return_msg, "%s, v%d.%d\r%s", ZF_NAME, ZF_MAJOR_VERSION, ZF_MINOR_VERSION, kCredits);
+  ansi->sprintf(out_data->return_msg, "%s, v%d.%d\r%s", ZF_NAME, ZF_MAJOR_VERSION, ZF_MINOR_VERSION,
+                kCredits);
   return PF_Err_NONE;
 }
 
@@ -100,7 +102,8 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*params*/[], PF_LayerDef* /*output*/) {
+PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*params*/[],
+                   PF_LayerDef* /*output*/) {
   if (in_data == nullptr || out_data == nullptr || in_data->utils == nullptr ||
       in_data->utils->ansi.strcpy == nullptr || in_data->inter.add_param == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -198,8 +201,8 @@ PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData* out_data) {
 }
 
 bool paramCallbacksUsable(const PF_InData* in_data) {
-  return in_data != nullptr && basicSuiteUsable(in_data->pica_basicP) && in_data->inter.checkout_param != nullptr &&
-         in_data->inter.checkin_param != nullptr;
+  return in_data != nullptr && basicSuiteUsable(in_data->pica_basicP) &&
+         in_data->inter.checkout_param != nullptr && in_data->inter.checkin_param != nullptr;
 }
 
 /* The render driver under the process-wide lock. An exception from the driver
@@ -231,7 +234,8 @@ PF_Err renderWithParams(PF_InData* in_data, PF_OutData* out_data, RenderData& rd
 }
 
 PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output) {
-  if (!paramCallbacksUsable(in_data) || params == nullptr || params[CA_INPUT] == nullptr || output == nullptr) {
+  if (!paramCallbacksUsable(in_data) || params == nullptr || params[CA_INPUT] == nullptr ||
+      output == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   CheckedOutParams checkedOut(in_data);
@@ -241,8 +245,9 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
 }
 
 PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
-  if (in_data == nullptr || !basicSuiteUsable(in_data->pica_basicP) || extra == nullptr || extra->input == nullptr ||
-      extra->output == nullptr || extra->cb == nullptr || extra->cb->checkout_layer == nullptr) {
+  if (in_data == nullptr || !basicSuiteUsable(in_data->pica_basicP) || extra == nullptr ||
+      extra->input == nullptr || extra->output == nullptr || extra->cb == nullptr ||
+      extra->cb->checkout_layer == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   AEGP_SuiteHandler suites(in_data->pica_basicP);
@@ -260,8 +265,9 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
   PF_CheckoutResult checkout;
   std::memset(&checkout, 0, sizeof checkout);
   // The host is answered in full whatever the checkout's result.
-  const PF_Err err = extra->cb->checkout_layer(in_data->effect_ref, CA_INPUT, 0, &request, in_data->current_time,
-                                               in_data->time_step, in_data->time_scale, &checkout);
+  const PF_Err err =
+      extra->cb->checkout_layer(in_data->effect_ref, CA_INPUT, 0, &request, in_data->current_time,
+                                in_data->time_step, in_data->time_scale, &checkout);
 
   PF_PreRenderOutput& output = *extra->output;
   UnionLRect(&checkout.result_rect, &output.result_rect);

@@ -142,7 +142,8 @@ PF_Err storePreRenderOrigin(const PF_HandleSuite1& handles, PF_PreRenderOutput& 
     handles.host_dispose_handle(handle);
     return PF_Err_OUT_OF_MEMORY;
   }
-  const PreRenderOrigin origin = {output.result_rect.left, output.result_rect.top, handles.host_dispose_handle};
+  const PreRenderOrigin origin = {output.result_rect.left, output.result_rect.top,
+                                  handles.host_dispose_handle};
   std::memcpy(memory, &origin, sizeof origin);
   handles.host_unlock_handle(handle);
 

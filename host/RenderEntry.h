@@ -17,7 +17,7 @@
  * Whatever is still checked out when the owner goes away is checked in and
  * freed, also while an exception unwinds. */
 class ParamCheckout {
-public:
+ public:
   ParamCheckout() = default;
   ~ParamCheckout();
   ParamCheckout(const ParamCheckout&) = delete;
@@ -32,7 +32,7 @@ public:
 
   const PF_ParamDef& def() const { return *def_; }
 
-private:
+ private:
   PF_InData* in_data_ = nullptr;
   std::unique_ptr<PF_ParamDef> def_;
 };
@@ -41,7 +41,7 @@ private:
  * failed checkout stops the sequence: the parameters after it are not asked
  * for, and the render must not go ahead on an incomplete set. */
 class CheckedOutParams {
-public:
+ public:
   explicit CheckedOutParams(PF_InData* in_data);
 
   /* The first checkout's error, or PF_Err_NONE when all five are out. */
@@ -53,7 +53,7 @@ public:
 
   const PF_ParamDef& operator[](ParamIndex index) const { return records_[index - CA_CENTER].def(); }
 
-private:
+ private:
   std::array<ParamCheckout, CA_NUM_PARAMS - 1> records_;
   PF_Err checkoutError_ = PF_Err_NONE;
 };

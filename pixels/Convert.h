@@ -12,11 +12,11 @@
 // What one conversion reads and writes; handed to every row callback as its
 // refcon. Only data, rowbytes, width and height of the two worlds are read.
 struct ConvertData {
-    PF_InData* inData;                       // abort callback, effect_ref, utils
-    PF_EffectWorld* src;                     // its width is the pixels converted per row
-    PF_EffectWorld* dst;
-    PF_Iterate8Suite1 const* iterateSuite;   // set only for the host route of MyGenericIterateFunc
-    float gain;                              // every channel is multiplied by it, except in 8-to-8 copies
+  PF_InData* inData;    // abort callback, effect_ref, utils
+  PF_EffectWorld* src;  // its width is the pixels converted per row
+  PF_EffectWorld* dst;
+  PF_Iterate8Suite1 const* iterateSuite;  // set only for the host route of MyGenericIterateFunc
+  float gain;                             // every channel is multiplied by it, except in 8-to-8 copies
 };
 
 // A row callback: converts row `row` of `rowCount`. Same shape as the
@@ -30,10 +30,10 @@ using RowIterator = PF_Err (*)(A_long rowCount, void* refcon, RowFunc rowFunc);
 // What MyGenericIterateFunc hands to MyFakeIterator through the host's
 // per-pixel iterator.
 struct FakeIterateData {
-    PF_InData* inData;
-    RowFunc rowFunc;
-    void* refcon;
-    A_long rowCount;
+  PF_InData* inData;
+  RowFunc rowFunc;
+  void* refcon;
+  A_long rowCount;
 };
 
 // The fallback for hosts whose Iterate8 suite has no iterate_generic. With

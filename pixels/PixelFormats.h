@@ -8,30 +8,31 @@
 
 enum class HostLayout { ARGB8, ARGB16, ARGB32, BGRA8, BGRA32 };
 
-constexpr A_long bytesPerPixel(HostLayout layout)
-{
-    switch (layout) {
+constexpr A_long bytesPerPixel(HostLayout layout) {
+  switch (layout) {
     case HostLayout::ARGB8:
     case HostLayout::BGRA8:
-        return 4;
+      return 4;
     case HostLayout::ARGB16:
-        return 8;
+      return 8;
     case HostLayout::ARGB32:
     case HostLayout::BGRA32:
-        return 16;
-    }
-    return 16;
+      return 16;
+  }
+  return 16;
 }
 
 // Bytes per pixel of a working buffer: RGBA8 at depth 8, RGBA32 otherwise.
-constexpr A_long workingBytesPerPixel(A_long bitDepth) { return bitDepth == 8 ? 4 : 16; }
+constexpr A_long workingBytesPerPixel(A_long bitDepth) {
+  return bitDepth == 8 ? 4 : 16;
+}
 
 struct PixelFormat {
-    PF_PixelFormat code;
-    HostLayout layout;
-    A_long workingDepth;  // bitDepth of the working input: 8 (RGBA8) or 32 (RGBA32)
-    RowFunc toWorking;    // host frame into the working input
-    RowFunc fromWorking;  // RGBA32 result into the host frame
+  PF_PixelFormat code;
+  HostLayout layout;
+  A_long workingDepth;  // bitDepth of the working input: 8 (RGBA8) or 32 (RGBA32)
+  RowFunc toWorking;    // host frame into the working input
+  RowFunc fromWorking;  // RGBA32 result into the host frame
 };
 
 // 8-bit frames are worked on in RGBA8, a quarter of the memory of RGBA32.
@@ -48,13 +49,12 @@ inline constexpr PixelFormat pixelFormats[] = {
 };
 
 // The entry for code, or null: no conversion touches a world in any other format.
-inline PixelFormat const* findPixelFormat(PF_PixelFormat code)
-{
-    for (PixelFormat const& format : pixelFormats) {
-        if (format.code == code)
-            return &format;
-    }
-    return nullptr;
+inline PixelFormat const* findPixelFormat(PF_PixelFormat code) {
+  for (PixelFormat const& format : pixelFormats) {
+    if (format.code == code)
+      return &format;
+  }
+  return nullptr;
 }
 
 #endif

@@ -9,24 +9,24 @@
 #include <cstdint>
 
 struct KernelFrame {
-    int width;            // output pixels per row, > 0
-    float amount;         // finite
-    float offsetX;
-    float offsetY;
-    int scaling;
-    int mode;
-    int show;
-    float cx;
-    float cyEff;          // centre row, counted from the bottom edge
-    float maxR;           // largest distance from the centre to a corner
-    unsigned char const* inData;
-    std::int64_t inRowBytes;
-    int inWidth;          // clamped to >= 0, so unsigned compares bound both sides
-    int inHeight;
-    bool inBytes;         // RGBA8 input; otherwise RGBA32
-    bool gatherBytes;     // RGBA8 input whose byte offsets all fit an int32
-    unsigned char* outData;
-    std::int64_t outRowBytes;
+  int width;     // output pixels per row, > 0
+  float amount;  // finite
+  float offsetX;
+  float offsetY;
+  int scaling;
+  int mode;
+  int show;
+  float cx;
+  float cyEff;  // centre row, counted from the bottom edge
+  float maxR;   // largest distance from the centre to a corner
+  unsigned char const* inData;
+  std::int64_t inRowBytes;
+  int inWidth;  // clamped to >= 0, so unsigned compares bound both sides
+  int inHeight;
+  bool inBytes;      // RGBA8 input; otherwise RGBA32
+  bool gatherBytes;  // RGBA8 input whose byte offsets all fit an int32
+  unsigned char* outData;
+  std::int64_t outRowBytes;
 };
 
 // Set-up of one call; false when there is nothing to write.
@@ -42,21 +42,19 @@ constexpr float intHigh = 2147483648.0f;  // 2^31
 
 // float(trunc(v)) with trunc toward zero, defined for every float: beyond
 // 2^23 the value is whole already, and NaN stays NaN.
-inline float truncToWhole(float v)
-{
-    if (v > -firstWholeFloat && v < firstWholeFloat)
-        return static_cast<float>(static_cast<int>(v));
-    return v;
+inline float truncToWhole(float v) {
+  if (v > -firstWholeFloat && v < firstWholeFloat)
+    return static_cast<float>(static_cast<int>(v));
+  return v;
 }
 
 // trunc(v) as a pixel coordinate. NaN and values beyond the int range give
 // -1, which lies outside every input. (The vector paths give INT_MIN there,
 // which lies outside just the same.)
-inline int sampleCoordinate(float v)
-{
-    if (v >= intLow && v < intHigh)
-        return static_cast<int>(v);
-    return -1;
+inline int sampleCoordinate(float v) {
+  if (v >= intLow && v < intHigh)
+    return static_cast<int>(v);
+  return -1;
 }
 
 // Row functions of the vector paths: rows firstRow .. endRow - 1.

@@ -248,12 +248,14 @@ struct PF_InteractCallbacks {
   PF_Err (*abort)(PF_ProgPtr effect_ref);
   PF_Err (*progress)(PF_ProgPtr effect_ref, A_long current, A_long total);
   PF_Err (*register_ui)(PF_ProgPtr effect_ref, PF_CustomUIInfo* cust_info);
-  PF_Err (*checkout_layer_audio)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long start_time, A_long duration,
-                                 A_u_long time_scale, PF_UFixed rate, A_long bytes_per_sample, A_long num_channels,
-                                 A_long fmt_signed, PF_LayerAudio* audio);
+  PF_Err (*checkout_layer_audio)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long start_time,
+                                 A_long duration, A_u_long time_scale, PF_UFixed rate,
+                                 A_long bytes_per_sample, A_long num_channels, A_long fmt_signed,
+                                 PF_LayerAudio* audio);
   PF_Err (*checkin_layer_audio)(PF_ProgPtr effect_ref, PF_LayerAudio audio);
-  PF_Err (*get_audio_data)(PF_ProgPtr effect_ref, PF_LayerAudio audio, PF_SndSamplePtr* data, A_long* num_samples,
-                           PF_UFixed* rate, A_long* bytes_per_sample, A_long* num_channels, A_long* fmt_signed);
+  PF_Err (*get_audio_data)(PF_ProgPtr effect_ref, PF_LayerAudio audio, PF_SndSamplePtr* data,
+                           A_long* num_samples, PF_UFixed* rate, A_long* bytes_per_sample,
+                           A_long* num_channels, A_long* fmt_signed);
   void* reserved_str[3];
   void* reserved[10];
 };
@@ -294,43 +296,50 @@ struct PF_ColorCallbacks {
 
 struct _PF_UtilCallbacks {
   PF_Err (*begin_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf, PF_SampPB* params);
-  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel* dst);
-  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel* dst);
+  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+                            PF_Pixel* dst);
+  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+                        PF_Pixel* dst);
   void* get_batch_func_is_deprecated;
   PF_Err (*end_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf, PF_SampPB* params);
-  PF_Err (*composite_rect)(PF_ProgPtr effect_ref, PF_Rect* src_rect, A_long src_opacity, PF_EffectWorld* source_wld,
-                           A_long dest_x, A_long dest_y, PF_Field field_rdr, PF_XferMode xfer_mode,
-                           PF_EffectWorld* dest_wld);
-  PF_Err (*blend)(PF_ProgPtr effect_ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
-                  PF_EffectWorld* dst);
+  PF_Err (*composite_rect)(PF_ProgPtr effect_ref, PF_Rect* src_rect, A_long src_opacity,
+                           PF_EffectWorld* source_wld, A_long dest_x, A_long dest_y, PF_Field field_rdr,
+                           PF_XferMode xfer_mode, PF_EffectWorld* dest_wld);
+  PF_Err (*blend)(PF_ProgPtr effect_ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
+                  PF_Fixed ratio, PF_EffectWorld* dst);
   PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
                      A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel, void* b_kernel,
                      PF_EffectWorld* dst);
-  PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r);
-  PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_EffectWorld* world);
-  PF_Err (*gaussian_kernel)(PF_ProgPtr effect_ref, A_FpLong kRadius, PF_KernelFlags flags, A_FpLong multiplier,
-                            A_long* diameter, void* kernel);
-  PF_Err (*iterate)(struct PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                    const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                 PF_Rect* dst_r);
+  PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
+                 PF_EffectWorld* world);
+  PF_Err (*gaussian_kernel)(PF_ProgPtr effect_ref, A_FpLong kRadius, PF_KernelFlags flags,
+                            A_FpLong multiplier, A_long* diameter, void* kernel);
+  PF_Err (*iterate)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
+                    PF_EffectWorld* src, const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn,
+                    PF_EffectWorld* dst);
   PF_Err (*premultiply)(PF_ProgPtr effect_ref, A_long forward, PF_EffectWorld* dst);
-  PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color, A_long forward,
-                              PF_EffectWorld* dst);
+  PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color,
+                              A_long forward, PF_EffectWorld* dst);
   PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, PF_NewWorldFlags flags,
                       PF_EffectWorld* world);
   PF_Err (*dispose_world)(PF_ProgPtr effect_ref, PF_EffectWorld* world);
   PF_Err (*iterate_origin)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
                            PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
                            PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_lut)(struct PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                        const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0,
-                        PF_EffectWorld* dst);
+  PF_Err (*iterate_lut)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
+                        PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0,
+                        A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
-                          const PF_Rect* src_rec, const PF_EffectWorld* src_world, const PF_CompositeMode* comp_mode,
-                          const PF_MaskWorld* mask_world0, A_long dest_x, A_long dest_y, PF_EffectWorld* dst_world);
+                          const PF_Rect* src_rec, const PF_EffectWorld* src_world,
+                          const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0, A_long dest_x,
+                          A_long dest_y, PF_EffectWorld* dst_world);
   PF_Err (*transform_world)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
                             const PF_EffectWorld* src_world, const PF_CompositeMode* comp_mode,
-                            const PF_MaskWorld* mask_world0, const PF_FloatMatrix* matrices, A_long num_matrices,
-                            PF_Boolean src2dst_matrix, const PF_Rect* dest_rect, PF_EffectWorld* dst_world);
+                            const PF_MaskWorld* mask_world0, const PF_FloatMatrix* matrices,
+                            A_long num_matrices, PF_Boolean src2dst_matrix, const PF_Rect* dest_rect,
+                            PF_EffectWorld* dst_world);
   PF_Handle (*host_new_handle)(A_u_longlong size);
   void* (*host_lock_handle)(PF_Handle pf_handle);
   void (*host_unlock_handle)(PF_Handle pf_handle);
@@ -342,25 +351,30 @@ struct _PF_UtilCallbacks {
   PF_ColorCallbacks colorCB;
   PF_Err (*get_platform_data)(PF_ProgPtr effect_ref, PF_PlatDataID which, void* data);
   A_u_longlong (*host_get_handle_size)(PF_Handle pf_handle);
-  PF_Err (*iterate_origin_non_clip_src)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                                        PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
-                                        void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src)(struct PF_InData* in_data, A_long progress_base,
+                                        A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
+                                        const PF_Point* origin, void* refcon, PF_IteratePixel8Func pix_fn,
+                                        PF_EffectWorld* dst);
   PF_Err (*iterate_generic)(A_long iterations, void* refcon, PF_IterateGenericFunc fn_func);
   PF_Err (*host_resize_handle)(A_u_longlong new_sizeL, PF_Handle* handle);
   PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                               PF_Pixel16* dst);
-  PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params, PF_Pixel16* dst);
-  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect, PF_EffectWorld* world);
+  PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+                          PF_Pixel16* dst);
+  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect,
+                   PF_EffectWorld* world);
   PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel16* color,
                                 A_long forward, PF_EffectWorld* dst);
-  PF_Err (*iterate16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                      const PF_Rect* area, void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
+                      PF_EffectWorld* src, const PF_Rect* area, void* refcon, PF_IteratePixel16Func pix_fn,
+                      PF_EffectWorld* dst);
   PF_Err (*iterate_origin16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
                              PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
                              PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_origin_non_clip_src16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                                          PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
-                                          void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src16)(struct PF_InData* in_data, A_long progress_base,
+                                          A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
+                                          const PF_Point* origin, void* refcon, PF_IteratePixel16Func pix_fn,
+                                          PF_EffectWorld* dst);
   PF_Err (*get_pixel_data8)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel8** pixPP);
   PF_Err (*get_pixel_data16)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel16** pixPP);
   A_long reserved[1];
@@ -471,8 +485,8 @@ struct PF_PreRenderOutput {
 
 struct PF_PreRenderCallbacks {
   PF_Err (*checkout_layer)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_idL,
-                           const PF_RenderRequest* req, A_long what_time, A_long time_step, A_u_long time_scale,
-                           PF_CheckoutResult* checkout_result);
+                           const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                           A_u_long time_scale, PF_CheckoutResult* checkout_result);
   PF_Err (*GuidMixInPtr)(PF_ProgPtr effect_ref, A_u_long buf_sizeLu, const void* buf);
 };
 
@@ -517,12 +531,12 @@ struct SPBasicSuite {
 struct PF_Iterate8Suite1 {
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
                     const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
-  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                           const PF_Rect* area, const PF_Point* origin, void* refcon, PF_IteratePixel8Func pix_fn,
-                           PF_EffectWorld* dst);
+  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
+                           PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_lut)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                        const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0,
-                        PF_EffectWorld* dst);
+                        const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0, A_u_char* g_lut0,
+                        A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                                         PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
                                         void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
@@ -539,8 +553,8 @@ struct PF_WorldSuite2 {
 struct PF_PixelFormatSuite1 {
   PF_Err (*AddSupportedPixelFormat)(PF_ProgPtr effect_ref, PrPixelFormat pixel_format);
   PF_Err (*ClearSupportedPixelFormats)(PF_ProgPtr effect_ref);
-  PF_Err (*NewWorldOfPixelFormat)(PF_ProgPtr effect_ref, A_u_long width, A_u_long height, PF_NewWorldFlags flags,
-                                  PrPixelFormat pixel_format, PF_EffectWorld* world);
+  PF_Err (*NewWorldOfPixelFormat)(PF_ProgPtr effect_ref, A_u_long width, A_u_long height,
+                                  PF_NewWorldFlags flags, PrPixelFormat pixel_format, PF_EffectWorld* world);
   PF_Err (*DisposeWorld)(PF_ProgPtr effect_ref, PF_EffectWorld* world);
   PF_Err (*GetPixelFormat)(PF_EffectWorld* world, PrPixelFormat* pixel_format);
   PF_Err (*GetBlackForPixelFormat)(PrPixelFormat pixel_format, void* pixel_data);
@@ -584,8 +598,8 @@ struct PF_ANSICallbacksSuite1 {
 typedef A_Err (*PF_PluginDataCB)(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_char* matchName,
                                  const A_u_char* category, const A_u_char* entryPointName, A_long kind,
                                  A_long apiVersionMajor, A_long apiVersionMinor, A_long reservedInfo);
-typedef PF_Err (*PF_EffectMainFunc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                                    PF_LayerDef* output, void* extra);
+typedef PF_Err (*PF_EffectMainFunc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                    PF_ParamDef* params[], PF_LayerDef* output, void* extra);
 typedef PF_Err (*PF_PluginDataEntryFunc)(PF_PluginDataPtr inPtr, PF_PluginDataCB inPluginDataCallBackPtr,
                                          SPBasicSuite* inSPBasicSuitePtr, const char* inHostName,
                                          const char* inHostVersion);
@@ -824,21 +838,22 @@ inline constexpr A_long PF_NewWorldFlag_DEEP_PIXELS = 2;
 inline constexpr A_long PF_NewWorldFlag_RESERVED0 = 4;
 inline constexpr A_long PF_NewWorldFlag_RESERVED1 = 8;
 
-inline constexpr A_long PF_PixelFormat_ARGB32 = 0x62677261; // "argb" in memory
-inline constexpr A_long PF_PixelFormat_ARGB64 = 0x36316561; // "ae16" in memory
-inline constexpr A_long PF_PixelFormat_ARGB128 = 0x32336561; // "ae32" in memory
-inline constexpr A_long PF_PixelFormat_GPU_BGRA128 = 0x41444340; // "@CDA" in memory
-inline constexpr A_long PF_PixelFormat_RESERVED = 0x61444340; // "@CDa" in memory
-inline constexpr A_long PF_PixelFormat_BGRA32 = 0x61726762; // "bgra" in memory
-inline constexpr A_long PF_PixelFormat_VUYA32 = 0x61797576; // "vuya" in memory
-inline constexpr A_long PF_PixelFormat_NTSCDV25 = 0x326E7664; // "dvn2" in memory
-inline constexpr A_long PF_PixelFormat_PALDV25 = 0x32707664; // "dvp2" in memory
-inline constexpr A_long PF_PixelFormat_INVALID = 0x66646162; // "badf" in memory
+inline constexpr A_long PF_PixelFormat_ARGB32 = 0x62677261;       // "argb" in memory
+inline constexpr A_long PF_PixelFormat_ARGB64 = 0x36316561;       // "ae16" in memory
+inline constexpr A_long PF_PixelFormat_ARGB128 = 0x32336561;      // "ae32" in memory
+inline constexpr A_long PF_PixelFormat_GPU_BGRA128 = 0x41444340;  // "@CDA" in memory
+inline constexpr A_long PF_PixelFormat_RESERVED = 0x61444340;     // "@CDa" in memory
+inline constexpr A_long PF_PixelFormat_BGRA32 = 0x61726762;       // "bgra" in memory
+inline constexpr A_long PF_PixelFormat_VUYA32 = 0x61797576;       // "vuya" in memory
+inline constexpr A_long PF_PixelFormat_NTSCDV25 = 0x326E7664;     // "dvn2" in memory
+inline constexpr A_long PF_PixelFormat_PALDV25 = 0x32707664;      // "dvp2" in memory
+inline constexpr A_long PF_PixelFormat_INVALID = 0x66646162;      // "badf" in memory
 inline constexpr A_long PF_PixelFormat_FORCE_LONG_INT = -1;
 
 /* Layout checks: every record's size and the offset of every field that the
  * plug-in or the stand-in host touches. */
-#define ZF_CHECK_OFFSET(type, field, offset) static_assert(offsetof(type, field) == (offset), #type "::" #field)
+#define ZF_CHECK_OFFSET(type, field, offset) \
+  static_assert(offsetof(type, field) == (offset), #type "::" #field)
 
 static_assert(sizeof(void*) == 8, "64-bit targets only");
 

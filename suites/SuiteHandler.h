@@ -7,7 +7,7 @@
 #include "suites/HostInterface.h"
 
 class AEGP_SuiteHandler {
-public:
+ public:
   /* Throws the int PF_Err_BAD_CALLBACK_PARAM (516) when basic is null. */
   explicit AEGP_SuiteHandler(const SPBasicSuite* basic);
   ~AEGP_SuiteHandler();
@@ -26,7 +26,7 @@ public:
    * the caller releases it. */
   const void* LoadSuite(const char* name, int32_t version);
 
-private:
+ private:
   struct Slot {
     const char* name;
     int32_t version;

@@ -140,7 +140,8 @@ CommandResult Effect::globalSetup(const CommandHook& hook) {
 }
 
 CommandResult Effect::globalSetdown(const CommandHook& hook) {
-  CommandResult r = sendCommand(PF_Cmd_GLOBAL_SETDOWN, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
+  CommandResult r =
+      sendCommand(PF_Cmd_GLOBAL_SETDOWN, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
   globalData_ = nullptr;
   return r;
@@ -271,8 +272,8 @@ CommandResult Instance::render(World& input, World& output, const CommandHook& h
   }
   CommandContext ctx;
   ctx.input = &input;
-  return effect_.sendCommand(PF_Cmd_RENDER, this, params.pointers.data(), output.record(), nullptr, input.width(),
-                             input.height(), hook, &ctx);
+  return effect_.sendCommand(PF_Cmd_RENDER, this, params.pointers.data(), output.record(), nullptr,
+                             input.width(), input.height(), hook, &ctx);
 }
 
 namespace {
@@ -333,8 +334,8 @@ SmartRenderResult Instance::smartRenderOnly(World& input, World& output, void* p
 
   SmartRenderResult r;
   r.rendered = true;
-  r.render = effect_.sendCommand(PF_Cmd_SMART_RENDER, this, nullptr, nullptr, &extra, width, height, options.hook,
-                                 &ctx);
+  r.render = effect_.sendCommand(PF_Cmd_SMART_RENDER, this, nullptr, nullptr, &extra, width, height,
+                                 options.hook, &ctx);
   r.layerPixelCheckouts = ctx.layerPixelCheckouts;
   r.outputCheckouts = ctx.outputCheckouts;
   r.layerPixelCheckins = ctx.layerPixelCheckins;
@@ -347,7 +348,8 @@ SmartRenderResult Instance::smartRender(World& input, World& output, const Smart
   if (pre.command.err == PF_Err_NONE) {
     r = smartRenderOnly(input, output, pre.output.pre_render_data, options);
   }
-  r.deleteFuncCalled = pre.output.delete_pre_render_data_func != nullptr && pre.output.pre_render_data != nullptr;
+  r.deleteFuncCalled =
+      pre.output.delete_pre_render_data_func != nullptr && pre.output.pre_render_data != nullptr;
   deletePreRenderData(pre.output);
   r.preRender = std::move(pre);
   return r;

@@ -36,14 +36,14 @@ namespace testhost {
 /* The library could not be loaded or lacks an entry point; what() carries
  * the loader's own error text. */
 class LoadError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
 /* A loaded plug-in library (dlopen, LoadLibraryA on Windows), unloaded on
  * destruction. */
 class Plugin {
-public:
+ public:
   explicit Plugin(const std::string& path);
   ~Plugin();
   Plugin(const Plugin&) = delete;
@@ -56,7 +56,7 @@ public:
    * plug-in that export hooks besides the two entry points. */
   void* symbol(const char* name) const;
 
-private:
+ private:
   std::string path_;
   void* library_ = nullptr;
   PF_EffectMainFunc effectMain_ = nullptr;
@@ -137,13 +137,13 @@ struct SmartRenderOptions {
 
 struct PreRenderResult {
   CommandResult command;
-  PF_PreRenderOutput output{};          // extra->output after the call
+  PF_PreRenderOutput output{};           // extra->output after the call
   std::vector<LayerCheckout> checkouts;  // checkout_layer calls of the call
 };
 
 struct SmartRenderResult {
   PreRenderResult preRender;
-  bool rendered = false;      // the smart render was sent (pre-render succeeded)
+  bool rendered = false;  // the smart render was sent (pre-render succeeded)
   CommandResult render;
   bool deleteFuncCalled = false;  // the host called delete_pre_render_data_func
   long layerPixelCheckouts = 0;   // checkout_layer_pixels calls
@@ -154,7 +154,7 @@ struct SmartRenderResult {
 /* An effect plug-in loaded into a host. Owns the library; outlives its
  * instances. */
 class Effect {
-public:
+ public:
   Effect(Host& host, const std::string& libraryPath);
   ~Effect();
   Effect(const Effect&) = delete;
@@ -181,7 +181,7 @@ public:
   /* global_data as the plug-in left it after global setup. */
   PF_Handle globalData() const;
 
-private:
+ private:
   friend class Instance;
   friend class HostState;
   CommandResult sendCommand(PF_Cmd cmd, class Instance* instance, PF_ParamDef** params, PF_LayerDef* output,
@@ -197,7 +197,7 @@ private:
 
 /* One use of the effect on a layer: its sequence data and parameter values. */
 class Instance {
-public:
+ public:
   /* Parameter values start at the defaults of the effect's params setup,
    * also when the setup comes after the instance was made. */
   Instance(Effect& effect, A_long layerWidth, A_long layerHeight);
@@ -250,7 +250,7 @@ public:
   /* Parameters checked out and not yet checked in. */
   long outstandingCheckouts() const;
 
-private:
+ private:
   friend class Effect;
   friend class HostState;
   /* Appends the defaults of parameters declared since the instance was

@@ -15,7 +15,7 @@ namespace testhost {
  *   faults.failAt(2, PF_Err_OUT_OF_MEMORY, true);  // the 2nd and every later one
  */
 class FaultInjector {
-public:
+ public:
   /* Arms the injector and restarts the count: call number n (1 = the next
    * call) fails with code; with andAfter, every call after it fails too. */
   void failAt(long n, PF_Err code = PF_Err_OUT_OF_MEMORY, bool andAfter = false);
@@ -30,7 +30,7 @@ public:
    * the code to fail with, or PF_Err_NONE. */
   PF_Err next();
 
-private:
+ private:
   mutable std::mutex mutex_;
   long calls_ = 0;
   long failures_ = 0;

@@ -51,7 +51,8 @@ struct Bound {
     return call<SPErr>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.freeBlock(block); });
   }
   static SPErr ReallocateBlock(void* block, size_t size, void** newBlock) {
-    return call<SPErr>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) { return h.reallocateBlock(block, size, newBlock); });
+    return call<SPErr>(PF_Err_OUT_OF_MEMORY,
+                       [&](HostState& h) { return h.reallocateBlock(block, size, newBlock); });
   }
 
   // Handles.
@@ -81,16 +82,19 @@ struct Bound {
   }
 
   // Worlds.
-  static PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags flags, PF_EffectWorld* world) {
-    const PF_PixelFormat format = (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+  static PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags flags,
+                         PF_EffectWorld* world) {
+    const PF_PixelFormat format =
+        (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
     const bool clear = (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0;
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
                         [&](HostState& h) { return h.newWorld(ref, width, height, format, clear, world); });
   }
   static PF_Err WorldSuiteNewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_Boolean clear,
                                    PF_PixelFormat format, PF_EffectWorld* world) {
-    return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
-                        [&](HostState& h) { return h.newWorld(ref, width, height, format, clear != 0, world); });
+    return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) {
+      return h.newWorld(ref, width, height, format, clear != 0, world);
+    });
   }
   static PF_Err NewWorldOfPixelFormat(PF_ProgPtr ref, A_u_long width, A_u_long height, PF_NewWorldFlags flags,
                                       PrPixelFormat format, PF_EffectWorld* world) {
@@ -106,18 +110,21 @@ struct Bound {
     return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.disposeWorld(ref, world); });
   }
   static PF_Err AddSupportedPixelFormat(PF_ProgPtr ref, PrPixelFormat format) {
-    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.addSupportedPixelFormat(ref, format); });
+    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM,
+                        [&](HostState& h) { return h.addSupportedPixelFormat(ref, format); });
   }
   static PF_Err ClearSupportedPixelFormats(PF_ProgPtr ref) {
-    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.clearSupportedPixelFormats(ref); });
+    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM,
+                        [&](HostState& h) { return h.clearSupportedPixelFormats(ref); });
   }
 
   // Iteration.
   static PF_Err IterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
-    return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) { return h.iterateGeneric(iterations, refcon, fn); });
+    return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
+                        [&](HostState& h) { return h.iterateGeneric(iterations, refcon, fn); });
   }
-  static PF_Err Iterate(PF_InData* in_data, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
-                        PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
+  static PF_Err Iterate(PF_InData* in_data, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
+                        void* refcon, PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
                         [&](HostState& h) { return h.iteratePixels(in_data, src, area, refcon, fn, dst); });
   }
@@ -139,19 +146,22 @@ struct Bound {
     return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.abortPoll(ref); });
   }
   static PF_Err Progress(PF_ProgPtr ref, A_long current, A_long total) {
-    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.progress(ref, current, total); });
+    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM,
+                        [&](HostState& h) { return h.progress(ref, current, total); });
   }
 
   // Smart render.
-  static PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id, const PF_RenderRequest* req,
-                              A_long what_time, A_long time_step, A_u_long time_scale, PF_CheckoutResult* result) {
+  static PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
+                              const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                              A_u_long time_scale, PF_CheckoutResult* result) {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) {
       return h.checkoutLayer(ref, index, checkout_id, req, what_time, time_step, time_scale, result);
     });
   }
   static PF_Err GuidMixIn(PF_ProgPtr ref, A_u_long, const void*) {
-    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM,
-                        [&](HostState& h) { return h.context(ref) == nullptr ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE; });
+    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) {
+      return h.context(ref) == nullptr ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE;
+    });
   }
   static PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** pixels) {
     if (pixels != nullptr) {
@@ -161,7 +171,8 @@ struct Bound {
                         [&](HostState& h) { return h.checkoutLayerPixels(ref, checkout_id, pixels); });
   }
   static PF_Err CheckinLayerPixels(PF_ProgPtr ref, A_long checkout_id) {
-    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) { return h.checkinLayerPixels(ref, checkout_id); });
+    return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM,
+                        [&](HostState& h) { return h.checkinLayerPixels(ref, checkout_id); });
   }
   static PF_Err CheckoutOutput(PF_ProgPtr ref, PF_EffectWorld** output) {
     if (output != nullptr) {
@@ -289,7 +300,8 @@ CommandContext* HostState::context(PF_ProgPtr effect_ref) {
   return contexts_.count(ctx) != 0 ? const_cast<CommandContext*>(ctx) : nullptr;
 }
 
-ContextRegistration::ContextRegistration(HostState& host, CommandContext& context) : host_(host), context_(context) {
+ContextRegistration::ContextRegistration(HostState& host, CommandContext& context)
+    : host_(host), context_(context) {
   context_.host = &host_;
   std::lock_guard<std::mutex> lock(host_.mutex_);
   host_.contexts_.insert(&context_);
@@ -349,8 +361,8 @@ std::string HostState::accountingReport() const {
       leaked.push_back(entry.second->size);
     }
     if (entry.second->locks > 0) {
-      report << "handle of " << entry.second->size << " bytes left locked (" << plural(entry.second->locks, "lock", "locks")
-             << ")\n";
+      report << "handle of " << entry.second->size << " bytes left locked ("
+             << plural(entry.second->locks, "lock", "locks") << ")\n";
     }
   }
   if (!leaked.empty()) {
@@ -365,7 +377,8 @@ std::string HostState::accountingReport() const {
     report << plural(hs.overUnlocks, "unlock", "unlocks") << " of a handle that was not locked\n";
   }
   if (hs.invalidUses > 0) {
-    report << plural(hs.invalidUses, "handle call", "handle calls") << " with a null, unknown or disposed handle\n";
+    report << plural(hs.invalidUses, "handle call", "handle calls")
+           << " with a null, unknown or disposed handle\n";
   }
   if (hs.disposedLocked > 0) {
     report << plural(hs.disposedLocked, "handle", "handles") << " disposed of while locked\n";
@@ -381,10 +394,12 @@ std::string HostState::accountingReport() const {
     }
   }
   if (unmatchedReleases_ > 0) {
-    report << plural(unmatchedReleases_, "ReleaseSuite call", "ReleaseSuite calls") << " without an acquisition\n";
+    report << plural(unmatchedReleases_, "ReleaseSuite call", "ReleaseSuite calls")
+           << " without an acquisition\n";
   }
   if (!hostWorlds_.empty()) {
-    report << plural(static_cast<long>(hostWorlds_.size()), "host world", "host worlds") << " not disposed of\n";
+    report << plural(static_cast<long>(hostWorlds_.size()), "host world", "host worlds")
+           << " not disposed of\n";
   }
   if (invalidWorldDisposals_ > 0) {
     report << plural(invalidWorldDisposals_, "dispose_world call", "dispose_world calls")
@@ -398,7 +413,8 @@ std::string HostState::accountingReport() const {
     report << plural(strayCheckins_, "check-in", "check-ins") << " of a parameter that was not checked out\n";
   }
   if (!blocks_.empty()) {
-    report << plural(static_cast<long>(blocks_.size()), "basic-suite block", "basic-suite blocks") << " not freed\n";
+    report << plural(static_cast<long>(blocks_.size()), "basic-suite block", "basic-suite blocks")
+           << " not freed\n";
   }
   return report.str();
 }
@@ -422,15 +438,23 @@ void Host::setApp(App app) {
   state_->app_ = app;
 }
 
-SPBasicSuite* Host::basicSuite() { return &state_->basic_; }
-_PF_UtilCallbacks* Host::utils() { return &state_->utils_; }
+SPBasicSuite* Host::basicSuite() {
+  return &state_->basic_;
+}
+_PF_UtilCallbacks* Host::utils() {
+  return &state_->utils_;
+}
 
 PF_InData Host::inData(A_long width, A_long height) {
   return state_->makeInData(&state_->hostContext_, width, height);
 }
 
-InDataSettings& Host::settings() { return state_->settings_; }
-Faults& Host::faults() { return state_->faults_; }
+InDataSettings& Host::settings() {
+  return state_->settings_;
+}
+Faults& Host::faults() {
+  return state_->faults_;
+}
 
 void Host::setPassBasicSuite(bool pass) {
   std::lock_guard<std::mutex> lock(state_->mutex_);
@@ -463,8 +487,12 @@ IterateStats Host::iterateStats() const {
   return state_->iterateStats_;
 }
 
-PF_Handle Host::newHandle(A_HandleSize size) { return state_->newHandle(size); }
-void Host::disposeHandle(PF_Handle handle) { state_->disposeHandle(handle); }
+PF_Handle Host::newHandle(A_HandleSize size) {
+  return state_->newHandle(size);
+}
+void Host::disposeHandle(PF_Handle handle) {
+  state_->disposeHandle(handle);
+}
 
 bool Host::isLiveHandle(PF_Handle handle) const {
   std::lock_guard<std::mutex> lock(state_->mutex_);
@@ -510,6 +538,8 @@ long Host::progressCalls() const {
   return state_->progressCalls_;
 }
 
-std::string Host::accountingReport() const { return state_->accountingReport(); }
+std::string Host::accountingReport() const {
+  return state_->accountingReport();
+}
 
 }  // namespace testhost

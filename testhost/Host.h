@@ -54,17 +54,17 @@ inline constexpr int kMaxHosts = 8;
 
 /* Every host operation that a test can make fail, counted per operation. */
 struct Faults {
-  FaultInjector newHandle;           // host_new_handle answers null
-  FaultInjector lockHandle;          // host_lock_handle answers null (lock not counted)
-  FaultInjector resizeHandle;        // host_resize_handle answers the code, handle unchanged
-  FaultInjector newWorld;            // new_world and the suites' NewWorld answer the code
-  FaultInjector abort;               // inter.abort answers the code (counts every abort poll)
-  FaultInjector addParam;            // inter.add_param answers the code, nothing stored
-  FaultInjector checkoutParam;       // inter.checkout_param answers the code, record untouched
-  FaultInjector checkinParam;        // inter.checkin_param answers the code (the record counts as checked in)
-  FaultInjector checkoutLayer;       // pre-render checkout_layer answers the code, result untouched
-  FaultInjector checkoutLayerPixels; // smart-render checkout_layer_pixels answers the code, world null
-  FaultInjector checkoutOutput;      // smart-render checkout_output answers the code, world null
+  FaultInjector newHandle;      // host_new_handle answers null
+  FaultInjector lockHandle;     // host_lock_handle answers null (lock not counted)
+  FaultInjector resizeHandle;   // host_resize_handle answers the code, handle unchanged
+  FaultInjector newWorld;       // new_world and the suites' NewWorld answer the code
+  FaultInjector abort;          // inter.abort answers the code (counts every abort poll)
+  FaultInjector addParam;       // inter.add_param answers the code, nothing stored
+  FaultInjector checkoutParam;  // inter.checkout_param answers the code, record untouched
+  FaultInjector checkinParam;   // inter.checkin_param answers the code (the record counts as checked in)
+  FaultInjector checkoutLayer;  // pre-render checkout_layer answers the code, result untouched
+  FaultInjector checkoutLayerPixels;  // smart-render checkout_layer_pixels answers the code, world null
+  FaultInjector checkoutOutput;       // smart-render checkout_output answers the code, world null
 };
 
 /* Values the host puts into every PF_InData it builds. */
@@ -82,10 +82,10 @@ struct InDataSettings {
 };
 
 struct HandleStats {
-  long allocated = 0;    // handles made by host_new_handle (and Host::newHandle)
+  long allocated = 0;  // handles made by host_new_handle (and Host::newHandle)
   long disposed = 0;
   long live = 0;
-  long locks = 0;        // successful host_lock_handle calls
+  long locks = 0;  // successful host_lock_handle calls
   long unlocks = 0;
   long overUnlocks = 0;  // unlock of a handle that was not locked
   long invalidUses = 0;  // null, unknown or disposed handle passed to a handle call
@@ -94,9 +94,9 @@ struct HandleStats {
 };
 
 struct IterateStats {
-  long genericCalls = 0;       // iterate_generic (suite and utils)
-  long pixelCalls = 0;         // iterate (suite and utils)
-  int lastThreadCount = 0;     // worker threads used by the latest call
+  long genericCalls = 0;    // iterate_generic (suite and utils)
+  long pixelCalls = 0;      // iterate (suite and utils)
+  int lastThreadCount = 0;  // worker threads used by the latest call
 };
 
 struct SuiteStats {
@@ -108,7 +108,7 @@ struct SuiteStats {
 class HostState;
 
 class Host {
-public:
+ public:
   explicit Host(App app = App::AfterEffects);
   ~Host();
   Host(const Host&) = delete;
@@ -178,7 +178,7 @@ public:
 
   HostState& state() { return *state_; }
 
-private:
+ private:
   std::unique_ptr<HostState> state_;
 };
 

@@ -31,7 +31,7 @@ struct CommandContext {
   const SmartRenderOptions* smart = nullptr;
   A_long layerWidth = 0;
   A_long layerHeight = 0;
-  std::vector<A_long> checkoutIds;         // layer checkouts granted for the smart render
+  std::vector<A_long> checkoutIds;  // layer checkouts granted for the smart render
   std::vector<LayerCheckout> layerCheckouts;
   long layerPixelCheckouts = 0;
   long outputCheckouts = 0;
@@ -40,13 +40,13 @@ struct CommandContext {
 
 /* Registers a command context for the length of one command. */
 class ContextRegistration {
-public:
+ public:
   ContextRegistration(HostState& host, CommandContext& context);
   ~ContextRegistration();
   ContextRegistration(const ContextRegistration&) = delete;
   ContextRegistration& operator=(const ContextRegistration&) = delete;
 
-private:
+ private:
   HostState& host_;
   CommandContext& context_;
 };
@@ -64,7 +64,7 @@ struct SuiteEntry {
 };
 
 class HostState {
-public:
+ public:
   explicit HostState(App app);
   ~HostState();
   HostState(const HostState&) = delete;
@@ -154,8 +154,9 @@ public:
   PF_Err progress(PF_ProgPtr effect_ref, A_long current, A_long total);
 
   /* Smart render. */
-  PF_Err checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_id, const PF_RenderRequest* req,
-                       A_long what_time, A_long time_step, A_u_long time_scale, PF_CheckoutResult* result);
+  PF_Err checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_id,
+                       const PF_RenderRequest* req, A_long what_time, A_long time_step, A_u_long time_scale,
+                       PF_CheckoutResult* result);
   PF_Err checkoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id, PF_EffectWorld** pixels);
   PF_Err checkinLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id);
   PF_Err checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output);

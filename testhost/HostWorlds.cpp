@@ -6,8 +6,8 @@
 
 namespace testhost {
 
-PF_Err HostState::newWorld(PF_ProgPtr effect_ref, A_long width, A_long height, PF_PixelFormat format, bool clear,
-                           PF_EffectWorld* world) {
+PF_Err HostState::newWorld(PF_ProgPtr effect_ref, A_long width, A_long height, PF_PixelFormat format,
+                           bool clear, PF_EffectWorld* world) {
   if (world == nullptr || width < 0 || height < 0 || pixelFormatInfo(format) == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }

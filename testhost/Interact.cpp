@@ -32,8 +32,8 @@ PF_Err HostState::addParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamD
   return PF_Err_NONE;
 }
 
-PF_Err HostState::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long time_step,
-                                A_u_long time_scale, PF_ParamDef* param) {
+PF_Err HostState::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
+                                A_long time_step, A_u_long time_scale, PF_ParamDef* param) {
   CommandContext* ctx = context(effect_ref);
   if (ctx == nullptr || ctx->instance == nullptr || param == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -99,7 +99,8 @@ PF_Err HostState::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_lo
                                 const PF_RenderRequest* req, A_long what_time, A_long time_step,
                                 A_u_long time_scale, PF_CheckoutResult* result) {
   CommandContext* ctx = context(effect_ref);
-  if (ctx == nullptr || ctx->smart == nullptr || ctx->input == nullptr || req == nullptr || result == nullptr) {
+  if (ctx == nullptr || ctx->smart == nullptr || ctx->input == nullptr || req == nullptr ||
+      result == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   const PF_Err injected = faults_.checkoutLayer.next();

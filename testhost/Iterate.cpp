@@ -13,7 +13,7 @@ namespace {
 
 /* Joins every started worker on every exit path. */
 class Workers {
-public:
+ public:
   ~Workers() {
     for (std::thread& t : threads_) {
       t.join();
@@ -24,13 +24,14 @@ public:
     threads_.emplace_back(std::forward<F>(f));
   }
 
-private:
+ private:
   std::vector<std::thread> threads_;
 };
 
 }  // namespace
 
-PF_Err HostState::runOnWorkers(A_long count, const std::function<PF_Err(A_long threadIndex, A_long index)>& body) {
+PF_Err HostState::runOnWorkers(A_long count,
+                               const std::function<PF_Err(A_long threadIndex, A_long index)>& body) {
   int workers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -79,7 +80,8 @@ PF_Err HostState::iterateGeneric(A_long iterations, void* refcon, PF_IterateGene
   if (fn == nullptr || iterations < 0) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  return runOnWorkers(iterations, [&](A_long threadIndex, A_long i) { return fn(refcon, threadIndex, i, iterations); });
+  return runOnWorkers(iterations,
+                      [&](A_long threadIndex, A_long i) { return fn(refcon, threadIndex, i, iterations); });
 }
 
 PF_Err HostState::iteratePixels(PF_InData* in_data, PF_EffectWorld* src, const PF_Rect* area, void* refcon,

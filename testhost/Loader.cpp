@@ -17,9 +17,10 @@ std::string lastErrorText() {
   const DWORD code = GetLastError();
   char* text = nullptr;
   const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<LPSTR>(&text), 0, nullptr);
-  std::string message = length != 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string message =
+      length != 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
     message.pop_back();
@@ -27,8 +28,12 @@ std::string lastErrorText() {
   return message;
 }
 
-void* openLibrary(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
-void closeLibrary(void* library) { FreeLibrary(reinterpret_cast<HMODULE>(library)); }
+void* openLibrary(const std::string& path) {
+  return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+}
+void closeLibrary(void* library) {
+  FreeLibrary(reinterpret_cast<HMODULE>(library));
+}
 
 template <typename F>
 F findSymbol(void* library, const char* name, std::string& error) {
@@ -48,8 +53,12 @@ std::string lastErrorText() {
   return text != nullptr ? text : "unknown loader error";
 }
 
-void* openLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
-void closeLibrary(void* library) { dlclose(library); }
+void* openLibrary(const std::string& path) {
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void closeLibrary(void* library) {
+  dlclose(library);
+}
 
 template <typename F>
 F findSymbol(void* library, const char* name, std::string& error) {
@@ -84,7 +93,9 @@ Plugin::Plugin(const std::string& path) : path_(path) {
   }
 }
 
-Plugin::~Plugin() { closeLibrary(library_); }
+Plugin::~Plugin() {
+  closeLibrary(library_);
+}
 
 void* Plugin::symbol(const char* name) const {
   std::string error;

@@ -115,7 +115,8 @@ World::World(PF_PixelFormat format, A_long width, A_long height, A_long rowPaddi
     throw std::invalid_argument("testhost::World: rows too wide");
   }
   // At least one byte, so that every world has its own data address.
-  storageSize_ = std::max<std::size_t>(1, static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
+  storageSize_ =
+      std::max<std::size_t>(1, static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
   storage_.reset(new std::uint8_t[storageSize_]);
   std::memset(storage_.get(), kPaddingGuard, storageSize_);
 

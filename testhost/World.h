@@ -57,7 +57,7 @@ struct Channels {
  * copies of the record (for example in a layer parameter) are recognised too.
  * Pixels start out as a garbage pattern unless cleared or filled. */
 class World {
-public:
+ public:
   static constexpr std::uint8_t kPaddingGuard = 0xEE;
   static constexpr std::uint8_t kGarbage = 0xA5;
 
@@ -90,7 +90,7 @@ public:
   /* The whole buffer, padding included, for before/after comparisons. */
   std::vector<std::uint8_t> bytes() const;
 
-private:
+ private:
   const PixelFormatInfo* info_;
   std::unique_ptr<std::uint8_t[]> storage_;
   std::size_t storageSize_;

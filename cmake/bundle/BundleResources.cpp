@@ -39,7 +39,9 @@ constexpr std::uint32_t kResourceDataOffset = 256;
 using Bytes = std::vector<unsigned char>;
 
 // Everything in the macOS form is big-endian, codes in reading order.
-void putU8(Bytes& out, std::uint32_t value) { out.push_back(static_cast<unsigned char>(value & 0xFFu)); }
+void putU8(Bytes& out, std::uint32_t value) {
+  out.push_back(static_cast<unsigned char>(value & 0xFFu));
+}
 
 void putU16(Bytes& out, std::uint32_t value) {
   putU8(out, value >> 8);
@@ -56,9 +58,13 @@ void putU32(Bytes& out, std::uint32_t value) {
   putU16(out, value);
 }
 
-void putCode(Bytes& out, const char (&code)[5]) { out.insert(out.end(), code, code + 4); }
+void putCode(Bytes& out, const char (&code)[5]) {
+  out.insert(out.end(), code, code + 4);
+}
 
-void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+void append(Bytes& out, const Bytes& more) {
+  out.insert(out.end(), more.begin(), more.end());
+}
 
 Bytes u16Data(std::uint32_t value) {
   Bytes data;
@@ -155,20 +161,20 @@ Bytes resourceFile(const char (&type)[5], std::uint16_t id, const Bytes& resourc
   putU32(header, kMapSize);
 
   Bytes map = header;
-  putU32(map, 0);                // next map handle
-  putU16(map, 0);                // file reference number
-  putU16(map, 0);                // file attributes
-  putU16(map, kMapHeaderSize);   // type list, from the start of the map
-  putU16(map, kMapSize);         // name list (empty), from the start of the map
-  putU16(map, 0);                // number of types - 1
+  putU32(map, 0);               // next map handle
+  putU16(map, 0);               // file reference number
+  putU16(map, 0);               // file attributes
+  putU16(map, kMapHeaderSize);  // type list, from the start of the map
+  putU16(map, kMapSize);        // name list (empty), from the start of the map
+  putU16(map, 0);               // number of types - 1
   putCode(map, type);
-  putU16(map, 0);                // number of resources of this type - 1
-  putU16(map, kTypeListSize);    // reference list, from the start of the type list
+  putU16(map, 0);              // number of resources of this type - 1
+  putU16(map, kTypeListSize);  // reference list, from the start of the type list
   putU16(map, id);
-  putU16(map, 0xFFFF);           // no name
-  putU8(map, 0);                 // attributes
-  putU24(map, 0);                // data, from the start of the data area
-  putU32(map, 0);                // handle, filled in by the loader
+  putU16(map, 0xFFFF);  // no name
+  putU8(map, 0);        // attributes
+  putU24(map, 0);       // data, from the start of the data area
+  putU32(map, 0);       // handle, filled in by the loader
 
   Bytes file = header;
   file.resize(kResourceDataOffset, 0);
@@ -181,10 +187,18 @@ std::string xmlEscaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out;

@@ -43,8 +43,8 @@ bool tracing() {
 void trace(const char* what, const World& world) {
   if (tracing()) {
     const PF_EffectWorld& r = *world.record();
-    std::fprintf(stderr, "%s: %s, record %dx%d rowbytes %d data %p\n", what, world.info().name, r.width, r.height,
-                 r.rowbytes, static_cast<void*>(r.data));
+    std::fprintf(stderr, "%s: %s, record %dx%d rowbytes %d data %p\n", what, world.info().name, r.width,
+                 r.height, r.rowbytes, static_cast<void*>(r.data));
   }
 }
 
@@ -60,8 +60,9 @@ void trace(const char* text, long value) {
 }
 
 PF_Err codeFrom(FuzzedDataProvider& in) {
-  const PF_Err codes[] = {PF_Err_OUT_OF_MEMORY, PF_Err_INTERNAL_STRUCT_DAMAGED, PF_Err_INVALID_INDEX,
-                          PF_Err_BAD_CALLBACK_PARAM, PF_Interrupt_CANCEL, -1};
+  const PF_Err codes[] = {PF_Err_OUT_OF_MEMORY, PF_Err_INTERNAL_STRUCT_DAMAGED,
+                          PF_Err_INVALID_INDEX, PF_Err_BAD_CALLBACK_PARAM,
+                          PF_Interrupt_CANCEL,  -1};
   return in.PickValueInArray(codes);
 }
 
@@ -129,10 +130,12 @@ bool alterWorld(FuzzedDataProvider& in, World& world, zfrel::SuiteFilter& filter
 
 void armFault(FuzzedDataProvider& in, testhost::Host& host) {
   testhost::FaultInjector testhost::Faults::*const ops[] = {
-      &testhost::Faults::newHandle,     &testhost::Faults::lockHandle,          &testhost::Faults::resizeHandle,
-      &testhost::Faults::newWorld,      &testhost::Faults::abort,               &testhost::Faults::addParam,
-      &testhost::Faults::checkoutParam, &testhost::Faults::checkinParam,        &testhost::Faults::checkoutLayer,
-      &testhost::Faults::checkoutLayerPixels, &testhost::Faults::checkoutOutput,
+      &testhost::Faults::newHandle,      &testhost::Faults::lockHandle,
+      &testhost::Faults::resizeHandle,   &testhost::Faults::newWorld,
+      &testhost::Faults::abort,          &testhost::Faults::addParam,
+      &testhost::Faults::checkoutParam,  &testhost::Faults::checkinParam,
+      &testhost::Faults::checkoutLayer,  &testhost::Faults::checkoutLayerPixels,
+      &testhost::Faults::checkoutOutput,
   };
   const int count = in.ConsumeIntegralInRange(0, 2);
   for (int i = 0; i < count; ++i) {
@@ -157,20 +160,30 @@ zfrel::Params paramsFrom(FuzzedDataProvider& in) {
   p.centerX = in.ConsumeIntegral<PF_Fixed>();
   p.centerY = in.ConsumeIntegral<PF_Fixed>();
   const auto popup = [&] {
-    return in.ConsumeBool() ? in.ConsumeIntegralInRange<PF_ParamValue>(-1, 7) : in.ConsumeIntegral<PF_ParamValue>();
+    return in.ConsumeBool() ? in.ConsumeIntegralInRange<PF_ParamValue>(-1, 7)
+                            : in.ConsumeIntegral<PF_ParamValue>();
   };
   p.mode = popup();
   p.scaling = popup();
   p.show = popup();
-  const double specials[] = {0.0, -0.0, 100.0, -100.0, std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-                             1e300, -1e300, 3.4028235677973366e38, std::numeric_limits<double>::denorm_min()};
+  const double specials[] = {0.0,
+                             -0.0,
+                             100.0,
+                             -100.0,
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(),
+                             1e300,
+                             -1e300,
+                             3.4028235677973366e38,
+                             std::numeric_limits<double>::denorm_min()};
   p.amount = in.ConsumeBool() ? in.PickValueInArray(specials) : in.ConsumeFloatingPoint<double>();
   return p;
 }
 
 PF_PixelFormat formatFrom(FuzzedDataProvider& in) {
-  return testhost::kPixelFormats[in.ConsumeIntegralInRange<std::size_t>(0, std::size(testhost::kPixelFormats) - 1)]
+  return testhost::kPixelFormats[in.ConsumeIntegralInRange<std::size_t>(
+                                     0, std::size(testhost::kPixelFormats) - 1)]
       .code;
 }
 
@@ -210,15 +223,14 @@ void runOne(FuzzedDataProvider& in) {
                                  in.ConsumeIntegral<A_long>(), in.ConsumeIntegral<A_long>()};
   }
   if (in.ConsumeBool()) {
-    options.presetResultRect = PF_LRect{in.ConsumeIntegralInRange<A_long>(-40, 40),
-                                        in.ConsumeIntegralInRange<A_long>(-40, 40),
-                                        in.ConsumeIntegralInRange<A_long>(-40, 40),
-                                        in.ConsumeIntegralInRange<A_long>(-40, 40)};
+    options.presetResultRect =
+        PF_LRect{in.ConsumeIntegralInRange<A_long>(-40, 40), in.ConsumeIntegralInRange<A_long>(-40, 40),
+                 in.ConsumeIntegralInRange<A_long>(-40, 40), in.ConsumeIntegralInRange<A_long>(-40, 40)};
   }
   options.hook = [&](PF_InData& inData, PF_OutData&) {
     inData.pica_basicP = filter.basic();
-    inData.downsample_x = PF_RationalScale{in.ConsumeIntegralInRange<A_long>(-2, 4),
-                                           in.ConsumeIntegralInRange<A_u_long>(0, 4)};
+    inData.downsample_x =
+        PF_RationalScale{in.ConsumeIntegralInRange<A_long>(-2, 4), in.ConsumeIntegralInRange<A_u_long>(0, 4)};
   };
 
   const char* suites[][2] = {{kPFHandleSuite, "2"},
@@ -308,7 +320,8 @@ void runOne(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_library = std::make_unique<testhost::Plugin>(ZF_FAULTS_PLUGIN_PATH);
-  g_refuseWorkerStart = reinterpret_cast<zfrel::RefuseWorkerStartFunc>(g_library->symbol(zfrel::kRefuseWorkerStart));
+  g_refuseWorkerStart =
+      reinterpret_cast<zfrel::RefuseWorkerStartFunc>(g_library->symbol(zfrel::kRefuseWorkerStart));
   if (g_refuseWorkerStart == nullptr) {
     finding("the plug-in has no fault hooks");
   }

@@ -42,10 +42,13 @@ TEST_F(EntryPointTest, DeclaresItsIdentityOnceWithTheCallbacksResult) {
     App app;
     A_Err callbackResult;
   };
-  const Case cases[] = {{App::AfterEffects, PF_Err_NONE}, {App::PremierePro, PF_Err_NONE},
-                        {App::AfterEffects, 7777}, {App::PremierePro, PF_Err_OUT_OF_MEMORY}};
+  const Case cases[] = {{App::AfterEffects, PF_Err_NONE},
+                        {App::PremierePro, PF_Err_NONE},
+                        {App::AfterEffects, 7777},
+                        {App::PremierePro, PF_Err_OUT_OF_MEMORY}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "Premiere " << (c.app == App::PremierePro) << ", answer " << c.callbackResult);
+    SCOPED_TRACE(testing::Message() << "Premiere " << (c.app == App::PremierePro) << ", answer "
+                                    << c.callbackResult);
     host.setApp(c.app);
     const testhost::PluginDataResult r = effect.declare(c.callbackResult);
     EXPECT_EQ(r.result, c.callbackResult);
@@ -66,8 +69,8 @@ TEST_F(EntryPointTest, DeclaresItsIdentityOnceWithTheCallbacksResult) {
 }
 
 TEST_F(EntryPointTest, CommandsWithoutHandlerSucceedAndTouchNothing) {
-  const PF_Cmd commands[] = {INT_MIN, -1, 2, 3, 7, 9, 10, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
-                             25, 26, 31, 34, 1000, INT_MAX};
+  const PF_Cmd commands[] = {INT_MIN, -1, 2,  3,  7,  9,  10, 12, 13, 14, 15,   16,
+                             17,      18, 19, 20, 21, 22, 25, 26, 31, 34, 1000, INT_MAX};
   for (PF_Cmd cmd : commands) {
     SCOPED_TRACE(testing::Message() << "cmd " << cmd);
     PF_InData in = host.inData(32, 16);
@@ -141,9 +144,8 @@ TEST_F(EntryPointTest, AboutShowsNameVersionAndCreditsInAfterEffectsOnly) {
   EXPECT_EQ(host.suiteStats(kPFANSISuite, kPFANSISuiteVersion1).acquired, 1);
 
   host.setApp(App::PremierePro);
-  const testhost::CommandResult pr = effect.about([](PF_InData&, PF_OutData& out) {
-    std::strcpy(out.return_msg, "left alone");
-  });
+  const testhost::CommandResult pr =
+      effect.about([](PF_InData&, PF_OutData& out) { std::strcpy(out.return_msg, "left alone"); });
   EXPECT_EQ(pr.err, PF_Err_NONE);
   EXPECT_STREQ(pr.out.return_msg, "left alone");
   EXPECT_EQ(host.suiteStats(kPFANSISuite, kPFANSISuiteVersion1).acquired, 1);

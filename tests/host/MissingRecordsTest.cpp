@@ -21,21 +21,21 @@ PF_Err noOutput(PF_ProgPtr, PF_EffectWorld** world) {
   return PF_Err_NONE;
 }
 int layerCheckouts = 0;
-PF_Err countLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long, A_u_long,
-                          PF_CheckoutResult*) {
+PF_Err countLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long,
+                          A_u_long, PF_CheckoutResult*) {
   ++layerCheckouts;
   return PF_Err_NONE;
 }
 
 class MissingRecordsTest : public PluginTest {
-protected:
+ protected:
   void SetUp() override { setUpEffect(); }
 };
 
 TEST_F(MissingRecordsTest, MissingInDataIsRefusedByEveryHandledCommand) {
-  const PF_Cmd commands[] = {PF_Cmd_ABOUT,           PF_Cmd_GLOBAL_SETUP,     PF_Cmd_PARAMS_SETUP,
-                             PF_Cmd_SEQUENCE_SETUP,  PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN,
-                             PF_Cmd_RENDER,          PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
+  const PF_Cmd commands[] = {PF_Cmd_ABOUT,          PF_Cmd_GLOBAL_SETUP,     PF_Cmd_PARAMS_SETUP,
+                             PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN,
+                             PF_Cmd_RENDER,         PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
   World output(PF_PixelFormat_ARGB32, 4, 4);
   const std::vector<std::uint8_t> pixels = output.bytes();
   for (const PF_Cmd cmd : commands) {
@@ -51,12 +51,13 @@ TEST_F(MissingRecordsTest, MissingInDataIsRefusedByEveryHandledCommand) {
 }
 
 TEST_F(MissingRecordsTest, MissingOutDataIsRefusedWhereTheCommandWritesIt) {
-  const PF_Cmd commands[] = {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP,
-                             PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN};
+  const PF_Cmd commands[] = {PF_Cmd_ABOUT,          PF_Cmd_GLOBAL_SETUP,     PF_Cmd_PARAMS_SETUP,
+                             PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN};
   for (const PF_Cmd cmd : commands) {
     SCOPED_TRACE(testing::Message() << "cmd " << cmd);
     PF_InData in = host.inData(16, 16);
-    EXPECT_EQ(effect.plugin().effectMain()(cmd, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(effect.plugin().effectMain()(cmd, &in, nullptr, nullptr, nullptr, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
   }
   EXPECT_EQ(host.handleStats().allocated, 0);
   EXPECT_EQ(effect.paramDefs().size(), 6u);
@@ -126,11 +127,15 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
          return r.err;
        }},
       {"params setup without add_param",
-       [&] { return paramsSetupAddingNothing([](PF_InData& in, PF_OutData&) { in.inter.add_param = nullptr; }); }},
+       [&] {
+         return paramsSetupAddingNothing([](PF_InData& in, PF_OutData&) { in.inter.add_param = nullptr; });
+       }},
       {"params setup without utils",
        [&] { return paramsSetupAddingNothing([](PF_InData& in, PF_OutData&) { in.utils = nullptr; }); }},
       {"params setup without strcpy",
-       [&] { return paramsSetupAddingNothing(withUtils([](PF_UtilCallbacks& u) { u.ansi.strcpy = nullptr; })); }},
+       [&] {
+         return paramsSetupAddingNothing(withUtils([](PF_UtilCallbacks& u) { u.ansi.strcpy = nullptr; }));
+       }},
       {"sequence setup without host_new_handle",
        [&] {
          const testhost::CommandResult r =
@@ -146,12 +151,14 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
        [&] { return instance.send(PF_Cmd_RENDER, onlyLayer, nullptr, nullptr).err; }},
       {"render without checkout_param",
        [&] {
-         return instance.render(input, output, [](PF_InData& in, PF_OutData&) { in.inter.checkout_param = nullptr; })
+         return instance
+             .render(input, output, [](PF_InData& in, PF_OutData&) { in.inter.checkout_param = nullptr; })
              .err;
        }},
       {"render without basic suite",
        [&] {
-         return instance.render(input, output, [](PF_InData& in, PF_OutData&) { in.pica_basicP = nullptr; }).err;
+         return instance.render(input, output, [](PF_InData& in, PF_OutData&) { in.pica_basicP = nullptr; })
+             .err;
        }},
       {"smart pre-render without extra",
        [&] { return instance.send(PF_Cmd_SMART_PRE_RENDER, nullptr, nullptr, nullptr).err; }},

@@ -18,7 +18,7 @@ constexpr size_t kParamDefSize = 176;
 /* A definition record as raw bytes, written at the offsets of the host's
  * layout; everything not written is zero. */
 class DefImage {
-public:
+ public:
   DefImage() : bytes_(kParamDefSize, 0) {}
 
   template <class T>
@@ -32,7 +32,7 @@ public:
   }
   const std::vector<unsigned char>& bytes() const { return bytes_; }
 
-private:
+ private:
   std::vector<unsigned char> bytes_;
 };
 
@@ -45,7 +45,11 @@ DefImage header(std::int32_t diskId, std::int32_t type, const char* name) {
 
 /* PF_PopupDef at 56: value 56, num_choices 60, dephault 62, namesptr 64. */
 DefImage popup(std::int32_t diskId, const char* name, std::int16_t choices, const void* namesptr) {
-  return header(diskId, 7, name).at<std::int32_t>(56, 0).at<std::int16_t>(60, choices).at<std::int16_t>(62, 0).at(64, namesptr);
+  return header(diskId, 7, name)
+      .at<std::int32_t>(56, 0)
+      .at<std::int16_t>(60, choices)
+      .at<std::int16_t>(62, 0)
+      .at(64, namesptr);
 }
 
 const void* namesPointerOf(const PF_ParamDef& def) {
@@ -73,17 +77,17 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
                               .at<std::int32_t>(68, half)   // x_dephault
                               .at<std::int32_t>(72, half);  // y_dephault
   const DefImage amount = header(5, 10, "Amount")
-                              .at<double>(56, 0.0)          // value
-                              .at<double>(64, 0.0)          // phase
-                              .at<float>(104, -100.0f)      // valid_min
-                              .at<float>(108, 100.0f)       // valid_max
-                              .at<float>(112, -100.0f)      // slider_min
-                              .at<float>(116, 100.0f)       // slider_max
-                              .at<float>(120, 0.0f)         // dephault
-                              .at<std::int16_t>(124, 2)     // precision: hundredths
-                              .at<std::int16_t>(126, 0)     // display_flags
-                              .at<std::uint32_t>(128, 0)    // fs_flags
-                              .at<float>(132, 0.05f);       // curve_tolerance
+                              .at<double>(56, 0.0)        // value
+                              .at<double>(64, 0.0)        // phase
+                              .at<float>(104, -100.0f)    // valid_min
+                              .at<float>(108, 100.0f)     // valid_max
+                              .at<float>(112, -100.0f)    // slider_min
+                              .at<float>(116, 100.0f)     // slider_max
+                              .at<float>(120, 0.0f)       // dephault
+                              .at<std::int16_t>(124, 2)   // precision: hundredths
+                              .at<std::int16_t>(126, 0)   // display_flags
+                              .at<std::uint32_t>(128, 0)  // fs_flags
+                              .at<float>(132, 0.05f);     // curve_tolerance
 
   struct Case {
     const char* name;
@@ -118,7 +122,8 @@ TEST_F(ParamsSetupTest, ChoiceStringsOutliveTheSetupCommand) {
   const std::vector<PF_ParamDef> second = effect.paramDefs();
   // Static text: the same pointers every time, still readable afterwards.
   EXPECT_EQ(namesPointerOf(first[2]), namesPointerOf(second[2]));
-  EXPECT_STREQ(static_cast<const char*>(namesPointerOf(first[5])), "Final|Just CA|Without CA|Alpha|Full Alpha");
+  EXPECT_STREQ(static_cast<const char*>(namesPointerOf(first[5])),
+               "Final|Just CA|Without CA|Alpha|Full Alpha");
 }
 
 TEST_F(ParamsSetupTest, FailingThirdAddStopsTheSetupWithTheHostsError) {

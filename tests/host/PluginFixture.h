@@ -42,8 +42,9 @@ std::vector<unsigned char> bytesOf(const Record& record) {
 }
 
 class PluginTest : public ::testing::Test {
-protected:
-  explicit PluginTest(testhost::App app = testhost::App::AfterEffects) : host(app), effect(host, ZF_PLUGIN_PATH) {}
+ protected:
+  explicit PluginTest(testhost::App app = testhost::App::AfterEffects)
+      : host(app), effect(host, ZF_PLUGIN_PATH) {}
 
   void TearDown() override { EXPECT_EQ(host.accountingReport(), ""); }
 

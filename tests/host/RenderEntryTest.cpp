@@ -25,18 +25,21 @@ Channels codedPixel(A_long x, A_long y) {
 }
 
 /* Counts the pixels of `world` that differ from `expected`, reporting the first. */
-testing::AssertionResult pixelsAre(const World& world, const std::function<Channels(A_long, A_long)>& expected) {
+testing::AssertionResult pixelsAre(const World& world,
+                                   const std::function<Channels(A_long, A_long)>& expected) {
   long mismatches = 0;
   std::string first;
   for (A_long y = 0; y < world.height(); ++y) {
     for (A_long x = 0; x < world.width(); ++x) {
       const Channels got = world.get(x, y);
       const Channels want = expected(x, y);
-      if (got.alpha != want.alpha || got.red != want.red || got.green != want.green || got.blue != want.blue) {
+      if (got.alpha != want.alpha || got.red != want.red || got.green != want.green ||
+          got.blue != want.blue) {
         if (mismatches++ == 0) {
-          first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): got argb " + std::to_string(got.alpha) +
-                  " " + std::to_string(got.red) + " " + std::to_string(got.green) + " " + std::to_string(got.blue) +
-                  ", want " + std::to_string(want.alpha) + " " + std::to_string(want.red) + " " +
+          first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): got argb " +
+                  std::to_string(got.alpha) + " " + std::to_string(got.red) + " " +
+                  std::to_string(got.green) + " " + std::to_string(got.blue) + ", want " +
+                  std::to_string(want.alpha) + " " + std::to_string(want.red) + " " +
                   std::to_string(want.green) + " " + std::to_string(want.blue);
         }
       }
@@ -55,7 +58,7 @@ const char* nameOf(Path path) {
 }
 
 class RenderEntryTest : public PluginTest {
-protected:
+ protected:
   void SetUp() override { setUpEffect(); }
 
   /* Sends one frame the given way and returns the render command's result. */
@@ -71,14 +74,16 @@ protected:
     return r.render.err;
   }
 
-  long worldSuiteAcquisitions() const { return host.suiteStats(kPFWorldSuite, kPFWorldSuiteVersion2).acquired; }
+  long worldSuiteAcquisitions() const {
+    return host.suiteStats(kPFWorldSuite, kPFWorldSuiteVersion2).acquired;
+  }
 };
 
 TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangle) {
   const A_long w = 24, h = 16;
   struct Case {
     const char* name;
-    PF_LRect preset;     // the host's preset output rectangle
+    PF_LRect preset;  // the host's preset output rectangle
     bool setInputRect;
     PF_LRect inputRect;  // the checked-out input's rectangle
     A_long originX, originY;
@@ -368,7 +373,8 @@ TEST_F(RenderEntryTest, PreRenderWithoutMemoryForTheOriginFails) {
     const char* name;
     testhost::FaultInjector testhost::Faults::*fault;
   };
-  const Case cases[] = {{"no handle", &testhost::Faults::newHandle}, {"no lock", &testhost::Faults::lockHandle}};
+  const Case cases[] = {{"no handle", &testhost::Faults::newHandle},
+                        {"no lock", &testhost::Faults::lockHandle}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, 8, 8);
@@ -401,7 +407,8 @@ TEST_F(RenderEntryTest, SmartRenderThatCannotReadTheOriginRendersNothing) {
   // Without the Handle Suite the origin cannot be read either; the
   // parameters already checked out still go back.
   host.setSuiteMissing(kPFHandleSuite, kPFHandleSuiteVersion2);
-  const testhost::SmartRenderResult noSuite = instance.smartRenderOnly(input, output, pre.output.pre_render_data);
+  const testhost::SmartRenderResult noSuite =
+      instance.smartRenderOnly(input, output, pre.output.pre_render_data);
   host.setSuiteMissing(kPFHandleSuite, kPFHandleSuiteVersion2, false);
   EXPECT_EQ(noSuite.render.err, PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(instance.outstandingCheckouts(), 0);

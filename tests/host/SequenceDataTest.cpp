@@ -24,7 +24,7 @@ PF_Handle handleHolding(testhost::Host& host, A_HandleSize size, std::int32_t va
 }
 
 class SequenceDataTest : public PluginTest {
-protected:
+ protected:
   void SetUp() override { setUpEffect(); }
 };
 
@@ -56,11 +56,8 @@ TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
     A_HandleSize sizeAfter;
   };
   const Case cases[] = {
-      {"setup, 4 bytes", 4, false, 4},
-      {"setup, 8 bytes", 8, false, 4},
-      {"setup, 2 bytes", 2, false, 4},
-      {"resetup, 4 bytes", 4, true, 4},
-      {"resetup, 8 bytes", 8, true, 8},
+      {"setup, 4 bytes", 4, false, 4},  {"setup, 8 bytes", 8, false, 4},  {"setup, 2 bytes", 2, false, 4},
+      {"resetup, 4 bytes", 4, true, 4}, {"resetup, 8 bytes", 8, true, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -71,7 +68,8 @@ TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
     PF_OutData outBefore{};
     const testhost::CommandHook capture = [&](PF_InData&, PF_OutData& out) { outBefore = out; };
 
-    const testhost::CommandResult r = c.resetup ? instance.sequenceResetup(capture) : instance.sequenceSetup(capture);
+    const testhost::CommandResult r =
+        c.resetup ? instance.sequenceResetup(capture) : instance.sequenceSetup(capture);
     EXPECT_EQ(r.err, PF_Err_NONE);
     EXPECT_EQ(r.out.sequence_data, existing);
     EXPECT_EQ(r.out.flat_sdata_size, outBefore.flat_sdata_size);
@@ -109,7 +107,8 @@ TEST_F(SequenceDataTest, FailedAllocationReportsInternalError) {
     testhost::Instance instance(effect, 16, 16);
     host.faults().newHandle.failAt(1);
     const testhost::CommandHook preset = [](PF_InData&, PF_OutData& out) { out.flat_sdata_size = 99; };
-    const testhost::CommandResult r = resetup ? instance.sequenceResetup(preset) : instance.sequenceSetup(preset);
+    const testhost::CommandResult r =
+        resetup ? instance.sequenceResetup(preset) : instance.sequenceSetup(preset);
     host.faults().newHandle.reset();
 
     EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);

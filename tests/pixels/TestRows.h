@@ -16,13 +16,15 @@ enum Channel { Alpha, Red, Green, Blue };
 
 // Byte offsets follow from the channel's index in memory order.
 struct LayoutDesc {
-    char const* name;
-    ChannelType type;
-    int at[4];  // memory index of Alpha, Red, Green, Blue
+  char const* name;
+  ChannelType type;
+  int at[4];  // memory index of Alpha, Red, Green, Blue
 
-    int channelBytes() const { return type == ChannelType::U8 ? 1 : type == ChannelType::U16 ? 2 : 4; }
-    int pixelBytes() const { return 4 * channelBytes(); }
-    double fullScale() const { return type == ChannelType::U8 ? 255.0 : type == ChannelType::U16 ? 32768.0 : 1.0; }
+  int channelBytes() const { return type == ChannelType::U8 ? 1 : type == ChannelType::U16 ? 2 : 4; }
+  int pixelBytes() const { return 4 * channelBytes(); }
+  double fullScale() const {
+    return type == ChannelType::U8 ? 255.0 : type == ChannelType::U16 ? 32768.0 : 1.0;
+  }
 };
 
 //                                         A  R  G  B
@@ -38,57 +40,57 @@ inline constexpr LayoutDesc layoutRGBA32{"RGBA32", ChannelType::F32, {3, 0, 1, 2
 // stored top down (positive rowbytes) or bottom up (negative rowbytes). The
 // padding and the bytes around the frame hold a guard pattern.
 class TestFrame {
-public:
-    static constexpr std::uint8_t guard = 0xEE;
+ public:
+  static constexpr std::uint8_t guard = 0xEE;
 
-    TestFrame(LayoutDesc const& layout, int width, int height, int padding = 0, bool bottomUp = false);
-    TestFrame(TestFrame const&) = delete;
-    TestFrame& operator=(TestFrame const&) = delete;
+  TestFrame(LayoutDesc const& layout, int width, int height, int padding = 0, bool bottomUp = false);
+  TestFrame(TestFrame const&) = delete;
+  TestFrame& operator=(TestFrame const&) = delete;
 
-    PF_EffectWorld* world() { return &world_; }
-    LayoutDesc const& layout() const { return layout_; }
+  PF_EffectWorld* world() { return &world_; }
+  LayoutDesc const& layout() const { return layout_; }
 
-    // A channel as a number in the layout's own units.
-    double get(int x, int y, Channel c) const;
-    void set(int x, int y, Channel c, double value);
-    void setPixel(int x, int y, double a, double r, double g, double b);
-    std::uint8_t* pixelBytes(int x, int y);
+  // A channel as a number in the layout's own units.
+  double get(int x, int y, Channel c) const;
+  void set(int x, int y, Channel c, double value);
+  void setPixel(int x, int y, double a, double r, double g, double b);
+  std::uint8_t* pixelBytes(int x, int y);
 
-    // Every byte outside the pixels still holds the guard.
-    bool guardsIntact() const;
-    std::vector<std::uint8_t> const& storage() const { return bytes_; }
+  // Every byte outside the pixels still holds the guard.
+  bool guardsIntact() const;
+  std::vector<std::uint8_t> const& storage() const { return bytes_; }
 
-private:
-    std::uint8_t* channelAddress(int x, int y, Channel c);
-    std::uint8_t const* channelAddress(int x, int y, Channel c) const;
-    bool isPixelByte(std::size_t index) const;
+ private:
+  std::uint8_t* channelAddress(int x, int y, Channel c);
+  std::uint8_t const* channelAddress(int x, int y, Channel c) const;
+  bool isPixelByte(std::size_t index) const;
 
-    LayoutDesc layout_;
-    int width_;
-    int height_;
-    int stride_;          // bytes from one row to the next in memory
-    bool bottomUp_;
-    std::size_t margin_;  // guard bytes before the first row and after the last
-    std::vector<std::uint8_t> bytes_;
-    PF_EffectWorld world_{};
+  LayoutDesc layout_;
+  int width_;
+  int height_;
+  int stride_;  // bytes from one row to the next in memory
+  bool bottomUp_;
+  std::size_t margin_;  // guard bytes before the first row and after the last
+  std::vector<std::uint8_t> bytes_;
+  PF_EffectWorld world_{};
 };
 
 // A PF_InData whose abort callback counts its polls and gives a chosen answer.
 struct AbortProbe {
-    std::atomic<long> polls{0};
-    std::atomic<PF_Err> answer{PF_Err_NONE};
+  std::atomic<long> polls{0};
+  std::atomic<PF_Err> answer{PF_Err_NONE};
 };
 
 struct ConversionHarness {
-    AbortProbe probe;
-    PF_InData inData{};
-    ConvertData cd{};
+  AbortProbe probe;
+  PF_InData inData{};
+  ConvertData cd{};
 
-    ConversionHarness();
-    // Calls fn on row `row` of src into dst.
-    PF_Err run(RowFunc fn, TestFrame& src, TestFrame& dst, int row, int threadIndex = 1, float gain = 1.0f);
-    // Every row, thread index 1 (no abort poll).
-    void runAll(RowFunc fn, TestFrame& src, TestFrame& dst, float gain = 1.0f);
+  ConversionHarness();
+  // Calls fn on row `row` of src into dst.
+  PF_Err run(RowFunc fn, TestFrame& src, TestFrame& dst, int row, int threadIndex = 1, float gain = 1.0f);
+  // Every row, thread index 1 (no abort poll).
+  void runAll(RowFunc fn, TestFrame& src, TestFrame& dst, float gain = 1.0f);
 };
 
 #endif

@@ -40,7 +40,9 @@ TEST(Identity, StringLengthsMatchTheirStrings) {
   }
 }
 
-TEST(Identity, KindIsAnAfterEffectsEffect) { EXPECT_EQ(static_cast<std::uint32_t>(ZF_KIND), fourCharCode("eFKT")); }
+TEST(Identity, KindIsAnAfterEffectsEffect) {
+  EXPECT_EQ(static_cast<std::uint32_t>(ZF_KIND), fourCharCode("eFKT"));
+}
 
 TEST(Identity, PackedVersionIsTwoPointZeroDevelopBuildOne) {
   // major << 19 | minor << 15 | bug << 11 | stage << 9 | build, worked out by hand:
@@ -57,8 +59,9 @@ TEST(Identity, VersionTextSpellsFileVersionParts) {
 }
 
 TEST(Identity, FlagWordsAreTheDeclaredCapabilities) {
-  EXPECT_EQ(ZF_OUT_FLAGS, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_I_EXPAND_BUFFER |
-                              PF_OutFlag_CUSTOM_UI | PF_OutFlag_DEEP_COLOR_AWARE);
+  EXPECT_EQ(ZF_OUT_FLAGS, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_USE_OUTPUT_EXTENT |
+                              PF_OutFlag_I_EXPAND_BUFFER | PF_OutFlag_CUSTOM_UI |
+                              PF_OutFlag_DEEP_COLOR_AWARE);
   EXPECT_EQ(ZF_OUT_FLAGS2, PF_OutFlag2_PARAM_GROUP_START_COLLAPSED_FLAG | PF_OutFlag2_REVEALS_ZERO_ALPHA |
                                PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE |
                                PF_OutFlag2_AUTOMATIC_WIDE_TIME_INPUT |

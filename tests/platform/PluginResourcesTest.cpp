@@ -91,7 +91,9 @@ Bytes cString(const std::string& text) {
 }
 
 // Major in the high half of the word.
-Bytes versionPair(std::uint32_t major, std::uint32_t minor) { return word32(major << 16 | minor); }
+Bytes versionPair(std::uint32_t major, std::uint32_t minor) {
+  return word32(major << 16 | minor);
+}
 
 struct Property {
   std::string key;

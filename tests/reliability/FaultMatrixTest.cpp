@@ -33,7 +33,8 @@ struct Frame {
 };
 
 std::string describe(const Frame& f) {
-  return std::string(nameOf(f.app)) + ", " + testhost::pixelFormatInfo(f.format)->name + ", " + nameOf(f.path);
+  return std::string(nameOf(f.app)) + ", " + testhost::pixelFormatInfo(f.format)->name + ", " +
+         nameOf(f.path);
 }
 
 const Frame kFrames[] = {
@@ -47,7 +48,9 @@ const Frame kFrames[] = {
  * picture, an output world holding the stand-in's garbage pattern. */
 struct Rig {
   explicit Rig(const Frame& f, const std::string& plugin = ZF_PLUGIN_PATH)
-      : frame(f), session(f.app, plugin, kWidth, kHeight), input(f.format, kWidth, kHeight),
+      : frame(f),
+        session(f.app, plugin, kWidth, kHeight),
+        input(f.format, kWidth, kHeight),
         output(f.format, kWidth, kHeight) {
     fillPattern(input, 1);
     applyParams(*session.instance, Params{});
@@ -82,7 +85,8 @@ const World& cleanOutput(const Frame& f) {
     EXPECT_EQ(rig.render().err, PF_Err_NONE);
     world = std::make_unique<World>(f.format, kWidth, kHeight);
     for (A_long y = 0; y < kHeight; ++y) {
-      std::memcpy(world->row(y), rig.output.row(y), static_cast<std::size_t>(kWidth) * world->info().bytesPerPixel);
+      std::memcpy(world->row(y), rig.output.row(y),
+                  static_cast<std::size_t>(kWidth) * world->info().bytesPerPixel);
     }
   }
   return *world;
@@ -94,7 +98,8 @@ void reportCases(const char* what, int cases) {
 }
 
 /* Calls of one host operation in a fault-free frame. */
-long callsInCleanFrame(const Frame& f, FaultInjector Faults::*op, const std::function<void(Rig&)>& prepare = {}) {
+long callsInCleanFrame(const Frame& f, FaultInjector Faults::*op,
+                       const std::function<void(Rig&)>& prepare = {}) {
   Rig rig(f);
   if (prepare) {
     prepare(rig);
@@ -109,11 +114,11 @@ long callsInCleanFrame(const Frame& f, FaultInjector Faults::*op, const std::fun
 struct OpFault {
   const char* name;
   FaultInjector Faults::*op;
-  PF_Err injected;   // what the host answers
-  PF_Err expected;   // what the frame must return
-  bool rendered;     // the output is written in full despite the fault
+  PF_Err injected;  // what the host answers
+  PF_Err expected;  // what the frame must return
+  bool rendered;    // the output is written in full despite the fault
   bool withoutIterateGeneric;
-  bool stops;        // nothing more of the kind is asked for after the failure
+  bool stops;  // nothing more of the kind is asked for after the failure
 };
 
 /* Every call of the operation fails in turn (and, separately, every call
@@ -121,25 +126,33 @@ struct OpFault {
 TEST(FaultMatrix, EveryCallOfEveryHostOperationFailsInTurn) {
   const OpFault faults[] = {
       {"host_new_handle", &Faults::newHandle, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false, true},
-      {"host_lock_handle", &Faults::lockHandle, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false, true},
+      {"host_lock_handle", &Faults::lockHandle, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false,
+       true},
       {"new_world", &Faults::newWorld, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, true, true},
-      {"checkout_param", &Faults::checkoutParam, PF_Err_INVALID_INDEX, PF_Err_INVALID_INDEX, false, false, true},
+      {"checkout_param", &Faults::checkoutParam, PF_Err_INVALID_INDEX, PF_Err_INVALID_INDEX, false, false,
+       true},
       // Every parameter is checked in, whatever the host answered before.
-      {"checkin_param", &Faults::checkinParam, PF_Err_INVALID_INDEX, PF_Err_INVALID_INDEX, true, false, false},
-      {"checkout_layer", &Faults::checkoutLayer, PF_Interrupt_CANCEL, PF_Interrupt_CANCEL, false, false, true},
-      {"checkout_layer_pixels", &Faults::checkoutLayerPixels, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false,
-       false, true},
-      {"checkout_output", &Faults::checkoutOutput, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false, true},
+      {"checkin_param", &Faults::checkinParam, PF_Err_INVALID_INDEX, PF_Err_INVALID_INDEX, true, false,
+       false},
+      {"checkout_layer", &Faults::checkoutLayer, PF_Interrupt_CANCEL, PF_Interrupt_CANCEL, false, false,
+       true},
+      {"checkout_layer_pixels", &Faults::checkoutLayerPixels, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY,
+       false, false, true},
+      {"checkout_output", &Faults::checkoutOutput, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false,
+       true},
   };
   int cases = 0;
   for (const OpFault& fault : faults) {
     for (const Frame& f : kFrames) {
-      const auto prepare = [&](Rig& rig) { rig.session.host.setIterateGenericAvailable(!fault.withoutIterateGeneric); };
+      const auto prepare = [&](Rig& rig) {
+        rig.session.host.setIterateGenericAvailable(!fault.withoutIterateGeneric);
+      };
       const long calls = callsInCleanFrame(f, fault.op, prepare);
       for (const bool andAfter : {false, true}) {
         for (long k = 1; k <= calls + 1; ++k) {
-          SCOPED_TRACE(::testing::Message() << fault.name << " fails at call " << k << (andAfter ? " and after" : "")
-                                            << " of " << calls << ", " << describe(f));
+          SCOPED_TRACE(::testing::Message()
+                       << fault.name << " fails at call " << k << (andAfter ? " and after" : "") << " of "
+                       << calls << ", " << describe(f));
           ++cases;
           Rig rig(f);
           prepare(rig);
@@ -257,7 +270,8 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
 
   /* Each command runs with the suite gone; the rest of the frame (the
    * pre-render of a smart render) runs with it there. */
-  using Command = std::function<PF_Err(Rig&, const std::function<void()>& remove, const std::function<void()>& restore)>;
+  using Command =
+      std::function<PF_Err(Rig&, const std::function<void()>& remove, const std::function<void()>& restore)>;
   const std::pair<const char*, Command> commands[] = {
       {"about",
        [](Rig& rig, auto remove, auto restore) {
@@ -314,7 +328,8 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
          restore();
          PF_Err err = pre.command.err;
          if (err == PF_Err_NONE) {
-           err = rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data).render.err;
+           err = rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
+                     .render.err;
          }
          testhost::Instance::deletePreRenderData(pre.output);
          return err;
@@ -325,7 +340,8 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
          EXPECT_EQ(pre.command.err, PF_Err_NONE);
          remove();
          const PF_Err err =
-             rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data).render.err;
+             rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
+                 .render.err;
          restore();
          testhost::Instance::deletePreRenderData(pre.output);
          return err;
@@ -339,12 +355,14 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
       const bool renders = std::strstr(command.first, "render") != nullptr;
       for (const Suite& suite : suites) {
         const char* suiteName = suite.name == nullptr ? kBasic : suite.name;
-        SCOPED_TRACE(::testing::Message() << command.first << " in " << nameOf(app) << " without " << suiteName);
+        SCOPED_TRACE(::testing::Message()
+                     << command.first << " in " << nameOf(app) << " without " << suiteName);
         ++cases;
         PF_Err expected = PF_Err_NONE;
         Outcome outcome = renders ? Outcome::Written : Outcome::Untouched;
         for (const Exception& e : exceptions) {
-          if (std::strcmp(e.command, command.first) == 0 && e.app == app && std::strcmp(e.suite, suiteName) == 0) {
+          if (std::strcmp(e.command, command.first) == 0 && e.app == app &&
+              std::strcmp(e.suite, suiteName) == 0) {
             expected = e.expected;
             outcome = e.outcome;
           }
@@ -388,8 +406,8 @@ TEST(FaultMatrix, EveryWorkerThreadStartFailsInTurn) {
   for (const Frame& f : frames) {
     for (int worker = 1; worker <= 17; ++worker) {
       const bool refused = worker <= 16;
-      SCOPED_TRACE(::testing::Message() << "worker " << worker << (refused ? " refused, " : " (none refused), ")
-                                        << describe(f));
+      SCOPED_TRACE(::testing::Message()
+                   << "worker " << worker << (refused ? " refused, " : " (none refused), ") << describe(f));
       ++cases;
       Rig rig(f, ZF_FAULTS_PLUGIN_PATH);
       const auto refuse =
@@ -431,7 +449,8 @@ TEST(FaultMatrix, CancelAtEveryRowOfEveryConversionAndBeforeTheKernel) {
       const long polls = callsInCleanFrame(f, &Faults::abort, oneThread);
       EXPECT_EQ(polls, kHeight + 1 + kHeight) << describe(f);
       for (long k = 1; k <= polls + 1; ++k) {
-        SCOPED_TRACE(::testing::Message() << "cancel at poll " << k << " of " << polls << ", " << describe(f));
+        SCOPED_TRACE(::testing::Message()
+                     << "cancel at poll " << k << " of " << polls << ", " << describe(f));
         ++cases;
         Rig rig(f);
         oneThread(rig);

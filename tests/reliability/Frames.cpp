@@ -43,10 +43,11 @@ void fillPattern(testhost::World& world, unsigned seed) {
       double green = unit(11);
       double blue = unit(17);
       if (isFloat && (x + y) % 7 == 1) {
-        red = 1.25;     // over-range light
+        red = 1.25;      // over-range light
         green = -0.125;  // and below black
       }
-      world.set(x, y, {alpha * info.maxValue, red * info.maxValue, green * info.maxValue, blue * info.maxValue});
+      world.set(x, y,
+                {alpha * info.maxValue, red * info.maxValue, green * info.maxValue, blue * info.maxValue});
     }
   }
 }
@@ -79,8 +80,8 @@ std::string Session::imbalance() {
   return out.str();
 }
 
-FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input, testhost::World& output,
-                        const testhost::SmartRenderOptions& options) {
+FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input,
+                        testhost::World& output, const testhost::SmartRenderOptions& options) {
   FrameResult r;
   if (path == Path::Plain) {
     r.err = instance.render(input, output, options.hook).err;
@@ -94,7 +95,8 @@ FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World
 }
 
 bool sameRow(const testhost::World& a, const testhost::World& b, A_long y) {
-  const std::size_t bytes = static_cast<std::size_t>(a.width()) * static_cast<std::size_t>(a.info().bytesPerPixel);
+  const std::size_t bytes =
+      static_cast<std::size_t>(a.width()) * static_cast<std::size_t>(a.info().bytesPerPixel);
   return a.width() == b.width() && a.format() == b.format() && std::memcmp(a.row(y), b.row(y), bytes) == 0;
 }
 
@@ -119,8 +121,8 @@ std::string pixelDifference(const testhost::World& a, const testhost::World& b) 
       const testhost::Channels q = b.get(x, y);
       if (p.alpha != q.alpha || p.red != q.red || p.green != q.green || p.blue != q.blue) {
         if (count++ == 0) {
-          first << "first at (" << x << ", " << y << "): argb " << p.alpha << " " << p.red << " " << p.green << " "
-                << p.blue << " against " << q.alpha << " " << q.red << " " << q.green << " " << q.blue;
+          first << "first at (" << x << ", " << y << "): argb " << p.alpha << " " << p.red << " " << p.green
+                << " " << p.blue << " against " << q.alpha << " " << q.red << " " << q.green << " " << q.blue;
         }
       }
     }
@@ -163,7 +165,8 @@ float clampUnit(float v) {
 
 void expectFloatFrame(const testhost::World& input, const Params& params, float offsetX, float offsetY,
                       testhost::World& expected) {
-  std::vector<float> in(static_cast<std::size_t>(input.width()) * static_cast<std::size_t>(input.height()) * 4);
+  std::vector<float> in(static_cast<std::size_t>(input.width()) * static_cast<std::size_t>(input.height()) *
+                        4);
   for (A_long y = 0; y < input.height(); ++y) {
     for (A_long x = 0; x < input.width(); ++x) {
       const testhost::Channels c = input.get(x, y);

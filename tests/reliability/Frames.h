@@ -64,8 +64,8 @@ struct FrameResult {
 
 /* One frame: PF_Cmd_RENDER; or smart pre-render, smart render (sent only
  * when the pre-render succeeded) and the deletion of the pre-render data. */
-FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input, testhost::World& output,
-                        const testhost::SmartRenderOptions& options = {});
+FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input,
+                        testhost::World& output, const testhost::SmartRenderOptions& options = {});
 
 /* Pixel bytes (not the padding) of row y, or of every row, are equal. */
 bool sameRow(const testhost::World& a, const testhost::World& b, A_long y);

@@ -52,8 +52,8 @@ bool allTransparent(const World& world) {
 
 // --- Null records ------------------------------------------------------------
 
-PF_Err unexpectedLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long, A_u_long,
-                               PF_CheckoutResult*) {
+PF_Err unexpectedLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long,
+                               A_u_long, PF_CheckoutResult*) {
   ADD_FAILURE() << "checkout_layer called";
   return PF_Err_BAD_CALLBACK_PARAM;
 }
@@ -78,17 +78,18 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
   PF_PreRenderExtra preExtra{&preInput, &preOutput, nullptr};
   int cases = 0;
   for (const PF_Cmd cmd : {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP,
-                           PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_RENDER, PF_Cmd_SMART_PRE_RENDER,
-                           PF_Cmd_SMART_RENDER}) {
+                           PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_RENDER,
+                           PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER}) {
     for (const bool otherRecords : {false, true}) {
-      SCOPED_TRACE(::testing::Message() << "cmd " << cmd << (otherRecords ? " with" : " without") << " the others");
+      SCOPED_TRACE(::testing::Message()
+                   << "cmd " << cmd << (otherRecords ? " with" : " without") << " the others");
       ++cases;
       PF_OutData out;
       std::memset(&out, 0x5A, sizeof out);
       const PF_OutData before = out;
-      const PF_Err err = session.effect.plugin().effectMain()(cmd, nullptr, otherRecords ? &out : nullptr, nullptr,
-                                                             otherRecords ? output.record() : nullptr,
-                                                             otherRecords ? &preExtra : nullptr);
+      const PF_Err err = session.effect.plugin().effectMain()(
+          cmd, nullptr, otherRecords ? &out : nullptr, nullptr, otherRecords ? output.record() : nullptr,
+          otherRecords ? &preExtra : nullptr);
       EXPECT_EQ(err, PF_Err_BAD_CALLBACK_PARAM);
       EXPECT_EQ(std::memcmp(&out, &before, sizeof out), 0);
     }
@@ -158,14 +159,16 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
         {"render without params", PF_Cmd_RENDER, nullptr, true, nullptr, PF_Err_BAD_CALLBACK_PARAM},
         {"render without input layer", PF_Cmd_RENDER, noInput, true, nullptr, PF_Err_BAD_CALLBACK_PARAM},
         {"render without output", PF_Cmd_RENDER, params, false, nullptr, PF_Err_BAD_CALLBACK_PARAM},
-        {"pre-render without extra", PF_Cmd_SMART_PRE_RENDER, nullptr, false, nullptr, PF_Err_BAD_CALLBACK_PARAM},
+        {"pre-render without extra", PF_Cmd_SMART_PRE_RENDER, nullptr, false, nullptr,
+         PF_Err_BAD_CALLBACK_PARAM},
         {"pre-render without extra input", PF_Cmd_SMART_PRE_RENDER, nullptr, false, &preNoInput,
          PF_Err_BAD_CALLBACK_PARAM},
         {"pre-render without extra output", PF_Cmd_SMART_PRE_RENDER, nullptr, false, &preNoOutput,
          PF_Err_BAD_CALLBACK_PARAM},
         {"pre-render without callbacks", PF_Cmd_SMART_PRE_RENDER, nullptr, false, &preNoCallbacks,
          PF_Err_BAD_CALLBACK_PARAM},
-        {"smart render without extra", PF_Cmd_SMART_RENDER, nullptr, false, nullptr, PF_Err_BAD_CALLBACK_PARAM},
+        {"smart render without extra", PF_Cmd_SMART_RENDER, nullptr, false, nullptr,
+         PF_Err_BAD_CALLBACK_PARAM},
         {"smart render without extra input", PF_Cmd_SMART_RENDER, nullptr, false, &smartNoInput,
          PF_Err_BAD_CALLBACK_PARAM},
         {"smart render without callbacks", PF_Cmd_SMART_RENDER, nullptr, false, &smartNoCallbacks,
@@ -176,7 +179,8 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
       ++cases;
       World output(floatFormatOf(app), kWidth, kHeight);
       const std::vector<std::uint8_t> before = output.bytes();
-      EXPECT_EQ(instance.send(c.cmd, c.params, c.output ? output.record() : nullptr, c.extra).err, c.expected);
+      EXPECT_EQ(instance.send(c.cmd, c.params, c.output ? output.record() : nullptr, c.extra).err,
+                c.expected);
       EXPECT_EQ(output.bytes(), before);
       EXPECT_EQ(session.imbalance(), "");
     }
@@ -192,7 +196,8 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
         defs[static_cast<std::size_t>(i)] = instance.param(i);
       }
       instance.send(PF_Cmd_FRAME_SETUP, nullptr, nullptr, nullptr, [&](PF_InData& in, PF_OutData&) {
-        nested = session.effect.plugin().effectMain()(PF_Cmd_RENDER, &in, nullptr, params, output.record(), nullptr);
+        nested = session.effect.plugin().effectMain()(PF_Cmd_RENDER, &in, nullptr, params, output.record(),
+                                                      nullptr);
       });
       EXPECT_EQ(nested, PF_Err_NONE);
       EXPECT_TRUE(samePixels(output, expected));
@@ -210,15 +215,31 @@ struct Member {
   std::size_t offset;  // byte offset in its table
 };
 
-#define ZF_UTIL(field) Member{#field, true, offsetof(PF_UtilCallbacks, field)}
-#define ZF_INTER(field) Member{#field, false, offsetof(PF_InteractCallbacks, field)}
+#define ZF_UTIL(field)                              \
+  Member {                                          \
+#field, true, offsetof(PF_UtilCallbacks, field) \
+  }
+#define ZF_INTER(field)                                  \
+  Member {                                               \
+#field, false, offsetof(PF_InteractCallbacks, field) \
+  }
 
 const Member kMembers[] = {
-    ZF_UTIL(host_new_handle),      ZF_UTIL(host_lock_handle),     ZF_UTIL(host_unlock_handle),
-    ZF_UTIL(host_dispose_handle),  ZF_UTIL(host_get_handle_size), ZF_UTIL(host_resize_handle),
-    ZF_UTIL(ansi.strcpy),          ZF_UTIL(new_world),            ZF_UTIL(dispose_world),
-    ZF_UTIL(iterate),              ZF_UTIL(iterate_generic),      ZF_INTER(checkout_param),
-    ZF_INTER(checkin_param),       ZF_INTER(add_param),           ZF_INTER(abort),
+    ZF_UTIL(host_new_handle),
+    ZF_UTIL(host_lock_handle),
+    ZF_UTIL(host_unlock_handle),
+    ZF_UTIL(host_dispose_handle),
+    ZF_UTIL(host_get_handle_size),
+    ZF_UTIL(host_resize_handle),
+    ZF_UTIL(ansi.strcpy),
+    ZF_UTIL(new_world),
+    ZF_UTIL(dispose_world),
+    ZF_UTIL(iterate),
+    ZF_UTIL(iterate_generic),
+    ZF_INTER(checkout_param),
+    ZF_INTER(checkin_param),
+    ZF_INTER(add_param),
+    ZF_INTER(abort),
     ZF_INTER(progress),
 };
 
@@ -326,8 +347,8 @@ void runTableCase(App app, const TableCase& c) {
       session.host.setIterateGenericAvailable(c.command != Command::FallbackRender);
       testhost::SmartRenderOptions options;
       options.hook = hook;
-      const FrameResult r = renderFrame(instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain,
-                                        input, output, options);
+      const FrameResult r = renderFrame(
+          instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain, input, output, options);
       session.host.setIterateGenericAvailable(true);
       EXPECT_EQ(r.err, want);
       if (c.refused) {
@@ -349,11 +370,12 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
   for (const App app : {App::AfterEffects, App::PremierePro}) {
     for (const Command command : kCommands) {
       for (const Member& m : kMembers) {
-        SCOPED_TRACE(::testing::Message() << commandName(command) << " without " << m.name << ", " << nameOf(app));
+        SCOPED_TRACE(::testing::Message()
+                     << commandName(command) << " without " << m.name << ", " << nameOf(app));
         ++cases;
         const auto change = [m](PF_UtilCallbacks& utils, PF_InteractCallbacks& inter) {
-          unsigned char* table = m.inUtils ? reinterpret_cast<unsigned char*>(&utils)
-                                           : reinterpret_cast<unsigned char*>(&inter);
+          unsigned char* table =
+              m.inUtils ? reinterpret_cast<unsigned char*>(&utils) : reinterpret_cast<unsigned char*>(&inter);
           std::memset(table + m.offset, 0, sizeof(void (*)()));
         };
         runTableCase(app, TableCase{command, change, needs(command, m.name)});
@@ -378,8 +400,8 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
         const std::vector<std::uint8_t> before = output.bytes();
         testhost::SmartRenderOptions options;
         options.hook = noUtils;
-        EXPECT_EQ(renderFrame(*session.instance, command == Command::SmartFrame ? Path::Smart : Path::Plain, input,
-                              output, options)
+        EXPECT_EQ(renderFrame(*session.instance, command == Command::SmartFrame ? Path::Smart : Path::Plain,
+                              input, output, options)
                       .err,
                   PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(output.bytes(), before);
@@ -439,40 +461,102 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
     bool written;
   };
   const Case cases_[] = {
-      {"World Suite without PF_GetPixelFormat", kPFWorldSuite, kPFWorldSuiteVersion2,
-       {offsetof(PF_WorldSuite2, PF_GetPixelFormat)}, App::AfterEffects, Command::PlainRender,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Pixel Format Suite without GetPixelFormat", kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1,
-       {offsetof(PF_PixelFormatSuite1, GetPixelFormat)}, App::PremierePro, Command::SmartFrame,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Pixel Format Suite without GetPixelFormat, in After Effects", kPFPixelFormatSuite,
-       kPFPixelFormatSuiteVersion1, {offsetof(PF_PixelFormatSuite1, GetPixelFormat)}, App::AfterEffects,
-       Command::PlainRender, PF_Err_NONE, true},
-      {"Iterate8 Suite without iterate_generic", kPFIterate8Suite, kPFIterate8SuiteVersion1,
-       {offsetof(PF_Iterate8Suite1, iterate_generic)}, App::AfterEffects, Command::SmartFrame, PF_Err_NONE, true},
-      {"Iterate8 Suite without either iterator", kPFIterate8Suite, kPFIterate8SuiteVersion1,
-       {offsetof(PF_Iterate8Suite1, iterate_generic), offsetof(PF_Iterate8Suite1, iterate)}, App::PremierePro,
-       Command::PlainRender, PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Handle Suite without host_new_handle", kPFHandleSuite, kPFHandleSuiteVersion2,
-       {offsetof(PF_HandleSuite1, host_new_handle)}, App::AfterEffects, Command::SmartFrame,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Handle Suite without host_lock_handle", kPFHandleSuite, kPFHandleSuiteVersion2,
-       {offsetof(PF_HandleSuite1, host_lock_handle)}, App::PremierePro, Command::SmartFrame,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Handle Suite without host_dispose_handle", kPFHandleSuite, kPFHandleSuiteVersion2,
-       {offsetof(PF_HandleSuite1, host_dispose_handle)}, App::AfterEffects, Command::SmartFrame,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Handle Suite without host_unlock_handle, plain render", kPFHandleSuite, kPFHandleSuiteVersion2,
-       {offsetof(PF_HandleSuite1, host_unlock_handle)}, App::AfterEffects, Command::PlainRender, PF_Err_NONE, true},
-      {"Pixel Format Suite without ClearSupportedPixelFormats", kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1,
-       {offsetof(PF_PixelFormatSuite1, ClearSupportedPixelFormats)}, App::PremierePro, Command::ParamsSetup,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"Pixel Format Suite without AddSupportedPixelFormat", kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1,
-       {offsetof(PF_PixelFormatSuite1, AddSupportedPixelFormat)}, App::PremierePro, Command::ParamsSetup,
-       PF_Err_BAD_CALLBACK_PARAM, false},
-      {"ANSI Suite without sprintf", kPFANSISuite, kPFANSISuiteVersion1,
-       {offsetof(PF_ANSICallbacksSuite1, sprintf)}, App::AfterEffects, Command::SequenceSetup,
-       PF_Err_BAD_CALLBACK_PARAM, false},
+      {"World Suite without PF_GetPixelFormat",
+       kPFWorldSuite,
+       kPFWorldSuiteVersion2,
+       {offsetof(PF_WorldSuite2, PF_GetPixelFormat)},
+       App::AfterEffects,
+       Command::PlainRender,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Pixel Format Suite without GetPixelFormat",
+       kPFPixelFormatSuite,
+       kPFPixelFormatSuiteVersion1,
+       {offsetof(PF_PixelFormatSuite1, GetPixelFormat)},
+       App::PremierePro,
+       Command::SmartFrame,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Pixel Format Suite without GetPixelFormat, in After Effects",
+       kPFPixelFormatSuite,
+       kPFPixelFormatSuiteVersion1,
+       {offsetof(PF_PixelFormatSuite1, GetPixelFormat)},
+       App::AfterEffects,
+       Command::PlainRender,
+       PF_Err_NONE,
+       true},
+      {"Iterate8 Suite without iterate_generic",
+       kPFIterate8Suite,
+       kPFIterate8SuiteVersion1,
+       {offsetof(PF_Iterate8Suite1, iterate_generic)},
+       App::AfterEffects,
+       Command::SmartFrame,
+       PF_Err_NONE,
+       true},
+      {"Iterate8 Suite without either iterator",
+       kPFIterate8Suite,
+       kPFIterate8SuiteVersion1,
+       {offsetof(PF_Iterate8Suite1, iterate_generic), offsetof(PF_Iterate8Suite1, iterate)},
+       App::PremierePro,
+       Command::PlainRender,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Handle Suite without host_new_handle",
+       kPFHandleSuite,
+       kPFHandleSuiteVersion2,
+       {offsetof(PF_HandleSuite1, host_new_handle)},
+       App::AfterEffects,
+       Command::SmartFrame,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Handle Suite without host_lock_handle",
+       kPFHandleSuite,
+       kPFHandleSuiteVersion2,
+       {offsetof(PF_HandleSuite1, host_lock_handle)},
+       App::PremierePro,
+       Command::SmartFrame,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Handle Suite without host_dispose_handle",
+       kPFHandleSuite,
+       kPFHandleSuiteVersion2,
+       {offsetof(PF_HandleSuite1, host_dispose_handle)},
+       App::AfterEffects,
+       Command::SmartFrame,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Handle Suite without host_unlock_handle, plain render",
+       kPFHandleSuite,
+       kPFHandleSuiteVersion2,
+       {offsetof(PF_HandleSuite1, host_unlock_handle)},
+       App::AfterEffects,
+       Command::PlainRender,
+       PF_Err_NONE,
+       true},
+      {"Pixel Format Suite without ClearSupportedPixelFormats",
+       kPFPixelFormatSuite,
+       kPFPixelFormatSuiteVersion1,
+       {offsetof(PF_PixelFormatSuite1, ClearSupportedPixelFormats)},
+       App::PremierePro,
+       Command::ParamsSetup,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"Pixel Format Suite without AddSupportedPixelFormat",
+       kPFPixelFormatSuite,
+       kPFPixelFormatSuiteVersion1,
+       {offsetof(PF_PixelFormatSuite1, AddSupportedPixelFormat)},
+       App::PremierePro,
+       Command::ParamsSetup,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
+      {"ANSI Suite without sprintf",
+       kPFANSISuite,
+       kPFANSISuiteVersion1,
+       {offsetof(PF_ANSICallbacksSuite1, sprintf)},
+       App::AfterEffects,
+       Command::SequenceSetup,
+       PF_Err_BAD_CALLBACK_PARAM,
+       false},
   };
   int cases = 0;
   for (const Case& c : cases_) {
@@ -493,18 +577,17 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
     if (c.command == Command::ParamsSetup) {
       err = session.effect.globalSetup(hook).err;
     } else if (c.command == Command::SequenceSetup) {
-      const testhost::CommandResult r =
-          session.effect.about([&](PF_InData& in, PF_OutData& out) {
-            hook(in, out);
-            std::strcpy(out.return_msg, "kept");
-          });
+      const testhost::CommandResult r = session.effect.about([&](PF_InData& in, PF_OutData& out) {
+        hook(in, out);
+        std::strcpy(out.return_msg, "kept");
+      });
       EXPECT_STREQ(r.out.return_msg, "kept");
       err = r.err;
     } else {
       testhost::SmartRenderOptions options;
       options.hook = hook;
-      err = renderFrame(*session.instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain, input,
-                        output, options)
+      err = renderFrame(*session.instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain,
+                        input, output, options)
                 .err;
     }
     EXPECT_EQ(err, c.expected);
@@ -577,23 +660,21 @@ TEST(HostileRecords, WorldGeometry) {
        Outcome::Untouched},
       {"output width INT_MIN", false, set(&PF_LayerDef::width, INT_MIN), PF_Err_BAD_CALLBACK_PARAM,
        Outcome::Untouched},
-      {"output height -3", false, set(&PF_LayerDef::height, -3), PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
-      {"input without data",
-       true,
+      {"output height -3", false, set(&PF_LayerDef::height, -3), PF_Err_BAD_CALLBACK_PARAM,
+       Outcome::Untouched},
+      {"input without data", true,
        [](World& w, SuiteFilter& f) {
          w.record()->data = nullptr;
          f.answerFormat(nullptr, w.format());
        },
        PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
-      {"output without data",
-       false,
+      {"output without data", false,
        [](World& w, SuiteFilter& f) {
          w.record()->data = nullptr;
          f.answerFormat(nullptr, w.format());
        },
        PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
-      {"input without data and width 0",
-       true,
+      {"input without data and width 0", true,
        [](World& w, SuiteFilter& f) {
          w.record()->data = nullptr;
          w.record()->width = 0;
@@ -602,11 +683,13 @@ TEST(HostileRecords, WorldGeometry) {
        PF_Err_NONE, Outcome::Transparent},
       {"input rows a byte short", true, shortRows(1), PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
       {"output rows a pixel short", false, shortRows(4), PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
-      {"input rowbytes 0", true, set(&PF_LayerDef::rowbytes, 0), PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
+      {"input rowbytes 0", true, set(&PF_LayerDef::rowbytes, 0), PF_Err_BAD_CALLBACK_PARAM,
+       Outcome::Untouched},
       // A rowbytes that is long enough but larger than the world's memory
       // (INT_MIN, say) cannot be told from a sound one: the host's contract.
-      {"output bottom up, rows a pixel short", false, [](World& w, SuiteFilter& f) { presentBottomUp(w, f, 16); },
-       PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
+      {"output bottom up, rows a pixel short", false,
+       [](World& w, SuiteFilter& f) { presentBottomUp(w, f, 16); }, PF_Err_BAD_CALLBACK_PARAM,
+       Outcome::Untouched},
       {"input bottom up", true, [](World& w, SuiteFilter& f) { presentBottomUp(w, f); }, PF_Err_NONE,
        Outcome::Expected},
       {"output bottom up", false, [](World& w, SuiteFilter& f) { presentBottomUp(w, f); }, PF_Err_NONE,
@@ -617,12 +700,10 @@ TEST(HostileRecords, WorldGeometry) {
        [](World& w, SuiteFilter& f) { f.answerFormat(w.record()->data, 0x7A7A7A7A); }, PF_Err_NONE,
        Outcome::Transparent},
       {"output in a format outside the table", false,
-       [](World& w, SuiteFilter& f) { f.answerFormat(w.record()->data, 0); }, PF_Err_NONE, Outcome::Untouched},
-      {"input the host cannot name",
-       true,
-       [](World& w, SuiteFilter&) {
-         w.record()->data = reinterpret_cast<PF_PixelPtr>(w.row(1));
-       },
+       [](World& w, SuiteFilter& f) { f.answerFormat(w.record()->data, 0); }, PF_Err_NONE,
+       Outcome::Untouched},
+      {"input the host cannot name", true,
+       [](World& w, SuiteFilter&) { w.record()->data = reinterpret_cast<PF_PixelPtr>(w.row(1)); },
        PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
   };
   int cases = 0;
@@ -697,7 +778,15 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
       {"input offset up and left", 20, 14, 12, 9, 0, false, true, {-4, -3, 16, 11}},
       {"input offset down and right", 5, 4, 12, 9, 0, false, true, {3, 2, 8, 6}},
       {"input far off", 6, 5, 12, 9, 0, false, true, {INT_MIN, INT_MIN, INT_MIN + 6, INT_MIN + 5}},
-      {"input far off the other way", 6, 5, 12, 9, 0, false, true, {INT_MAX - 6, INT_MAX - 5, INT_MAX, INT_MAX}},
+      {"input far off the other way",
+       6,
+       5,
+       12,
+       9,
+       0,
+       false,
+       true,
+       {INT_MAX - 6, INT_MAX - 5, INT_MAX, INT_MAX}},
   };
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
@@ -742,7 +831,9 @@ TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
     for (const int which : {0, 1, 2}) {
       Params p;
       (which == 0 ? p.mode : which == 1 ? p.scaling : p.show) = popup;
-      values.emplace_back(std::string(which == 0 ? "mode " : which == 1 ? "scaling " : "show ") +
+      values.emplace_back(std::string(which == 0   ? "mode "
+                                      : which == 1 ? "scaling "
+                                                   : "show ") +
                               std::to_string(popup),
                           p);
     }

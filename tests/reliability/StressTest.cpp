@@ -48,7 +48,9 @@ TEST(Stress, FramesFromEightThreadsEqualTheSameFramesRenderedAlone) {
       {PF_PixelFormat_BGRA32, PrPixelFormat_BGRA_4444_32f, PrPixelFormat_BGRA_4444_32f_Linear}};
 
   std::mt19937 random(20240607);
-  const auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  const auto uniform = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
   std::vector<Job> jobs(kFrames);
   for (int i = 0; i < kFrames; ++i) {
     Job& job = jobs[static_cast<std::size_t>(i)];
@@ -58,8 +60,12 @@ TEST(Stress, FramesFromEightThreadsEqualTheSameFramesRenderedAlone) {
     const A_long height = uniform(48, 90);
     // Inputs of the output's size mostly, some larger or smaller.
     const int sizeKind = uniform(0, 3);
-    const A_long inWidth = sizeKind == 1 ? width + uniform(1, 20) : sizeKind == 2 ? width - uniform(1, 40) : width;
-    const A_long inHeight = sizeKind == 1 ? height + uniform(1, 20) : sizeKind == 2 ? height - uniform(1, 40) : height;
+    const A_long inWidth = sizeKind == 1   ? width + uniform(1, 20)
+                           : sizeKind == 2 ? width - uniform(1, 40)
+                                           : width;
+    const A_long inHeight = sizeKind == 1   ? height + uniform(1, 20)
+                            : sizeKind == 2 ? height - uniform(1, 40)
+                                            : height;
     job.path = uniform(0, 1) == 0 ? Path::Plain : Path::Smart;
     job.params.centerX = uniform(-20 * 65536, (width + 20) * 65536);
     job.params.centerY = uniform(-20 * 65536, (height + 20) * 65536);

@@ -126,7 +126,8 @@ PF_Err SuiteFilter::worldFormat(const PF_EffectWorld* world, PF_PixelFormat* for
   if (self->answer(world, format)) {
     return PF_Err_NONE;
   }
-  return self->realWorldFormat_ != nullptr ? self->realWorldFormat_(world, format) : PF_Err_BAD_CALLBACK_PARAM;
+  return self->realWorldFormat_ != nullptr ? self->realWorldFormat_(world, format)
+                                           : PF_Err_BAD_CALLBACK_PARAM;
 }
 
 PF_Err SuiteFilter::premiereFormat(PF_EffectWorld* world, PrPixelFormat* format) {
@@ -136,7 +137,8 @@ PF_Err SuiteFilter::premiereFormat(PF_EffectWorld* world, PrPixelFormat* format)
     *format = code;
     return PF_Err_NONE;
   }
-  return self->realPremiereFormat_ != nullptr ? self->realPremiereFormat_(world, format) : PF_Err_BAD_CALLBACK_PARAM;
+  return self->realPremiereFormat_ != nullptr ? self->realPremiereFormat_(world, format)
+                                              : PF_Err_BAD_CALLBACK_PARAM;
 }
 
 }  // namespace zfrel

@@ -21,7 +21,7 @@
 namespace zfrel {
 
 class SuiteFilter {
-public:
+ public:
   /* Throws std::logic_error when another filter exists. */
   explicit SuiteFilter(const SPBasicSuite* real);
   ~SuiteFilter();
@@ -43,7 +43,7 @@ public:
   /* Back to serving every suite as the host does. */
   void clear();
 
-private:
+ private:
   using Key = std::pair<std::string, int32_t>;
   static SPErr acquire(const char* name, int32_t version, const void** suite);
   static SPErr release(const char* name, int32_t version);

@@ -15,12 +15,12 @@
 namespace {
 
 struct GoldenCase {
-    char const* name;
-    int bitDepth;
-    float amount;
-    int cx, cy, mode, scaling, show;
-    float offsetX, offsetY;
-    std::uint64_t hash;
+  char const* name;
+  int bitDepth;
+  float amount;
+  int cx, cy, mode, scaling, show;
+  float offsetX, offsetY;
+  std::uint64_t hash;
 };
 
 // Recorded once from the kernel and confirmed against the reference; a change
@@ -38,106 +38,110 @@ GoldenCase const goldenCases[] = {
 constexpr int goldenWidth = 257;
 constexpr int goldenHeight = 131;
 
-RenderData goldenRecord(GoldenCase const& c, Frame& in, Frame& out)
-{
-    RenderData rd = renderData(in, out, c.amount, c.cx, c.cy, c.mode, c.scaling, c.show);
-    rd.inputOffsetX = c.offsetX;
-    rd.inputOffsetY = c.offsetY;
-    return rd;
+RenderData goldenRecord(GoldenCase const& c, Frame& in, Frame& out) {
+  RenderData rd = renderData(in, out, c.amount, c.cx, c.cy, c.mode, c.scaling, c.show);
+  rd.inputOffsetX = c.offsetX;
+  rd.inputOffsetY = c.offsetY;
+  return rd;
 }
 
-Frame goldenInput(int bitDepth)
-{
-    return bitDepth == 8 ? generatedByteFrame(goldenWidth, goldenHeight, 0x5eed)
-                         : generatedFloatFrame(goldenWidth, goldenHeight, 0x5eed);
+Frame goldenInput(int bitDepth) {
+  return bitDepth == 8 ? generatedByteFrame(goldenWidth, goldenHeight, 0x5eed)
+                       : generatedFloatFrame(goldenWidth, goldenHeight, 0x5eed);
 }
 
-TEST(KernelGolden, KernelOutputHashesAreFixed)
-{
-    for (GoldenCase const& c : goldenCases) {
-        SCOPED_TRACE(c.name);
-        Frame in = goldenInput(c.bitDepth);
-        Frame out = outputFrame(goldenWidth, goldenHeight);
-        RenderData const rd = goldenRecord(c, in, out);
-        process(&rd, 0, goldenHeight);
-        std::uint64_t const hash = fnv1a(out.bytes);
-        EXPECT_EQ(hash, c.hash) << "actual 0x" << std::hex << hash;
-    }
+TEST(KernelGolden, KernelOutputHashesAreFixed) {
+  for (GoldenCase const& c : goldenCases) {
+    SCOPED_TRACE(c.name);
+    Frame in = goldenInput(c.bitDepth);
+    Frame out = outputFrame(goldenWidth, goldenHeight);
+    RenderData const rd = goldenRecord(c, in, out);
+    process(&rd, 0, goldenHeight);
+    std::uint64_t const hash = fnv1a(out.bytes);
+    EXPECT_EQ(hash, c.hash) << "actual 0x" << std::hex << hash;
+  }
 }
 
-TEST(KernelGolden, ReferenceAndThreadedRenderGiveTheSameHashes)
-{
-    for (GoldenCase const& c : goldenCases) {
-        SCOPED_TRACE(c.name);
-        Frame in = goldenInput(c.bitDepth);
-        Frame threaded = outputFrame(goldenWidth, goldenHeight);
-        RenderData const rd = goldenRecord(c, in, threaded);
-        dispatchRows(&rd);
-        EXPECT_EQ(fnv1a(threaded.bytes), c.hash);
+TEST(KernelGolden, ReferenceAndThreadedRenderGiveTheSameHashes) {
+  for (GoldenCase const& c : goldenCases) {
+    SCOPED_TRACE(c.name);
+    Frame in = goldenInput(c.bitDepth);
+    Frame threaded = outputFrame(goldenWidth, goldenHeight);
+    RenderData const rd = goldenRecord(c, in, threaded);
+    dispatchRows(&rd);
+    EXPECT_EQ(fnv1a(threaded.bytes), c.hash);
 
-        Frame reference = outputFrame(goldenWidth, goldenHeight);
-        RenderData const refRd = goldenRecord(c, in, reference);
-        referenceRender(refRd);
-        EXPECT_EQ(fnv1a(reference.bytes), c.hash);
-    }
+    Frame reference = outputFrame(goldenWidth, goldenHeight);
+    RenderData const refRd = goldenRecord(c, in, reference);
+    referenceRender(refRd);
+    EXPECT_EQ(fnv1a(reference.bytes), c.hash);
+  }
 }
 
-float randomAmount(std::mt19937& rng)
-{
-    float const unusual[] = {0.0f, -0.0f, 100.0f, -100.0f, 1e-40f, -1e-40f, FLT_MAX, -FLT_MAX, 0.5f, -0.5f, 99.99f,
-                             std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                             std::numeric_limits<float>::quiet_NaN()};
-    if (rng() % 4 == 0)
-        return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
-    return std::uniform_real_distribution<float>(-100.0f, 100.0f)(rng);
+float randomAmount(std::mt19937& rng) {
+  float const unusual[] = {0.0f,
+                           -0.0f,
+                           100.0f,
+                           -100.0f,
+                           1e-40f,
+                           -1e-40f,
+                           FLT_MAX,
+                           -FLT_MAX,
+                           0.5f,
+                           -0.5f,
+                           99.99f,
+                           std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::quiet_NaN()};
+  if (rng() % 4 == 0)
+    return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
+  return std::uniform_real_distribution<float>(-100.0f, 100.0f)(rng);
 }
 
-int randomCentre(std::mt19937& rng, int extent)
-{
-    switch (rng() % 8) {
+int randomCentre(std::mt19937& rng, int extent) {
+  switch (rng() % 8) {
     case 0:
-        return 32767;
+      return 32767;
     case 1:
-        return -32768;
+      return -32768;
     default:
-        return std::uniform_int_distribution<int>(-extent, 2 * extent)(rng);
-    }
+      return std::uniform_int_distribution<int>(-extent, 2 * extent)(rng);
+  }
 }
 
-TEST(KernelGolden, KernelMatchesReferenceOnRandomParameters)
-{
-    std::mt19937 rng(20240611);
-    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    for (int i = 0; i < 400; ++i) {
-        int const outW = pick(1, 33);
-        int const outH = pick(1, 29);
-        int const inW = pick(1, 40);
-        int const inH = pick(1, 40);
-        bool const bytes = rng() % 2 == 0;
-        auto const seed = static_cast<std::uint32_t>(rng());
-        Frame in = bytes ? generatedByteFrame(inW, inH, seed) : generatedFloatFrame(inW, inH, seed);
-        Frame out = outputFrame(outW, outH);
-        Frame expected = outputFrame(outW, outH);
-        // One draw per statement, so every compiler sees the same sequence.
-        RenderData rd = renderData(in, out, 0.0f, 0, 0);
-        rd.amount = randomAmount(rng);
-        rd.centerX = randomCentre(rng, outW);
-        rd.centerY = randomCentre(rng, outH);
-        rd.mode = pick(-1, 3);
-        rd.scaling = pick(-1, 3);
-        rd.show = pick(-1, 5);
-        rd.inputOffsetX = static_cast<float>(pick(-8, 8));
-        rd.inputOffsetY = static_cast<float>(pick(-8, 8));
-        SCOPED_TRACE(testing::Message() << "case " << i << ": out " << outW << "x" << outH << " in " << inW << "x"
-                                        << inH << " bitDepth " << in.desc.bitDepth << " amount " << rd.amount
-                                        << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
-                                        << " scaling " << rd.scaling << " show " << rd.show);
-        process(&rd, 0, outH);
-        RenderData refRd = rd;
-        refRd.output = expected.desc;
-        referenceRender(refRd);
-        ASSERT_EQ(out.bytes, expected.bytes);
-    }
+TEST(KernelGolden, KernelMatchesReferenceOnRandomParameters) {
+  std::mt19937 rng(20240611);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int i = 0; i < 400; ++i) {
+    int const outW = pick(1, 33);
+    int const outH = pick(1, 29);
+    int const inW = pick(1, 40);
+    int const inH = pick(1, 40);
+    bool const bytes = rng() % 2 == 0;
+    auto const seed = static_cast<std::uint32_t>(rng());
+    Frame in = bytes ? generatedByteFrame(inW, inH, seed) : generatedFloatFrame(inW, inH, seed);
+    Frame out = outputFrame(outW, outH);
+    Frame expected = outputFrame(outW, outH);
+    // One draw per statement, so every compiler sees the same sequence.
+    RenderData rd = renderData(in, out, 0.0f, 0, 0);
+    rd.amount = randomAmount(rng);
+    rd.centerX = randomCentre(rng, outW);
+    rd.centerY = randomCentre(rng, outH);
+    rd.mode = pick(-1, 3);
+    rd.scaling = pick(-1, 3);
+    rd.show = pick(-1, 5);
+    rd.inputOffsetX = static_cast<float>(pick(-8, 8));
+    rd.inputOffsetY = static_cast<float>(pick(-8, 8));
+    SCOPED_TRACE(testing::Message() << "case " << i << ": out " << outW << "x" << outH << " in " << inW << "x"
+                                    << inH << " bitDepth " << in.desc.bitDepth << " amount " << rd.amount
+                                    << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
+                                    << " scaling " << rd.scaling << " show " << rd.show);
+    process(&rd, 0, outH);
+    RenderData refRd = rd;
+    refRd.output = expected.desc;
+    referenceRender(refRd);
+    ASSERT_EQ(out.bytes, expected.bytes);
+  }
 }
 
 }  // namespace

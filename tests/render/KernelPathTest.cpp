@@ -21,278 +21,268 @@ namespace {
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 
-std::vector<KernelPath> supportedPaths()
-{
-    std::vector<KernelPath> paths;
-    for (KernelPath path : kernelPaths)
-        if (kernelPathSupported(path))
-            paths.push_back(path);
-    return paths;
+std::vector<KernelPath> supportedPaths() {
+  std::vector<KernelPath> paths;
+  for (KernelPath path : kernelPaths)
+    if (kernelPathSupported(path))
+      paths.push_back(path);
+  return paths;
 }
 
 // Renders rd with the reference into a fresh buffer of the same shape.
-std::vector<unsigned char> referenceBytes(RenderData rd)
-{
-    Frame expected = outputFrame(rd.output.width, rd.output.height);
-    rd.output = expected.desc;
-    referenceRender(rd);
-    return expected.bytes;
+std::vector<unsigned char> referenceBytes(RenderData rd) {
+  Frame expected = outputFrame(rd.output.width, rd.output.height);
+  rd.output = expected.desc;
+  referenceRender(rd);
+  return expected.bytes;
 }
 
-void expectPathsMatchReference(RenderData const& rd)
-{
-    std::vector<unsigned char> const expected = referenceBytes(rd);
-    for (KernelPath path : supportedPaths()) {
-        SCOPED_TRACE(kernelPathName(path));
-        Frame out = outputFrame(rd.output.width, rd.output.height);
-        RenderData pathRd = rd;
-        pathRd.output = out.desc;
-        processWith(path, &pathRd, 0, rd.output.height);
-        EXPECT_EQ(out.bytes, expected);
-    }
+void expectPathsMatchReference(RenderData const& rd) {
+  std::vector<unsigned char> const expected = referenceBytes(rd);
+  for (KernelPath path : supportedPaths()) {
+    SCOPED_TRACE(kernelPathName(path));
+    Frame out = outputFrame(rd.output.width, rd.output.height);
+    RenderData pathRd = rd;
+    pathRd.output = out.desc;
+    processWith(path, &pathRd, 0, rd.output.height);
+    EXPECT_EQ(out.bytes, expected);
+  }
 }
 
-TEST(KernelPaths, ScalarIsAlwaysAvailableAndTheActivePathIsSupported)
-{
-    EXPECT_TRUE(kernelPathSupported(KernelPath::Scalar));
-    EXPECT_TRUE(kernelPathSupported(activeKernelPath()));
+TEST(KernelPaths, ScalarIsAlwaysAvailableAndTheActivePathIsSupported) {
+  EXPECT_TRUE(kernelPathSupported(KernelPath::Scalar));
+  EXPECT_TRUE(kernelPathSupported(activeKernelPath()));
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_TRUE(kernelPathSupported(KernelPath::Sse2));
+  EXPECT_TRUE(kernelPathSupported(KernelPath::Sse2));
 #endif
 }
 
-float randomAmount(std::mt19937& rng)
-{
-    float const unusual[] = {0.0f, -0.0f, 100.0f, -100.0f, 1e-40f, -1e-40f, FLT_MAX, -FLT_MAX, 0.5f, -0.5f,
-                             99.99f, inf, -inf, nan, 50.0f, -50.0f};
-    if (rng() % 3 == 0)
-        return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
-    return std::uniform_real_distribution<float>(-100.0f, 100.0f)(rng);
+float randomAmount(std::mt19937& rng) {
+  float const unusual[] = {0.0f, -0.0f, 100.0f, -100.0f, 1e-40f, -1e-40f, FLT_MAX, -FLT_MAX,
+                           0.5f, -0.5f, 99.99f, inf,     -inf,   nan,     50.0f,   -50.0f};
+  if (rng() % 3 == 0)
+    return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
+  return std::uniform_real_distribution<float>(-100.0f, 100.0f)(rng);
 }
 
-int randomCentre(std::mt19937& rng, int extent)
-{
-    switch (rng() % 10) {
+int randomCentre(std::mt19937& rng, int extent) {
+  switch (rng() % 10) {
     case 0:
-        return 32767;
+      return 32767;
     case 1:
-        return -32768;
+      return -32768;
     case 2:
-        return 0;
+      return 0;
     case 3:
-        return extent;
+      return extent;
     default:
-        return std::uniform_int_distribution<int>(-extent, 2 * extent)(rng);
-    }
+      return std::uniform_int_distribution<int>(-extent, 2 * extent)(rng);
+  }
 }
 
-float randomOffset(std::mt19937& rng)
-{
-    float const unusual[] = {nan, inf, -inf, 2147483648.0f, -2147483648.0f, 2147483520.0f, 3e38f, 0.5f, -1.5f};
-    if (rng() % 12 == 0)
-        return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
-    return static_cast<float>(std::uniform_int_distribution<int>(-12, 12)(rng));
+float randomOffset(std::mt19937& rng) {
+  float const unusual[] = {nan, inf, -inf, 2147483648.0f, -2147483648.0f, 2147483520.0f, 3e38f, 0.5f, -1.5f};
+  if (rng() % 12 == 0)
+    return unusual[rng() % (sizeof unusual / sizeof unusual[0])];
+  return static_cast<float>(std::uniform_int_distribution<int>(-12, 12)(rng));
 }
 
 // Widths around every lane count and around the vector paths' 256-pixel
 // runs, odd ones included; input sizes independent of the output's.
-TEST(KernelPaths, EveryPathMatchesReferenceOnRandomParameters)
-{
-    int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 255, 256, 257, 300, 513};
-    std::mt19937 rng(7071);
-    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    for (int i = 0; i < 1000; ++i) {
-        int const outW = i % 3 == 0 ? widths[rng() % (sizeof widths / sizeof widths[0])] : pick(1, 70);
-        int const outH = pick(1, 24);
-        int const inW = pick(1, outW + 20);
-        int const inH = pick(1, 40);
-        bool const bytes = rng() % 2 == 0;
-        auto const seed = static_cast<std::uint32_t>(rng());
-        Frame in = bytes ? generatedByteFrame(inW, inH, seed) : generatedFloatFrame(inW, inH, seed);
-        Frame out = outputFrame(outW, outH);
-        // One draw per statement, so every compiler sees the same sequence.
-        RenderData rd = renderData(in, out, 0.0f, 0, 0);
-        rd.amount = randomAmount(rng);
-        rd.centerX = randomCentre(rng, outW);
-        rd.centerY = randomCentre(rng, outH);
-        rd.mode = pick(-1, 3);
-        rd.scaling = pick(-1, 3);
-        rd.show = pick(-1, 5);
-        rd.inputOffsetX = randomOffset(rng);
-        rd.inputOffsetY = randomOffset(rng);
-        SCOPED_TRACE(testing::Message() << "case " << i << ": out " << outW << "x" << outH << " in " << inW << "x"
-                                        << inH << " bitDepth " << in.desc.bitDepth << " amount " << rd.amount
-                                        << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
-                                        << " scaling " << rd.scaling << " show " << rd.show << " offset "
-                                        << rd.inputOffsetX << "," << rd.inputOffsetY);
-        expectPathsMatchReference(rd);
-        if (HasFailure())
-            return;
-    }
+TEST(KernelPaths, EveryPathMatchesReferenceOnRandomParameters) {
+  int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 255, 256, 257, 300, 513};
+  std::mt19937 rng(7071);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int i = 0; i < 1000; ++i) {
+    int const outW = i % 3 == 0 ? widths[rng() % (sizeof widths / sizeof widths[0])] : pick(1, 70);
+    int const outH = pick(1, 24);
+    int const inW = pick(1, outW + 20);
+    int const inH = pick(1, 40);
+    bool const bytes = rng() % 2 == 0;
+    auto const seed = static_cast<std::uint32_t>(rng());
+    Frame in = bytes ? generatedByteFrame(inW, inH, seed) : generatedFloatFrame(inW, inH, seed);
+    Frame out = outputFrame(outW, outH);
+    // One draw per statement, so every compiler sees the same sequence.
+    RenderData rd = renderData(in, out, 0.0f, 0, 0);
+    rd.amount = randomAmount(rng);
+    rd.centerX = randomCentre(rng, outW);
+    rd.centerY = randomCentre(rng, outH);
+    rd.mode = pick(-1, 3);
+    rd.scaling = pick(-1, 3);
+    rd.show = pick(-1, 5);
+    rd.inputOffsetX = randomOffset(rng);
+    rd.inputOffsetY = randomOffset(rng);
+    SCOPED_TRACE(testing::Message() << "case " << i << ": out " << outW << "x" << outH << " in " << inW << "x"
+                                    << inH << " bitDepth " << in.desc.bitDepth << " amount " << rd.amount
+                                    << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
+                                    << " scaling " << rd.scaling << " show " << rd.show << " offset "
+                                    << rd.inputOffsetX << "," << rd.inputOffsetY);
+    expectPathsMatchReference(rd);
+    if (HasFailure())
+      return;
+  }
 }
 
 // Every byte value in every channel: the vector paths choose and merge bytes
 // before converting them, eight or two pixels per register, and must land on
 // the floats of the scalar division.
-TEST(KernelPaths, EveryByteValueReadsAsItsQuotientBy255)
-{
-    Frame in(256, 4, 8);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 256; ++x)
-            in.setBytes(x, y, static_cast<unsigned char>(x), static_cast<unsigned char>(255 - x),
-                        static_cast<unsigned char>((x * 7) & 255), static_cast<unsigned char>(y == 0 ? x : 255 - x));
-    for (KernelPath path : supportedPaths()) {
-        SCOPED_TRACE(kernelPathName(path));
-        Frame out = outputFrame(256, 4);
-        // Amount 0 reads every pixel as its own displaced sample; "Without CA"
-        // keeps the colours and squares the alpha.
-        RenderData rd = renderData(in, out, 0.0f, 0, 0, 0, 0, 2);
-        processWith(path, &rd, 0, 4);
-        for (int x = 0; x < 256; ++x) {
-            SCOPED_TRACE(x);
-            RefPixel const p = out.at(x, 1);
-            float const alpha = static_cast<float>(255 - x) / 255.0f;
-            bool const clear = x == 255;
-            EXPECT_EQ(p.r, clear ? 0.0f : static_cast<float>(x) / 255.0f);
-            EXPECT_EQ(p.g, clear ? 0.0f : static_cast<float>(255 - x) / 255.0f);
-            EXPECT_EQ(p.a, alpha * alpha);
-        }
-        // Values worked out by hand: 128 / 255 and 1 / 255 rounded to float.
-        EXPECT_EQ(out.at(128, 0).r, 0.501960813999176025390625f);
-        EXPECT_EQ(out.at(1, 0).r, 0.0039215688593685627f);
-        EXPECT_EQ(out.at(255, 0).r, 1.0f);
-    }
+TEST(KernelPaths, EveryByteValueReadsAsItsQuotientBy255) {
+  Frame in(256, 4, 8);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 256; ++x)
+      in.setBytes(x, y, static_cast<unsigned char>(x), static_cast<unsigned char>(255 - x),
+                  static_cast<unsigned char>((x * 7) & 255),
+                  static_cast<unsigned char>(y == 0 ? x : 255 - x));
+  for (KernelPath path : supportedPaths()) {
+    SCOPED_TRACE(kernelPathName(path));
     Frame out = outputFrame(256, 4);
-    for (int show = 0; show <= 4; ++show)
-        expectPathsMatchReference(renderData(in, out, 0.0f, 0, 0, 0, 0, show));
+    // Amount 0 reads every pixel as its own displaced sample; "Without CA"
+    // keeps the colours and squares the alpha.
+    RenderData rd = renderData(in, out, 0.0f, 0, 0, 0, 0, 2);
+    processWith(path, &rd, 0, 4);
+    for (int x = 0; x < 256; ++x) {
+      SCOPED_TRACE(x);
+      RefPixel const p = out.at(x, 1);
+      float const alpha = static_cast<float>(255 - x) / 255.0f;
+      bool const clear = x == 255;
+      EXPECT_EQ(p.r, clear ? 0.0f : static_cast<float>(x) / 255.0f);
+      EXPECT_EQ(p.g, clear ? 0.0f : static_cast<float>(255 - x) / 255.0f);
+      EXPECT_EQ(p.a, alpha * alpha);
+    }
+    // Values worked out by hand: 128 / 255 and 1 / 255 rounded to float.
+    EXPECT_EQ(out.at(128, 0).r, 0.501960813999176025390625f);
+    EXPECT_EQ(out.at(1, 0).r, 0.0039215688593685627f);
+    EXPECT_EQ(out.at(255, 0).r, 1.0f);
+  }
+  Frame out = outputFrame(256, 4);
+  for (int show = 0; show <= 4; ++show)
+    expectPathsMatchReference(renderData(in, out, 0.0f, 0, 0, 0, 0, show));
 }
 
 // Offsets and amounts a host can hand over that no formula value fits in an
 // int: the vector paths' truncations give INT_MIN there where the scalar
 // kernel gives -1; both must read transparent black.
-TEST(KernelPaths, NonFiniteAndOutOfRangeValuesMatchReference)
-{
-    float const offsets[] = {nan, inf, -inf, 2147483648.0f, -2147483648.0f, 2147483520.0f, -2147483520.0f,
-                             3e38f, 8388608.0f, -8388609.0f, 16777217.0f};
-    float const amounts[] = {nan, inf, -inf, 100.0f, -100.0f, 0.0f};
-    Frame in = generatedFloatFrame(37, 23, 99);
-    for (float offset : offsets) {
-        for (float amount : amounts) {
-            for (int scaling = 0; scaling <= 2; ++scaling) {
-                SCOPED_TRACE(testing::Message() << "offset " << offset << " amount " << amount << " scaling "
-                                                << scaling);
-                Frame out = outputFrame(37, 23);
-                RenderData rd = renderData(in, out, amount, 18, 11, 1, scaling, 0);
-                rd.inputOffsetX = offset;
-                rd.inputOffsetY = -offset;
-                expectPathsMatchReference(rd);
-                rd.inputOffsetY = 0.0f;
-                expectPathsMatchReference(rd);
-            }
-        }
+TEST(KernelPaths, NonFiniteAndOutOfRangeValuesMatchReference) {
+  float const offsets[] = {
+      nan,   inf,        -inf,        2147483648.0f, -2147483648.0f, 2147483520.0f, -2147483520.0f,
+      3e38f, 8388608.0f, -8388609.0f, 16777217.0f};
+  float const amounts[] = {nan, inf, -inf, 100.0f, -100.0f, 0.0f};
+  Frame in = generatedFloatFrame(37, 23, 99);
+  for (float offset : offsets) {
+    for (float amount : amounts) {
+      for (int scaling = 0; scaling <= 2; ++scaling) {
+        SCOPED_TRACE(testing::Message()
+                     << "offset " << offset << " amount " << amount << " scaling " << scaling);
+        Frame out = outputFrame(37, 23);
+        RenderData rd = renderData(in, out, amount, 18, 11, 1, scaling, 0);
+        rd.inputOffsetX = offset;
+        rd.inputOffsetY = -offset;
+        expectPathsMatchReference(rd);
+        rd.inputOffsetY = 0.0f;
+        expectPathsMatchReference(rd);
+      }
     }
+  }
 }
 
 // The vector paths must not assume aligned buffers or packed rows.
-TEST(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference)
-{
-    int const width = 45;
-    int const height = 19;
-    for (int bitDepth : {8, 32}) {
-        for (int shift : {0, 4, 8, 12}) {
-            SCOPED_TRACE(testing::Message() << "bitDepth " << bitDepth << " shift " << shift);
-            Frame packed = bitDepth == 8 ? generatedByteFrame(width, height, 5) : generatedFloatFrame(width, height, 5);
-            int const pixelBytes = bitDepth == 8 ? 4 : 16;
-            int const rowBytes = width * pixelBytes + 36;
-            std::vector<unsigned char> inBytes(static_cast<std::size_t>(rowBytes) * height + 64);
-            for (int y = 0; y < height; ++y)
-                std::memcpy(inBytes.data() + shift + static_cast<std::size_t>(y) * rowBytes,
-                            packed.bytes.data() + static_cast<std::size_t>(y) * packed.desc.rowBytes,
-                            static_cast<std::size_t>(packed.desc.rowBytes));
-            RenderData rd{};
-            rd.input = {width, height, inBytes.data() + shift, bitDepth, rowBytes};
-            rd.amount = -71.5f;
-            rd.centerX = 30;
-            rd.centerY = 4;
-            rd.mode = 2;
-            rd.scaling = 1;
-            std::vector<unsigned char> const expected = [&] {
-                Frame ref = outputFrame(width, height);
-                RenderData r = rd;
-                r.output = ref.desc;
-                referenceRender(r);
-                return ref.bytes;
-            }();
-            for (KernelPath path : supportedPaths()) {
-                SCOPED_TRACE(kernelPathName(path));
-                std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
-                rd.output = {width, height, outBytes.data() + shift, 32, width * 16};
-                processWith(path, &rd, 0, height);
-                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
-            }
-        }
+TEST(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference) {
+  int const width = 45;
+  int const height = 19;
+  for (int bitDepth : {8, 32}) {
+    for (int shift : {0, 4, 8, 12}) {
+      SCOPED_TRACE(testing::Message() << "bitDepth " << bitDepth << " shift " << shift);
+      Frame packed =
+          bitDepth == 8 ? generatedByteFrame(width, height, 5) : generatedFloatFrame(width, height, 5);
+      int const pixelBytes = bitDepth == 8 ? 4 : 16;
+      int const rowBytes = width * pixelBytes + 36;
+      std::vector<unsigned char> inBytes(static_cast<std::size_t>(rowBytes) * height + 64);
+      for (int y = 0; y < height; ++y)
+        std::memcpy(inBytes.data() + shift + static_cast<std::size_t>(y) * rowBytes,
+                    packed.bytes.data() + static_cast<std::size_t>(y) * packed.desc.rowBytes,
+                    static_cast<std::size_t>(packed.desc.rowBytes));
+      RenderData rd{};
+      rd.input = {width, height, inBytes.data() + shift, bitDepth, rowBytes};
+      rd.amount = -71.5f;
+      rd.centerX = 30;
+      rd.centerY = 4;
+      rd.mode = 2;
+      rd.scaling = 1;
+      std::vector<unsigned char> const expected = [&] {
+        Frame ref = outputFrame(width, height);
+        RenderData r = rd;
+        r.output = ref.desc;
+        referenceRender(r);
+        return ref.bytes;
+      }();
+      for (KernelPath path : supportedPaths()) {
+        SCOPED_TRACE(kernelPathName(path));
+        std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
+        rd.output = {width, height, outBytes.data() + shift, 32, width * 16};
+        processWith(path, &rd, 0, height);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
+      }
     }
+  }
 }
 
 // Frames whose result is large enough to be written around the caches, with
 // rows that are and are not 16-byte aligned.
-TEST(KernelPaths, LargeResultsMatchReferenceWhateverTheAlignment)
-{
-    constexpr int width = 1031;
-    constexpr int height = 1040;  // more than 16 MiB of result
-    Frame in = generatedFloatFrame(width, height, 17);
-    Frame ref = outputFrame(width, height);
-    RenderData rd = renderData(in, ref, 64.0f, 100, 900, 1, 1, 1);
-    referenceRender(rd);
-    for (int shift : {0, 4}) {
-        for (KernelPath path : supportedPaths()) {
-            SCOPED_TRACE(testing::Message() << kernelPathName(path) << " shift " << shift);
-            std::vector<unsigned char> outBytes(ref.bytes.size() + 16, sentinel);
-            RenderData pathRd = rd;
-            pathRd.output.data = outBytes.data() + shift;
-            processWith(path, &pathRd, 0, height);
-            EXPECT_TRUE(std::equal(ref.bytes.begin(), ref.bytes.end(), outBytes.begin() + shift));
-        }
+TEST(KernelPaths, LargeResultsMatchReferenceWhateverTheAlignment) {
+  constexpr int width = 1031;
+  constexpr int height = 1040;  // more than 16 MiB of result
+  Frame in = generatedFloatFrame(width, height, 17);
+  Frame ref = outputFrame(width, height);
+  RenderData rd = renderData(in, ref, 64.0f, 100, 900, 1, 1, 1);
+  referenceRender(rd);
+  for (int shift : {0, 4}) {
+    for (KernelPath path : supportedPaths()) {
+      SCOPED_TRACE(testing::Message() << kernelPathName(path) << " shift " << shift);
+      std::vector<unsigned char> outBytes(ref.bytes.size() + 16, sentinel);
+      RenderData pathRd = rd;
+      pathRd.output.data = outBytes.data() + shift;
+      processWith(path, &pathRd, 0, height);
+      EXPECT_TRUE(std::equal(ref.bytes.begin(), ref.bytes.end(), outBytes.begin() + shift));
     }
+  }
 }
 
 // A whole 4K frame per path, compared with the reference and with the hash
 // recorded from it: the run boundaries, the row ends and every band of the
 // dispatch are crossed many times over.
-TEST(KernelPaths, FullUhdFrameHashMatchesReference)
-{
-    constexpr int width = 3840;
-    constexpr int height = 2160;
-    Frame in = generatedByteFrame(width, height, 0x4b);
-    Frame out = outputFrame(width, height);
-    RenderData rd = renderData(in, out, 50.0f, 1400, 700, 0, 2, 0);
+TEST(KernelPaths, FullUhdFrameHashMatchesReference) {
+  constexpr int width = 3840;
+  constexpr int height = 2160;
+  Frame in = generatedByteFrame(width, height, 0x4b);
+  Frame out = outputFrame(width, height);
+  RenderData rd = renderData(in, out, 50.0f, 1400, 700, 0, 2, 0);
 
-    static KernelPath const* current = nullptr;
-    WorkerStart const startReference = [](int, RenderData const* r, int first, int end) {
-        return std::thread([r, first, end] {
-            for (int y = first; y < end; ++y)
-                for (int x = 0; x < r->output.width; ++x) {
-                    RefPixel const p = referencePixel(*r, x, y);
-                    std::memcpy(r->output.data + static_cast<std::int64_t>(y) * r->output.rowBytes +
-                                    static_cast<std::int64_t>(x) * 16,
-                                &p, 16);
-                }
-        });
-    };
-    dispatchRows(&rd, startReference);
-    std::uint64_t const referenceHash = fnv1a(out.bytes);
-    EXPECT_EQ(referenceHash, 0x063f911e8053e7f3ull) << "actual 0x" << std::hex << referenceHash;
+  static KernelPath const* current = nullptr;
+  WorkerStart const startReference = [](int, RenderData const* r, int first, int end) {
+    return std::thread([r, first, end] {
+      for (int y = first; y < end; ++y)
+        for (int x = 0; x < r->output.width; ++x) {
+          RefPixel const p = referencePixel(*r, x, y);
+          std::memcpy(r->output.data + static_cast<std::int64_t>(y) * r->output.rowBytes +
+                          static_cast<std::int64_t>(x) * 16,
+                      &p, 16);
+        }
+    });
+  };
+  dispatchRows(&rd, startReference);
+  std::uint64_t const referenceHash = fnv1a(out.bytes);
+  EXPECT_EQ(referenceHash, 0x063f911e8053e7f3ull) << "actual 0x" << std::hex << referenceHash;
 
-    WorkerStart const startPath = [](int, RenderData const* r, int first, int end) {
-        return std::thread(processWith, *current, r, first, end);
-    };
-    for (KernelPath path : supportedPaths()) {
-        SCOPED_TRACE(kernelPathName(path));
-        current = &path;
-        std::fill(out.bytes.begin(), out.bytes.end(), sentinel);
-        dispatchRows(&rd, startPath);
-        EXPECT_EQ(fnv1a(out.bytes), referenceHash);
-    }
+  WorkerStart const startPath = [](int, RenderData const* r, int first, int end) {
+    return std::thread(processWith, *current, r, first, end);
+  };
+  for (KernelPath path : supportedPaths()) {
+    SCOPED_TRACE(kernelPathName(path));
+    current = &path;
+    std::fill(out.bytes.begin(), out.bytes.end(), sentinel);
+    dispatchRows(&rd, startPath);
+    EXPECT_EQ(fnv1a(out.bytes), referenceHash);
+  }
 }
 
 }  // namespace

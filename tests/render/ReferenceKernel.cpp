@@ -9,137 +9,133 @@
 
 namespace {
 
-RefPixel readInput(ImageDesc const& in, float tx, float ty)
-{
-    // tx, ty are whole numbers (or NaN); compare before any conversion.
-    bool const inside = tx >= 0.0f && ty >= 0.0f && static_cast<double>(tx) < static_cast<double>(in.width) &&
-                        static_cast<double>(ty) < static_cast<double>(in.height);
-    if (!inside)
-        return {0.0f, 0.0f, 0.0f, 0.0f};
-    std::int64_t const x = static_cast<std::int64_t>(tx);
-    std::int64_t const y = static_cast<std::int64_t>(ty);
-    unsigned char const* row = in.data + y * in.rowBytes;
-    if (in.bitDepth == 8) {
-        unsigned char const* p = row + x * 4;
-        return {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
-    }
-    RefPixel px;
-    std::memcpy(&px, row + x * 16, 16);
-    return px;
+RefPixel readInput(ImageDesc const& in, float tx, float ty) {
+  // tx, ty are whole numbers (or NaN); compare before any conversion.
+  bool const inside = tx >= 0.0f && ty >= 0.0f && static_cast<double>(tx) < static_cast<double>(in.width) &&
+                      static_cast<double>(ty) < static_cast<double>(in.height);
+  if (!inside)
+    return {0.0f, 0.0f, 0.0f, 0.0f};
+  std::int64_t const x = static_cast<std::int64_t>(tx);
+  std::int64_t const y = static_cast<std::int64_t>(ty);
+  unsigned char const* row = in.data + y * in.rowBytes;
+  if (in.bitDepth == 8) {
+    unsigned char const* p = row + x * 4;
+    return {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
+  }
+  RefPixel px;
+  std::memcpy(&px, row + x * 16, 16);
+  return px;
 }
 
-float distanceTo(float ax, float ay, float bx, float by)
-{
-    float const ddx = bx - ax;
-    float const ddy = by - ay;
-    return std::sqrt(ddx * ddx + ddy * ddy);
+float distanceTo(float ax, float ay, float bx, float by) {
+  float const ddx = bx - ax;
+  float const ddy = by - ay;
+  return std::sqrt(ddx * ddx + ddy * ddy);
 }
 
 }  // namespace
 
-RefPixel referencePixel(RenderData const& rd, int x, int y)
-{
-    float amount = rd.amount;
-    if (amount != amount)
-        amount = 0.0f;
-    else if (amount > 3.4028235e38f)
-        amount = 100.0f;
-    else if (amount < -3.4028235e38f)
-        amount = -100.0f;
+RefPixel referencePixel(RenderData const& rd, int x, int y) {
+  float amount = rd.amount;
+  if (amount != amount)
+    amount = 0.0f;
+  else if (amount > 3.4028235e38f)
+    amount = 100.0f;
+  else if (amount < -3.4028235e38f)
+    amount = -100.0f;
 
-    float const cx = static_cast<float>(rd.centerX);
-    float const cy = static_cast<float>(rd.centerY);
-    float const w = static_cast<float>(rd.output.width);
-    float const h = static_cast<float>(rd.output.height);
+  float const cx = static_cast<float>(rd.centerX);
+  float const cy = static_cast<float>(rd.centerY);
+  float const w = static_cast<float>(rd.output.width);
+  float const h = static_cast<float>(rd.output.height);
 
-    float const corners[4][2] = {{0.0f, 0.0f}, {w, h}, {0.0f, h}, {w, 0.0f}};
-    float maxR = 0.0f;
-    for (auto const& c : corners) {
-        float const d = distanceTo(cx, cy, c[0], c[1]);
-        if (d > maxR)
-            maxR = d;
+  float const corners[4][2] = {{0.0f, 0.0f}, {w, h}, {0.0f, h}, {w, 0.0f}};
+  float maxR = 0.0f;
+  for (auto const& c : corners) {
+    float const d = distanceTo(cx, cy, c[0], c[1]);
+    if (d > maxR)
+      maxR = d;
+  }
+  float const cyEff = h - cy;
+
+  float const xf = static_cast<float>(x);
+  float const yf = static_cast<float>(y);
+  float const dx = xf - cx;
+  float const dy = yf - cyEff;
+  float const r = std::sqrt(dx * dx + dy * dy);
+
+  float g;
+  if (rd.scaling == 1)
+    g = (r / maxR) * amount;
+  else if (rd.scaling == 2)
+    g = (r / maxR) * amount * (r / maxR);
+  else
+    g = amount;
+  float const k = g * 0.02f;
+  float const s = amount < 0.0f ? 1.0f - k : 1.0f + k;
+  float const xs = dx / s + cx;
+  float const ys = dy / s + cyEff;
+
+  RefPixel p1 = readInput(rd.input, std::trunc(xf - rd.inputOffsetX), std::trunc(yf - rd.inputOffsetY));
+  RefPixel p2 = readInput(rd.input, std::trunc(std::trunc(xs) - rd.inputOffsetX),
+                          std::trunc(std::trunc(ys) - rd.inputOffsetY));
+  if (p1.a == 0.0f)
+    p1.r = p1.g = p1.b = 0.0f;
+  if (p2.a == 0.0f)
+    p2.r = p2.g = p2.b = 0.0f;
+
+  RefPixel out = p1;
+  bool const negative = amount < 0.0f;
+  if (rd.mode == 0) {
+    if (negative) {
+      out.g = p2.g;
+      out.b = p2.b;
+    } else {
+      out.r = p2.r;
     }
-    float const cyEff = h - cy;
-
-    float const xf = static_cast<float>(x);
-    float const yf = static_cast<float>(y);
-    float const dx = xf - cx;
-    float const dy = yf - cyEff;
-    float const r = std::sqrt(dx * dx + dy * dy);
-
-    float g;
-    if (rd.scaling == 1)
-        g = (r / maxR) * amount;
-    else if (rd.scaling == 2)
-        g = (r / maxR) * amount * (r / maxR);
-    else
-        g = amount;
-    float const k = g * 0.02f;
-    float const s = amount < 0.0f ? 1.0f - k : 1.0f + k;
-    float const xs = dx / s + cx;
-    float const ys = dy / s + cyEff;
-
-    RefPixel p1 = readInput(rd.input, std::trunc(xf - rd.inputOffsetX), std::trunc(yf - rd.inputOffsetY));
-    RefPixel p2 = readInput(rd.input, std::trunc(std::trunc(xs) - rd.inputOffsetX),
-                            std::trunc(std::trunc(ys) - rd.inputOffsetY));
-    if (p1.a == 0.0f)
-        p1.r = p1.g = p1.b = 0.0f;
-    if (p2.a == 0.0f)
-        p2.r = p2.g = p2.b = 0.0f;
-
-    RefPixel out = p1;
-    bool const negative = amount < 0.0f;
-    if (rd.mode == 0) {
-        if (negative) {
-            out.g = p2.g;
-            out.b = p2.b;
-        } else {
-            out.r = p2.r;
-        }
-    } else if (rd.mode == 1) {
-        if (negative) {
-            out.r = p2.r;
-            out.b = p2.b;
-        } else {
-            out.g = p2.g;
-        }
-    } else if (rd.mode == 2) {
-        if (negative) {
-            out.r = p2.r;
-            out.g = p2.g;
-        } else {
-            out.b = p2.b;
-        }
+  } else if (rd.mode == 1) {
+    if (negative) {
+      out.r = p2.r;
+      out.b = p2.b;
+    } else {
+      out.g = p2.g;
     }
+  } else if (rd.mode == 2) {
+    if (negative) {
+      out.r = p2.r;
+      out.g = p2.g;
+    } else {
+      out.b = p2.b;
+    }
+  }
 
-    float const aMax = p1.a < p2.a ? p2.a : p1.a;
-    switch (rd.show) {
+  float const aMax = p1.a < p2.a ? p2.a : p1.a;
+  switch (rd.show) {
     case 1:
-        out.a = std::fabs(p1.a - p2.a);
-        return out;
+      out.a = std::fabs(p1.a - p2.a);
+      return out;
     case 2:
-        out.a = p1.a * p2.a;
-        return out;
+      out.a = p1.a * p2.a;
+      return out;
     case 3:
-        return {aMax, aMax, aMax, aMax};
+      return {aMax, aMax, aMax, aMax};
     case 4: {
-        float const f = aMax > 0.0f ? 1.0f : aMax;
-        return {f, f, f, f};
+      float const f = aMax > 0.0f ? 1.0f : aMax;
+      return {f, f, f, f};
     }
     default:
-        out.a = aMax;
-        return out;
-    }
+      out.a = aMax;
+      return out;
+  }
 }
 
-void referenceRender(RenderData const& rd)
-{
-    for (int y = 0; y < rd.output.height; ++y) {
-        for (int x = 0; x < rd.output.width; ++x) {
-            RefPixel const p = referencePixel(rd, x, y);
-            std::memcpy(rd.output.data + static_cast<std::int64_t>(y) * rd.output.rowBytes +
-                            static_cast<std::int64_t>(x) * 16,
-                        &p, 16);
-        }
+void referenceRender(RenderData const& rd) {
+  for (int y = 0; y < rd.output.height; ++y) {
+    for (int x = 0; x < rd.output.width; ++x) {
+      RefPixel const p = referencePixel(rd, x, y);
+      std::memcpy(rd.output.data + static_cast<std::int64_t>(y) * rd.output.rowBytes +
+                      static_cast<std::int64_t>(x) * 16,
+                  &p, 16);
     }
+  }
 }

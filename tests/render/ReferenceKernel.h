@@ -9,7 +9,7 @@
 // before it knows the value lies inside the input.
 
 struct RefPixel {
-    float r, g, b, a;
+  float r, g, b, a;
 };
 
 // The output pixel (x, y) the formula gives for rd.

@@ -10,17 +10,17 @@
 
 // An image that owns its bytes, packed rows, viewed as an ImageDesc.
 struct Frame {
-    std::vector<unsigned char> bytes;
-    ImageDesc desc;
+  std::vector<unsigned char> bytes;
+  ImageDesc desc;
 
-    Frame() = default;
-    Frame(int width, int height, int bitDepth, unsigned char fill = 0);
-    Frame(Frame const& other);
-    Frame& operator=(Frame const& other);
+  Frame() = default;
+  Frame(int width, int height, int bitDepth, unsigned char fill = 0);
+  Frame(Frame const& other);
+  Frame& operator=(Frame const& other);
 
-    RefPixel at(int x, int y) const;  // RGBA32 frames only
-    void setFloat(int x, int y, RefPixel p);
-    void setBytes(int x, int y, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
+  RefPixel at(int x, int y) const;  // RGBA32 frames only
+  void setFloat(int x, int y, RefPixel p);
+  void setBytes(int x, int y, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
 };
 
 // RGBA32 frame whose pixel (x, y) is f(x, y).
@@ -29,7 +29,9 @@ Frame floatFrame(int width, int height, std::function<RefPixel(int, int)> const&
 // RGBA32 input in which every channel of pixel (x, y) holds x + 1000 y, alpha
 // 1, so the output shows which input pixel each channel came from.
 Frame coordinateFrame(int width, int height);
-constexpr float coordinateCode(int x, int y) { return static_cast<float>(x + 1000 * y); }
+constexpr float coordinateCode(int x, int y) {
+  return static_cast<float>(x + 1000 * y);
+}
 
 // RGBA32 output buffer, every byte 0xAB so unwritten pixels stand out.
 constexpr unsigned char sentinel = 0xAB;

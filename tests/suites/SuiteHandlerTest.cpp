@@ -18,10 +18,12 @@ struct KnownSuite {
 };
 
 const KnownSuite kKnown[] = {
-    {kPFHandleSuite, kPFHandleSuiteVersion2, [](AEGP_SuiteHandler& s) -> const void* { return s.HandleSuite1(); }},
+    {kPFHandleSuite, kPFHandleSuiteVersion2,
+     [](AEGP_SuiteHandler& s) -> const void* { return s.HandleSuite1(); }},
     {kPFIterate8Suite, kPFIterate8SuiteVersion1,
      [](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }},
-    {kPFANSISuite, kPFANSISuiteVersion1, [](AEGP_SuiteHandler& s) -> const void* { return s.ANSICallbacksSuite1(); }},
+    {kPFANSISuite, kPFANSISuiteVersion1,
+     [](AEGP_SuiteHandler& s) -> const void* { return s.ANSICallbacksSuite1(); }},
 };
 
 int thrownCode(const std::function<void()>& f) {

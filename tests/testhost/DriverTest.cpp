@@ -57,8 +57,9 @@ TEST(Driver, PremiereProHearsTheAnnouncedPixelFormat) {
     const testhost::CommandResult r = effect.globalSetup();
     EXPECT_EQ(r.err, PF_Err_NONE);
     EXPECT_EQ(r.out.my_version, 0x00100001u);
-    const std::vector<PrPixelFormat> expected =
-        app == App::PremierePro ? std::vector<PrPixelFormat>{PF_PixelFormat_BGRA32} : std::vector<PrPixelFormat>{};
+    const std::vector<PrPixelFormat> expected = app == App::PremierePro
+                                                    ? std::vector<PrPixelFormat>{PF_PixelFormat_BGRA32}
+                                                    : std::vector<PrPixelFormat>{};
     EXPECT_EQ(host.supportedPixelFormats(), expected);
     EXPECT_EQ(host.accountingReport(), "");
   }

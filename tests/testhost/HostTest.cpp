@@ -130,7 +130,8 @@ TEST(Handles, LockedHandleIsReported) {
   host.utils()->host_lock_handle(h);
   host.utils()->host_lock_handle(h);
   EXPECT_EQ(host.handleLockCount(h), 2);
-  EXPECT_EQ(host.accountingReport(), "handle of 3 bytes left locked (2 locks)\n1 handle not disposed of, sizes 3\n");
+  EXPECT_EQ(host.accountingReport(),
+            "handle of 3 bytes left locked (2 locks)\n1 handle not disposed of, sizes 3\n");
 }
 
 TEST(Handles, InjectedFailuresHitTheNthCall) {

@@ -143,7 +143,8 @@ TEST(Iterate, VisitsEveryPixelOfTheAreaOnce) {
     SCOPED_TRACE(a == nullptr ? "whole world" : "area");
     PixelVisits visits{src.record(), dst.record(), {}, {}, true};
     PF_InData in = host.inData(7, 5);
-    ASSERT_EQ(host.utils()->iterate(&in, 0, 5, src.record(), a, &visits, visitPixel, dst.record()), PF_Err_NONE);
+    ASSERT_EQ(host.utils()->iterate(&in, 0, 5, src.record(), a, &visits, visitPixel, dst.record()),
+              PF_Err_NONE);
     const PF_Rect expected = a == nullptr ? PF_Rect{0, 0, 7, 5} : area;
     EXPECT_EQ(visits.seen.size(),
               static_cast<size_t>((expected.right - expected.left) * (expected.bottom - expected.top)));

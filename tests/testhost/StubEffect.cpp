@@ -61,7 +61,8 @@ PF_Err globalSetup(PF_InData* in, PF_OutData* out) {
   out->out_flags2 = PF_OutFlag2_SUPPORTS_SMART_RENDER;
   if (in->appl_id == kAppID_PremierePro) {
     const void* table = nullptr;
-    if (in->pica_basicP->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &table) == kSPNoError) {
+    if (in->pica_basicP->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &table) ==
+        kSPNoError) {
       const auto* suite = static_cast<const PF_PixelFormatSuite1*>(table);
       suite->ClearSupportedPixelFormats(in->effect_ref);
       suite->AddSupportedPixelFormat(in->effect_ref, PF_PixelFormat_BGRA32);
@@ -128,13 +129,15 @@ PF_Err renderFrame(PF_InData* in, const PF_EffectWorld* input, PF_EffectWorld* o
   return err;
 }
 
-void deleteOrigin(void* data) { delete[] static_cast<int32_t*>(data); }
+void deleteOrigin(void* data) {
+  delete[] static_cast<int32_t*>(data);
+}
 
 PF_Err smartPreRender(PF_InData* in, PF_PreRenderExtra* extra) {
   PF_RenderRequest request = extra->input->output_request;
   PF_CheckoutResult checkout{};
-  const PF_Err err = extra->cb->checkout_layer(in->effect_ref, 0, 0, &request, in->current_time, in->time_step,
-                                               in->time_scale, &checkout);
+  const PF_Err err = extra->cb->checkout_layer(in->effect_ref, 0, 0, &request, in->current_time,
+                                               in->time_step, in->time_scale, &checkout);
   if (err != PF_Err_NONE) {
     return err;
   }
@@ -168,8 +171,9 @@ PF_Err smartRender(PF_InData* in, PF_OutData* out, PF_SmartRenderExtra* extra) {
 STUB_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB callback, SPBasicSuite*,
                                            const char*, const char*) {
   return callback(inPtr, reinterpret_cast<const A_u_char*>("Stub Effect"),
-                  reinterpret_cast<const A_u_char*>("stub_effect"), reinterpret_cast<const A_u_char*>("Tests"),
-                  reinterpret_cast<const A_u_char*>("EffectMain"), 0x65464B54, 13, 27, 8);
+                  reinterpret_cast<const A_u_char*>("stub_effect"),
+                  reinterpret_cast<const A_u_char*>("Tests"), reinterpret_cast<const A_u_char*>("EffectMain"),
+                  0x65464B54, 13, 27, 8);
 }
 
 STUB_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],

@@ -52,7 +52,8 @@ TEST(World, PixelsLieInTheHostsChannelOrder) {
     world.set(2, 1, value);
     const std::uint8_t* pixel = world.row(1) + 2 * 4 * layout.channelBytes;
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(channelAt(pixel, layout.channelBytes, i), layout.inMemory[static_cast<size_t>(i)]) << "channel " << i;
+      EXPECT_EQ(channelAt(pixel, layout.channelBytes, i), layout.inMemory[static_cast<size_t>(i)])
+          << "channel " << i;
     }
     const Channels back = world.get(2, 1);
     EXPECT_FLOAT_EQ(static_cast<float>(back.red), static_cast<float>(value.red));

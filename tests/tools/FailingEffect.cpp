@@ -46,11 +46,13 @@ PF_Err paramsSetup(PF_InData* in, PF_OutData* out) {
 STUB_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB callback, SPBasicSuite*,
                                            const char*, const char*) {
   return callback(inPtr, reinterpret_cast<const A_u_char*>("Failing Effect"),
-                  reinterpret_cast<const A_u_char*>("failing_effect"), reinterpret_cast<const A_u_char*>("Tests"),
-                  reinterpret_cast<const A_u_char*>("EffectMain"), 0x65464B54, 13, 27, 8);
+                  reinterpret_cast<const A_u_char*>("failing_effect"),
+                  reinterpret_cast<const A_u_char*>("Tests"), reinterpret_cast<const A_u_char*>("EffectMain"),
+                  0x65464B54, 13, 27, 8);
 }
 
-STUB_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef*[], PF_LayerDef*, void*) {
+STUB_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef*[], PF_LayerDef*,
+                              void*) {
   switch (cmd) {
     case PF_Cmd_GLOBAL_SETUP:
       out->out_flags2 = PF_OutFlag2_SUPPORTS_SMART_RENDER;

@@ -17,10 +17,10 @@ TEST(FramePattern, NamesFramesAsThePatternSpells) {
     long frame;
     const char* path;
   };
-  for (const Case& c : {Case{"shots/a.%04d.exr", 7, "shots/a.0007.exr"}, Case{"a.####.png", 12, "a.0012.png"},
-                        Case{"a.##.png", 12345, "a.12345.png"}, Case{"a_%d.tif", 9, "a_9.tif"},
-                        Case{"%03d", 5, "005"}, Case{"take#2/still.png", 3, "take#2/still.png"},
-                        Case{"still.png", 3, "still.png"}}) {
+  for (const Case& c :
+       {Case{"shots/a.%04d.exr", 7, "shots/a.0007.exr"}, Case{"a.####.png", 12, "a.0012.png"},
+        Case{"a.##.png", 12345, "a.12345.png"}, Case{"a_%d.tif", 9, "a_9.tif"}, Case{"%03d", 5, "005"},
+        Case{"take#2/still.png", 3, "take#2/still.png"}, Case{"still.png", 3, "still.png"}}) {
     SCOPED_TRACE(c.pattern);
     EXPECT_EQ(FramePattern(c.pattern).pathFor(c.frame), c.path);
   }

@@ -76,7 +76,9 @@ struct DisplacementCase {
   std::uint32_t red, green;  // = the columns and rows read
 };
 
-void PrintTo(const DisplacementCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DisplacementCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Displacement : public testing::TestWithParam<DisplacementCase> {};
 
@@ -109,12 +111,18 @@ INSTANTIATE_TEST_SUITE_P(
         DisplacementCase{"bottomUp", {"--center", "50%,20%", "--amount", "-50"}, 50, 90, 50, 85},
         // Square: maxR = 50 sqrt 2 = 70.71, g = 50 * 40 / 70.71 = 28.28, s = 1.566,
         // 40 / 1.566 = 25.55 -> column 75.
-        DisplacementCase{"square", {"--center", "50,50", "--amount", "50", "--scaling", "square"}, 90, 50, 75, 50},
+        DisplacementCase{
+            "square", {"--center", "50,50", "--amount", "50", "--scaling", "square"}, 90, 50, 75, 50},
         // Cubic: g = 50 * (40 / 70.71)^2 = 16, s = 1.32, 40 / 1.32 = 30.30 -> column 80.
-        DisplacementCase{"cubic", {"--center", "50,50", "--amount", "50", "--scaling", "cubic"}, 90, 50, 80, 50},
+        DisplacementCase{
+            "cubic", {"--center", "50,50", "--amount", "50", "--scaling", "cubic"}, 90, 50, 80, 50},
         // Green-Purple, Amount 50: green moves. Pixel (50, 90) with centre (50, 50): cyEff = 50,
         // dy = 40, s = 2 -> row 70; red stays at column 50.
-        DisplacementCase{"greenPurple", {"--center", "50,50", "--amount", "50", "--mode", "green-purple"}, 50, 90, 50,
+        DisplacementCase{"greenPurple",
+                         {"--center", "50,50", "--amount", "50", "--mode", "green-purple"},
+                         50,
+                         90,
+                         50,
                          70}),
     [](const auto& test) { return std::string(test.param.name); });
 

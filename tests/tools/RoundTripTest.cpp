@@ -32,7 +32,8 @@ TEST(RoundTrip, SixteenBitPngAtAmountZeroKeepsEveryHostValue) {
   const int height = 257;
   std::vector<std::uint32_t> rgba;
   for (std::uint32_t i = 0; i < 65536; ++i) {
-    rgba.insert(rgba.end(), {i, 65535 - i, (i * 7919u) & 0xFFFFu, std::max<std::uint32_t>(1, (i * 40503u) & 0xFFFFu)});
+    rgba.insert(rgba.end(),
+                {i, 65535 - i, (i * 7919u) & 0xFFFFu, std::max<std::uint32_t>(1, (i * 40503u) & 0xFFFFu)});
   }
   for (int x = 0; x < width; ++x) {
     rgba.insert(rgba.end(), {40000, 20000, 10000, 0});
@@ -76,7 +77,9 @@ struct EightBitCase {
   const char* path;
 };
 
-void PrintTo(const EightBitCase& c, std::ostream* os) { *os << c.format << " " << c.path; }
+void PrintTo(const EightBitCase& c, std::ostream* os) {
+  *os << c.format << " " << c.path;
+}
 
 class EightBitRoundTrip : public testing::TestWithParam<EightBitCase> {};
 
@@ -91,8 +94,8 @@ TEST_P(EightBitRoundTrip, PngAtAmountZeroIsUnchangedApartFromZeroAlpha) {
     }
   }
   tooltest::writePng(dir.path("in.png"), 256, 256, 8, rgba);
-  const auto r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0", "--format", GetParam().format,
-                          "--path", GetParam().path});
+  const auto r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0", "--format",
+                          GetParam().format, "--path", GetParam().path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const RawImage out = readPng(dir.path("out.png"));
   ASSERT_EQ(out.bitDepth, 8);
@@ -108,7 +111,9 @@ TEST_P(EightBitRoundTrip, PngAtAmountZeroIsUnchangedApartFromZeroAlpha) {
 INSTANTIATE_TEST_SUITE_P(Formats, EightBitRoundTrip,
                          testing::Values(EightBitCase{"ae8", "smart"}, EightBitCase{"ae8", "plain"},
                                          EightBitCase{"pr8", "plain"}),
-                         [](const auto& test) { return std::string(test.param.format) + "_" + test.param.path; });
+                         [](const auto& test) {
+                           return std::string(test.param.format) + "_" + test.param.path;
+                         });
 
 TEST(RoundTrip, FileWithoutAlphaGetsAnOpaqueOne) {
   const ScratchDir dir;
@@ -134,7 +139,9 @@ struct FloatCase {
   const char* path;
 };
 
-void PrintTo(const FloatCase& c, std::ostream* os) { *os << c.format << " " << c.path; }
+void PrintTo(const FloatCase& c, std::ostream* os) {
+  *os << c.format << " " << c.path;
+}
 
 class FloatRoundTrip : public testing::TestWithParam<FloatCase> {};
 
@@ -154,8 +161,8 @@ TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
   }
   tooltest::writeExr(dir.path("in.exr"), width, height, rgba);
 
-  const auto r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0", "--format", GetParam().format,
-                          "--path", GetParam().path});
+  const auto r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0", "--format",
+                          GetParam().format, "--path", GetParam().path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const RawImage out = readExr(dir.path("out.exr"));
   ASSERT_EQ(out.bitDepth, 32);
@@ -171,6 +178,8 @@ TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
 INSTANTIATE_TEST_SUITE_P(Formats, FloatRoundTrip,
                          testing::Values(FloatCase{"ae32", "smart"}, FloatCase{"ae32", "plain"},
                                          FloatCase{"pr32", "plain"}, FloatCase{"pr32", "smart"}),
-                         [](const auto& test) { return std::string(test.param.format) + "_" + test.param.path; });
+                         [](const auto& test) {
+                           return std::string(test.param.format) + "_" + test.param.path;
+                         });
 
 }  // namespace

@@ -48,8 +48,8 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
 TEST(Sequence, FourJobsGiveTheFramesRenderedOneByOne) {
   const ScratchDir dir;
   writeFrames(dir);
-  const auto r = runTool(with({dir.path("in.%04d.png"), dir.path("seq.####.png"), "--frames", "1-12", "--jobs", "4"},
-                              kEffect));
+  const auto r = runTool(
+      with({dir.path("in.%04d.png"), dir.path("seq.####.png"), "--frames", "1-12", "--jobs", "4"}, kEffect));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // Not a terminal: one plain line per frame, then the totals.
   for (int f = 1; f <= kFrames; ++f) {
@@ -93,8 +93,10 @@ TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
     int bitDepth;
     const char* host;
   };
-  const Expected renders[] = {{"chart-ae8.png", 8, "After Effects"},  {"chart-ae16.png", 16, "After Effects"},
-                              {"chart-ae32.exr", 32, "After Effects"}, {"chart-pr8.png", 8, "Premiere Pro"},
+  const Expected renders[] = {{"chart-ae8.png", 8, "After Effects"},
+                              {"chart-ae16.png", 16, "After Effects"},
+                              {"chart-ae32.exr", 32, "After Effects"},
+                              {"chart-pr8.png", 8, "Premiere Pro"},
                               {"chart-pr32.exr", 32, "Premiere Pro"}};
   for (const Expected& e : renders) {
     SCOPED_TRACE(e.file);

@@ -76,8 +76,8 @@ std::vector<std::string> ScratchDir::listing() const {
   return names;
 }
 
-void writePng(const std::string& path, int width, int height, int bitDepth, const std::vector<std::uint32_t>& samples,
-              int channels) {
+void writePng(const std::string& path, int width, int height, int bitDepth,
+              const std::vector<std::uint32_t>& samples, int channels) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     throw std::runtime_error("cannot create " + path);
@@ -90,7 +90,8 @@ void writePng(const std::string& path, int width, int height, int bitDepth, cons
   }
   png_init_io(png, file.get());
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth,
-               channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   const std::size_t bytes = static_cast<std::size_t>(bitDepth / 8);
   const std::size_t rowSamples = static_cast<std::size_t>(width) * channels;
@@ -144,7 +145,8 @@ RawImage readPng(const std::string& path) {
 void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba) {
   auto out = OIIO::ImageOutput::create(path);
   OIIO::ImageSpec fileSpec(width, height, 4, OIIO::TypeDesc::FLOAT);
-  if (!out || !out->open(path, fileSpec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) || !out->close()) {
+  if (!out || !out->open(path, fileSpec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) ||
+      !out->close()) {
     throw std::runtime_error("cannot write " + path);
   }
 }

@@ -21,7 +21,7 @@ RunResult runTool(const std::vector<std::string>& args);
 
 /* A fresh folder, removed with everything in it at the end of the test. */
 class ScratchDir {
-public:
+ public:
   ScratchDir();
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
@@ -31,7 +31,7 @@ public:
   /* Names of every entry, hidden ones included, sorted. */
   std::vector<std::string> listing() const;
 
-private:
+ private:
   std::string root_;
 };
 
@@ -40,19 +40,21 @@ struct RawImage {
   int width = 0;
   int height = 0;
   int channels = 0;
-  int bitDepth = 0;  // 8, 16, or 32 for float
+  int bitDepth = 0;                    // 8, 16, or 32 for float
   std::vector<std::uint32_t> samples;  // integer files
   std::vector<float> floats;           // float files
   std::uint32_t at(int x, int y, int c) const {
     return samples[(static_cast<std::size_t>(y) * width + x) * channels + c];
   }
-  float floatAt(int x, int y, int c) const { return floats[(static_cast<std::size_t>(y) * width + x) * channels + c]; }
+  float floatAt(int x, int y, int c) const {
+    return floats[(static_cast<std::size_t>(y) * width + x) * channels + c];
+  }
 };
 
 /* PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
  * as given. */
-void writePng(const std::string& path, int width, int height, int bitDepth, const std::vector<std::uint32_t>& samples,
-              int channels = 4);
+void writePng(const std::string& path, int width, int height, int bitDepth,
+              const std::vector<std::uint32_t>& samples, int channels = 4);
 RawImage readPng(const std::string& path);
 
 /* RGBA float EXR. */

@@ -17,9 +17,9 @@
 namespace bench {
 
 struct Size {
-    int width;
-    int height;
-    char const* name;
+  int width;
+  int height;
+  char const* name;
 };
 
 inline constexpr Size fullHd{1920, 1080, "1920x1080"};
@@ -27,17 +27,17 @@ inline constexpr Size uhd{3840, 2160, "3840x2160"};
 
 // A page-aligned buffer, every page touched before timing starts.
 class Buffer {
-public:
-    explicit Buffer(std::size_t bytes);
-    unsigned char* data() { return data_.get(); }
-    std::size_t size() const { return size_; }
+ public:
+  explicit Buffer(std::size_t bytes);
+  unsigned char* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
 
-private:
-    struct Free {
-        void operator()(unsigned char* p) const;
-    };
-    std::unique_ptr<unsigned char, Free> data_;
-    std::size_t size_;
+ private:
+  struct Free {
+    void operator()(unsigned char* p) const;
+  };
+  std::unique_ptr<unsigned char, Free> data_;
+  std::size_t size_;
 };
 
 // Deterministic bytes: channels with an alpha mix of transparent, opaque and
@@ -62,10 +62,10 @@ void floorPass(unsigned char const* src, std::size_t readBytesPerRow, unsigned c
 // A floor row callback for the host's iterate_generic: row `row` moved with
 // memcpy, reading srcRowBytes and writing dstRowBytes.
 struct CopyRows {
-    unsigned char const* src;
-    std::size_t srcRowBytes;
-    unsigned char* dst;
-    std::size_t dstRowBytes;
+  unsigned char const* src;
+  std::size_t srcRowBytes;
+  unsigned char* dst;
+  std::size_t dstRowBytes;
 };
 PF_Err copyRow(void* refcon, A_long threadIndex, A_long row, A_long rowCount);
 
@@ -76,13 +76,14 @@ void setThroughput(benchmark::State& state, std::int64_t pixelsPerIteration, std
 // Times `work` and then `floor` in every iteration. The benchmark's time is
 // work's (register it with UseManualTime) and the counter floor_ms holds the
 // median of floor's, so the two meet the same load on a shared machine.
-void runWithFloor(benchmark::State& state, std::function<void()> const& work, std::function<void()> const& floor);
+void runWithFloor(benchmark::State& state, std::function<void()> const& work,
+                  std::function<void()> const& floor);
 
 // A line of the closing table: `name` compared with the benchmark `baseline`
 // (may be empty) and with its own floor_ms counter.
 struct Comparison {
-    std::string name;
-    std::string baseline;
+  std::string name;
+  std::string baseline;
 };
 void addComparison(Comparison c);
 std::vector<Comparison> const& comparisons();

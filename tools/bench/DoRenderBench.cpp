@@ -36,160 +36,149 @@ constexpr PF_ParamIndex centerParam = 1;
 constexpr PF_ParamIndex scalingParam = 3;
 constexpr PF_ParamIndex amountParam = 4;
 
-bool isPremiereFormat(PF_PixelFormat code)
-{
-    return code == PF_PixelFormat_BGRA32 || code == PrPixelFormat_BGRA_4444_32f ||
-           code == PrPixelFormat_BGRA_4444_32f_Linear;
+bool isPremiereFormat(PF_PixelFormat code) {
+  return code == PF_PixelFormat_BGRA32 || code == PrPixelFormat_BGRA_4444_32f ||
+         code == PrPixelFormat_BGRA_4444_32f_Linear;
 }
 
 // Bytes per pixel of the working input: RGBA8 for the 8-bit formats.
-int workingBytes(testhost::PixelFormatInfo const& info)
-{
-    return info.bytesPerPixel == 4 ? 4 : 16;
+int workingBytes(testhost::PixelFormatInfo const& info) {
+  return info.bytesPerPixel == 4 ? 4 : 16;
 }
 
-void fill(testhost::World& world)
-{
-    std::uint32_t state = 11;
-    for (A_long y = 0; y < world.height(); ++y) {
-        for (A_long x = 0; x < world.width(); ++x) {
-            state = state * 1664525u + 1013904223u;
-            double const v = static_cast<double>((state >> 8) % 1000u) / 999.0;
-            double const alpha = (state >> 20) % 4 == 0 ? 0.0 : 1.0;
-            double const full = world.info().maxValue;
-            world.set(x, y, {alpha * full, v * full, (1.0 - v) * full, 0.5 * full});
-        }
+void fill(testhost::World& world) {
+  std::uint32_t state = 11;
+  for (A_long y = 0; y < world.height(); ++y) {
+    for (A_long x = 0; x < world.width(); ++x) {
+      state = state * 1664525u + 1013904223u;
+      double const v = static_cast<double>((state >> 8) % 1000u) / 999.0;
+      double const alpha = (state >> 20) % 4 == 0 ? 0.0 : 1.0;
+      double const full = world.info().maxValue;
+      world.set(x, y, {alpha * full, v * full, (1.0 - v) * full, 0.5 * full});
     }
+  }
 }
 
 // The recycling handle pool. Host callbacks carry no context, so it is one
 // per process; renders run one at a time.
 struct PooledBlock {
-    void* memory;  // the handle points here
-    std::size_t capacity;
-    std::size_t size;
-    bool inUse;
+  void* memory;  // the handle points here
+  std::size_t capacity;
+  std::size_t size;
+  bool inUse;
 };
 std::vector<std::unique_ptr<PooledBlock>> pool;
 _PF_UtilCallbacks const* standInUtils = nullptr;
 _PF_UtilCallbacks pooledUtils;
 
-PooledBlock* pooledBlockOf(PF_Handle handle)
-{
-    for (auto& block : pool)
-        if (handle == &block->memory)
-            return block.get();
+PooledBlock* pooledBlockOf(PF_Handle handle) {
+  for (auto& block : pool)
+    if (handle == &block->memory)
+      return block.get();
+  return nullptr;
+}
+
+PF_Handle pooledNewHandle(A_u_longlong size) {
+  for (auto& block : pool) {
+    if (!block->inUse && block->capacity >= size) {
+      block->inUse = true;
+      block->size = size;
+      return &block->memory;
+    }
+  }
+  std::size_t const capacity = (static_cast<std::size_t>(size) + 4095) / 4096 * 4096 + 4096;
+  void* memory = std::aligned_alloc(4096, capacity);
+  if (memory == nullptr)
     return nullptr;
+  std::memset(memory, 0, capacity);
+  pool.push_back(
+      std::make_unique<PooledBlock>(PooledBlock{memory, capacity, static_cast<std::size_t>(size), true}));
+  return &pool.back()->memory;
 }
 
-PF_Handle pooledNewHandle(A_u_longlong size)
-{
-    for (auto& block : pool) {
-        if (!block->inUse && block->capacity >= size) {
-            block->inUse = true;
-            block->size = size;
-            return &block->memory;
-        }
-    }
-    std::size_t const capacity = (static_cast<std::size_t>(size) + 4095) / 4096 * 4096 + 4096;
-    void* memory = std::aligned_alloc(4096, capacity);
-    if (memory == nullptr)
-        return nullptr;
-    std::memset(memory, 0, capacity);
-    pool.push_back(std::make_unique<PooledBlock>(PooledBlock{memory, capacity, static_cast<std::size_t>(size), true}));
-    return &pool.back()->memory;
+void* pooledLockHandle(PF_Handle handle) {
+  return pooledBlockOf(handle) != nullptr ? *handle : standInUtils->host_lock_handle(handle);
 }
 
-void* pooledLockHandle(PF_Handle handle)
-{
-    return pooledBlockOf(handle) != nullptr ? *handle : standInUtils->host_lock_handle(handle);
+void pooledUnlockHandle(PF_Handle handle) {
+  if (pooledBlockOf(handle) == nullptr)
+    standInUtils->host_unlock_handle(handle);
 }
 
-void pooledUnlockHandle(PF_Handle handle)
-{
-    if (pooledBlockOf(handle) == nullptr)
-        standInUtils->host_unlock_handle(handle);
+void pooledDisposeHandle(PF_Handle handle) {
+  if (PooledBlock* block = pooledBlockOf(handle))
+    block->inUse = false;
+  else
+    standInUtils->host_dispose_handle(handle);
 }
 
-void pooledDisposeHandle(PF_Handle handle)
-{
-    if (PooledBlock* block = pooledBlockOf(handle))
-        block->inUse = false;
-    else
-        standInUtils->host_dispose_handle(handle);
+A_u_longlong pooledHandleSize(PF_Handle handle) {
+  PooledBlock const* block = pooledBlockOf(handle);
+  return block != nullptr ? block->size : standInUtils->host_get_handle_size(handle);
 }
 
-A_u_longlong pooledHandleSize(PF_Handle handle)
-{
-    PooledBlock const* block = pooledBlockOf(handle);
-    return block != nullptr ? block->size : standInUtils->host_get_handle_size(handle);
+void usePooledHandles(PF_InData& in, PF_OutData&) {
+  if (in.utils != &pooledUtils) {
+    standInUtils = in.utils;
+    pooledUtils = *in.utils;
+    pooledUtils.host_new_handle = pooledNewHandle;
+    pooledUtils.host_lock_handle = pooledLockHandle;
+    pooledUtils.host_unlock_handle = pooledUnlockHandle;
+    pooledUtils.host_dispose_handle = pooledDisposeHandle;
+    pooledUtils.host_get_handle_size = pooledHandleSize;
+    pooledUtils.host_resize_handle = nullptr;
+    in.utils = &pooledUtils;
+  }
 }
 
-void usePooledHandles(PF_InData& in, PF_OutData&)
-{
-    if (in.utils != &pooledUtils) {
-        standInUtils = in.utils;
-        pooledUtils = *in.utils;
-        pooledUtils.host_new_handle = pooledNewHandle;
-        pooledUtils.host_lock_handle = pooledLockHandle;
-        pooledUtils.host_unlock_handle = pooledUnlockHandle;
-        pooledUtils.host_dispose_handle = pooledDisposeHandle;
-        pooledUtils.host_get_handle_size = pooledHandleSize;
-        pooledUtils.host_resize_handle = nullptr;
-        in.utils = &pooledUtils;
-    }
-}
-
-std::int64_t pipelineBytes(testhost::PixelFormatInfo const& info, std::int64_t pixels)
-{
-    std::int64_t const host = info.bytesPerPixel;
-    std::int64_t const working = workingBytes(info);
-    return pixels * (host + working + 16 + 16 + host);
+std::int64_t pipelineBytes(testhost::PixelFormatInfo const& info, std::int64_t pixels) {
+  std::int64_t const host = info.bytesPerPixel;
+  std::int64_t const working = workingBytes(info);
+  return pixels * (host + working + 16 + 16 + host);
 }
 
 // The floor's buffers and passes: the input conversion's bytes through
 // iterate_generic, the result written on the dispatch's 16 bands, the
 // output conversion's bytes through iterate_generic.
 struct FloorFrame {
-    std::size_t hostRow, workingRow, resultRow;
-    bench::Buffer hostIn, working, result, hostOut;
-    bench::CopyRows in, out;
+  std::size_t hostRow, workingRow, resultRow;
+  bench::Buffer hostIn, working, result, hostOut;
+  bench::CopyRows in, out;
 
-    FloorFrame(testhost::PixelFormatInfo const& info, Size size)
-        : hostRow(static_cast<std::size_t>(size.width) * info.bytesPerPixel),
-          workingRow(static_cast<std::size_t>(size.width) * workingBytes(info)),
-          resultRow(static_cast<std::size_t>(size.width) * 16),
-          hostIn(hostRow * size.height),
-          working(workingRow * size.height),
-          result(resultRow * size.height),
-          hostOut(hostRow * size.height),
-          in{hostIn.data(), hostRow, working.data(), workingRow},
-          out{result.data(), resultRow, hostOut.data(), hostRow}
-    {
-    }
+  FloorFrame(testhost::PixelFormatInfo const& info, Size size)
+      : hostRow(static_cast<std::size_t>(size.width) * info.bytesPerPixel),
+        workingRow(static_cast<std::size_t>(size.width) * workingBytes(info)),
+        resultRow(static_cast<std::size_t>(size.width) * 16),
+        hostIn(hostRow * size.height),
+        working(workingRow * size.height),
+        result(resultRow * size.height),
+        hostOut(hostRow * size.height),
+        in{hostIn.data(), hostRow, working.data(), workingRow},
+        out{result.data(), resultRow, hostOut.data(), hostRow} {}
 
-    void run(testhost::Host& host, int height)
-    {
-        host.utils()->iterate_generic(height, &in, bench::copyRow);
-        bench::floorPass(nullptr, 0, result.data(), resultRow, height);
-        host.utils()->iterate_generic(height, &out, bench::copyRow);
-    }
+  void run(testhost::Host& host, int height) {
+    host.utils()->iterate_generic(height, &in, bench::copyRow);
+    bench::floorPass(nullptr, 0, result.data(), resultRow, height);
+    host.utils()->iterate_generic(height, &out, bench::copyRow);
+  }
 };
 
-void registerRender(testhost::PixelFormatInfo const& info, Size size, bool pooled)
-{
-    std::string const name =
-        std::string("doRender/") + info.name + "/" + size.name + (pooled ? "" : "/fresh-handles");
-    benchmark::RegisterBenchmark(name.c_str(), [&info, size, pooled](benchmark::State& state) {
+void registerRender(testhost::PixelFormatInfo const& info, Size size, bool pooled) {
+  std::string const name =
+      std::string("doRender/") + info.name + "/" + size.name + (pooled ? "" : "/fresh-handles");
+  benchmark::RegisterBenchmark(
+      name.c_str(),
+      [&info, size, pooled](benchmark::State& state) {
         PF_PixelFormat const code = info.code;
-        testhost::Host host(isPremiereFormat(code) ? testhost::App::PremierePro : testhost::App::AfterEffects);
+        testhost::Host host(isPremiereFormat(code) ? testhost::App::PremierePro
+                                                   : testhost::App::AfterEffects);
         testhost::Effect effect(host, ZF_PLUGIN_PATH);
         testhost::World input(code, size.width, size.height);
         testhost::World output(code, size.width, size.height);
         fill(input);
         if (effect.globalSetup().err != PF_Err_NONE || effect.paramsSetup().err != PF_Err_NONE) {
-            state.SkipWithError("setup failed");
-            return;
+          state.SkipWithError("setup failed");
+          return;
         }
         testhost::Instance instance(effect, size.width, size.height);
         instance.sequenceSetup();
@@ -205,21 +194,22 @@ void registerRender(testhost::PixelFormatInfo const& info, Size size, bool poole
             state, [&] { err |= instance.render(input, output, hook).err; },
             [&] { floor.run(host, size.height); });
         if (err != PF_Err_NONE)
-            state.SkipWithError("a render returned an error");
+          state.SkipWithError("a render returned an error");
         instance.sequenceSetdown();
         if (std::string const report = host.accountingReport(); !report.empty())
-            state.SkipWithError(("host resources out of balance: " + report).c_str());
+          state.SkipWithError(("host resources out of balance: " + report).c_str());
         std::int64_t const pixels = std::int64_t{size.width} * size.height;
         bench::setThroughput(state, pixels, pipelineBytes(info, pixels));
-    })->UseManualTime()->Unit(benchmark::kMillisecond);
-    bench::addComparison({name, ""});
+      })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  bench::addComparison({name, ""});
 }
 
 }  // namespace
 
-void registerDoRenderBenchmarks()
-{
-    for (testhost::PixelFormatInfo const& info : testhost::kPixelFormats)
-        registerRender(info, bench::uhd, true);
-    registerRender(testhost::kPixelFormats[0], bench::uhd, false);
+void registerDoRenderBenchmarks() {
+  for (testhost::PixelFormatInfo const& info : testhost::kPixelFormats)
+    registerRender(info, bench::uhd, true);
+  registerRender(testhost::kPixelFormats[0], bench::uhd, false);
 }

@@ -15,7 +15,7 @@ constexpr int kGridStep = 64;
 constexpr int kStarSpokes = 36;
 
 class Painter {
-public:
+ public:
   explicit Painter(Image& image) : image_(image) {}
 
   void set(int x, int y, Colour c, float alpha = 1.0f) {
@@ -37,7 +37,7 @@ public:
     }
   }
 
-private:
+ private:
   Image& image_;
 };
 

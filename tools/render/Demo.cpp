@@ -26,8 +26,8 @@ void runDemo(const Options& options) {
   const Image chart = makeChart();
   const std::filesystem::path chartPath = folder / "chart.exr";
   writeImage(chartPath.string(), chart);
-  std::printf("Zarnit Chromatic Aberration demo: a %dx%d test chart rendered in every host format\n", chart.width,
-              chart.height);
+  std::printf("Zarnit Chromatic Aberration demo: a %dx%d test chart rendered in every host format\n",
+              chart.width, chart.height);
   report("test chart (input, float)", chartPath);
 
   for (HostApp app : {HostApp::AfterEffects, HostApp::PremierePro}) {
@@ -43,15 +43,16 @@ void runDemo(const Options& options) {
         }
         hostOptions.format = &format;
         const HostChoice choice = chooseHost(hostOptions, SampleType::F32);
-        const std::filesystem::path out =
-            folder / (std::string("chart-") + format.option + (format.samples == SampleType::F32 ? ".exr" : ".png"));
+        const std::filesystem::path out = folder / (std::string("chart-") + format.option +
+                                                    (format.samples == SampleType::F32 ? ".exr" : ".png"));
         writeImage(out.string(), instance.render(chart, format, choice.path, 0));
         report(std::string(format.option) + ", " + hostName(app) + ", " + pathName(choice.path), out);
       }
       if (app == HostApp::AfterEffects) {
         hostOptions.format = formatNamed("ae32");
         const std::filesystem::path sheet = folder / "contact-sheet.png";
-        writeContactSheet(sheet.string(), instance, chart, options.effect, chooseHost(hostOptions, SampleType::F32));
+        writeContactSheet(sheet.string(), instance, chart, options.effect,
+                          chooseHost(hostOptions, SampleType::F32));
         report("contact sheet (3 Modes x 3 Scalings)", sheet);
       }
     }

@@ -24,7 +24,9 @@ FramePattern::FramePattern(const std::string& path) : path_(path) {
   const std::smatch& match = *matches;
   const std::string token = match.str();
   sequence_ = true;
-  width_ = token[0] == '#' ? static_cast<int>(token.size()) : match[1].matched ? std::stoi(match[1].str()) : 0;
+  width_ = token[0] == '#'    ? static_cast<int>(token.size())
+           : match[1].matched ? std::stoi(match[1].str())
+                              : 0;
   prefix_ = path.substr(0, nameStart + static_cast<std::size_t>(match.position()));
   suffix_ = path.substr(nameStart + static_cast<std::size_t>(match.position() + match.length()));
 }
@@ -51,11 +53,13 @@ std::vector<long> FramePattern::framesOnDisk() const {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() <= namePrefix.size() + suffix_.size() || name.compare(0, namePrefix.size(), namePrefix) != 0 ||
+    if (name.size() <= namePrefix.size() + suffix_.size() ||
+        name.compare(0, namePrefix.size(), namePrefix) != 0 ||
         name.compare(name.size() - suffix_.size(), suffix_.size(), suffix_) != 0) {
       continue;
     }
-    const std::string digits = name.substr(namePrefix.size(), name.size() - namePrefix.size() - suffix_.size());
+    const std::string digits =
+        name.substr(namePrefix.size(), name.size() - namePrefix.size() - suffix_.size());
     const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
     const bool allDigits = std::all_of(digits.begin(), digits.end(), isDigit);
     if (digits.size() > 9 || !allDigits) {

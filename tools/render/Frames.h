@@ -8,7 +8,7 @@
 namespace preview {
 
 class FramePattern {
-public:
+ public:
   /* Finds one pattern in the file name (not the folder): %d, %0Nd, or a run
    * of N '#'. Throws UsageError for a name with more than one. */
   explicit FramePattern(const std::string& path);
@@ -19,7 +19,7 @@ public:
   /* The frames whose files exist, in order. */
   std::vector<long> framesOnDisk() const;
 
-private:
+ private:
   std::string path_;
   std::string prefix_;
   std::string suffix_;

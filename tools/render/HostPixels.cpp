@@ -116,7 +116,8 @@ Image imageFromWorld(const testhost::World& world) {
   for (int y = 0; y < image.height; ++y) {
     const std::uint8_t* row = world.row(y);
     for (int x = 0; x < image.width; ++x) {
-      const std::uint8_t* pixel = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(info.bytesPerPixel);
+      const std::uint8_t* pixel =
+          row + static_cast<std::size_t>(x) * static_cast<std::size_t>(info.bytesPerPixel);
       const std::size_t base = image.sampleIndex(x, y);
       for (int c = 0; c < 4; ++c) {
         const std::size_t i = base + static_cast<std::size_t>(c);

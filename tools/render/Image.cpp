@@ -36,7 +36,8 @@ std::string oiioError(const std::string& own) {
 
 /* Spreads the file's channels over RGBA. */
 template <typename T>
-std::vector<T> toRGBA(const std::vector<T>& file, std::size_t pixels, int channels, int alphaChannel, T opaque) {
+std::vector<T> toRGBA(const std::vector<T>& file, std::size_t pixels, int channels, int alphaChannel,
+                      T opaque) {
   std::vector<T> rgba(pixels * 4);
   const auto nch = static_cast<std::size_t>(channels);
   for (std::size_t p = 0; p < pixels; ++p) {
@@ -119,10 +120,11 @@ Image readImage(const std::string& path) {
   if (fileSpec.deep || fileSpec.depth > 1) {
     throw ToolError("cannot read " + path + ": deep and volume images are not supported");
   }
-  if (fileSpec.width < 1 || fileSpec.height < 1 || fileSpec.width > kMaxFrameSide || fileSpec.height > kMaxFrameSide ||
-      fileSpec.nchannels < 1) {
-    throw ToolError("cannot read " + path + ": " + std::to_string(fileSpec.width) + "x" + std::to_string(fileSpec.height) +
-                    " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) + " pixels a side are supported");
+  if (fileSpec.width < 1 || fileSpec.height < 1 || fileSpec.width > kMaxFrameSide ||
+      fileSpec.height > kMaxFrameSide || fileSpec.nchannels < 1) {
+    throw ToolError("cannot read " + path + ": " + std::to_string(fileSpec.width) + "x" +
+                    std::to_string(fileSpec.height) + " pixels; frames of 1 to " +
+                    std::to_string(kMaxFrameSide) + " pixels a side are supported");
   }
 
   Image image;
@@ -135,7 +137,8 @@ Image readImage(const std::string& path) {
   } else {
     image.type = SampleType::F32;
   }
-  const std::size_t pixels = static_cast<std::size_t>(fileSpec.width) * static_cast<std::size_t>(fileSpec.height);
+  const std::size_t pixels =
+      static_cast<std::size_t>(fileSpec.width) * static_cast<std::size_t>(fileSpec.height);
   const int channels = fileSpec.nchannels;
   int alpha = fileSpec.alpha_channel;
   if (alpha < 0 && channels == 2) {

@@ -13,7 +13,7 @@ namespace preview {
 /* Something went wrong that the user must see: the message says what and
  * where. */
 class ToolError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
@@ -32,7 +32,9 @@ struct Image {
   std::vector<float> f32;
 
   static Image blank(int width, int height, SampleType type);
-  std::size_t sampleCount() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4; }
+  std::size_t sampleCount() const {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+  }
   /* Index of the first (red) sample of pixel (x, y). */
   std::size_t sampleIndex(int x, int y) const {
     return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;

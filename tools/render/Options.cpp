@@ -32,7 +32,8 @@ PF_ParamValue parseChoice(const std::string& option, const std::string& value, c
       return c.hostValue;
     }
   }
-  throw UsageError(option + ": \"" + value + "\" is not one of " + optionNames(std::begin(choices), std::end(choices)));
+  throw UsageError(option + ": \"" + value + "\" is not one of " +
+                   optionNames(std::begin(choices), std::end(choices)));
 }
 
 bool parseNumber(const std::string& text, double& value) {
@@ -49,8 +50,8 @@ long parseWhole(const std::string& option, const std::string& text, long min, lo
   double value = 0.0;
   if (!parseNumber(text, value) || value != std::floor(value) || value < static_cast<double>(min) ||
       value > static_cast<double>(max) || text.find_first_not_of("0123456789") != std::string::npos) {
-    throw UsageError(option + ": \"" + text + "\" is not a whole number from " + std::to_string(min) + " to " +
-                     std::to_string(max));
+    throw UsageError(option + ": \"" + text + "\" is not a whole number from " + std::to_string(min) +
+                     " to " + std::to_string(max));
   }
   return static_cast<long>(value);
 }
@@ -61,7 +62,8 @@ void parseCoordinate(const std::string& text, double& value, bool& percent) {
   // Pixels must fit the host's 16.16 point values; percentages are checked
   // once the frame size is known.
   if (!parseNumber(number, value) || std::fabs(value) > (percent ? 10000.0 : 32767.0)) {
-    throw UsageError("--center: \"" + text + "\" is not a number of pixels or a percentage (e.g. 960 or 50%)");
+    throw UsageError("--center: \"" + text +
+                     "\" is not a number of pixels or a percentage (e.g. 960 or 50%)");
   }
 }
 

@@ -15,7 +15,7 @@ namespace preview {
 
 /* A bad command line: the message names the option and the value. */
 class UsageError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
@@ -29,7 +29,8 @@ struct Choice {
 
 inline constexpr Choice kModes[] = {
     {"red-cyan", "Red-Cyan", 1}, {"green-purple", "Green-Purple", 2}, {"blue-yellow", "Blue-Yellow", 3}};
-inline constexpr Choice kScalings[] = {{"linear", "linear", 1}, {"square", "square", 2}, {"cubic", "cubic", 3}};
+inline constexpr Choice kScalings[] = {
+    {"linear", "linear", 1}, {"square", "square", 2}, {"cubic", "cubic", 3}};
 inline constexpr Choice kShows[] = {{"final", "Final", 1},
                                     {"just-ca", "Just CA", 2},
                                     {"without-ca", "Without CA", 3},

@@ -26,7 +26,8 @@ std::string Progress::status() const {
   const double fps = elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0;
   const double left = fps > 0.0 ? static_cast<double>(total_ - done_) / fps : 0.0;
   char text[96];
-  std::snprintf(text, sizeof text, "%ld/%ld frames  %.1f fps  %s left", done_, total_, fps, clockText(left).c_str());
+  std::snprintf(text, sizeof text, "%ld/%ld frames  %.1f fps  %s left", done_, total_, fps,
+                clockText(left).c_str());
   return text;
 }
 

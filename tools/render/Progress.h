@@ -11,7 +11,7 @@
 namespace preview {
 
 class Progress {
-public:
+ public:
   /* Draws on stream; a bar when it is a terminal. */
   Progress(long total, std::FILE* stream);
 
@@ -22,7 +22,7 @@ public:
   /* Ends the bar's line, so that an error message starts on its own. */
   void abandon();
 
-private:
+ private:
   using Clock = std::chrono::steady_clock;
   std::string status() const;
 

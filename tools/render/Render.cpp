@@ -34,8 +34,8 @@ std::string sizeText(const Image& image) {
 /* Renders the frames from `jobs` threads, all through the one instance. The
  * first failure stops the hand-out of further frames; frames already being
  * rendered finish. */
-void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance& instance, const HostChoice& choice,
-                  int width, int height) {
+void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance& instance,
+                  const HostChoice& choice, int width, int height) {
   Progress progress(static_cast<long>(jobs.size()), stderr);
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
@@ -52,8 +52,8 @@ void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance
       try {
         const Image input = readImage(job.input);
         if (input.width != width || input.height != height) {
-          throw ToolError(job.input + " is " + sizeText(input) + ", the sequence " + std::to_string(width) + "x" +
-                          std::to_string(height));
+          throw ToolError(job.input + " is " + sizeText(input) + ", the sequence " + std::to_string(width) +
+                          "x" + std::to_string(height));
         }
         writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame));
         progress.frameDone(job.output);
@@ -117,11 +117,14 @@ const char* pathName(RenderPath path) {
 
 HostChoice chooseHost(const Options& options, SampleType inputSamples) {
   HostChoice choice{};
-  choice.host = options.host ? *options.host : options.format != nullptr ? options.format->host : HostApp::AfterEffects;
+  choice.host = options.host                ? *options.host
+                : options.format != nullptr ? options.format->host
+                                            : HostApp::AfterEffects;
   choice.format = options.format != nullptr ? options.format : &defaultFormat(choice.host, inputSamples);
   // Premiere Pro has no smart render; After Effects prefers it when offered.
-  choice.path = options.path ? *options.path
-                             : choice.host == HostApp::PremierePro ? RenderPath::Plain : RenderPath::Smart;
+  choice.path = options.path                          ? *options.path
+                : choice.host == HostApp::PremierePro ? RenderPath::Plain
+                                                      : RenderPath::Smart;
   return choice;
 }
 
@@ -141,11 +144,11 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
   instance.setValues(values);
 
   const Choice& show = choiceFor(std::begin(kShows), std::end(kShows), values.show);
-  const std::string subtitle =
-      "Amount " + numberText(values.amount) + "   Show " + show.label + "   Center " +
-      numberText(centerFixedX(values.center, input.width) / 65536.0) + "," +
-      numberText(centerFixedY(values.center, input.height) / 65536.0) + "   " + choice.format->option + " in " +
-      hostName(choice.host) + ", " + pathName(choice.path);
+  const std::string subtitle = "Amount " + numberText(values.amount) + "   Show " + show.label +
+                               "   Center " + numberText(centerFixedX(values.center, input.width) / 65536.0) +
+                               "," + numberText(centerFixedY(values.center, input.height) / 65536.0) + "   " +
+                               choice.format->option + " in " + hostName(choice.host) + ", " +
+                               pathName(choice.path);
   const int columns = static_cast<int>(std::size(kScalings));
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
@@ -154,9 +157,9 @@ void runRender(const Options& options) {
   const FramePattern inPattern(options.input);
   const FramePattern outPattern(options.output);
   if (inPattern.isSequence() != outPattern.isSequence() && !options.output.empty()) {
-    throw UsageError(inPattern.isSequence()
-                         ? "INPUT is a sequence (" + options.input + "); OUTPUT needs a frame number pattern too"
-                         : "OUTPUT has a frame number pattern but INPUT is one image");
+    throw UsageError(inPattern.isSequence() ? "INPUT is a sequence (" + options.input +
+                                                  "); OUTPUT needs a frame number pattern too"
+                                            : "OUTPUT has a frame number pattern but INPUT is one image");
   }
   if (options.frames && !inPattern.isSequence()) {
     throw UsageError("--frames needs an INPUT with a frame number pattern (%04d or ####)");
@@ -200,8 +203,8 @@ void runRender(const Options& options) {
     if (!options.output.empty()) {
       if (inPattern.isSequence()) {
         std::fprintf(stderr, "rendering %zu frames, %s, %s in %s, %s, %d job%s\n", jobs.size(),
-                     sizeText(first).c_str(), choice.format->option, hostName(choice.host), pathName(choice.path),
-                     options.jobs, options.jobs == 1 ? "" : "s");
+                     sizeText(first).c_str(), choice.format->option, hostName(choice.host),
+                     pathName(choice.path), options.jobs, options.jobs == 1 ? "" : "s");
         renderFrames(jobs, options.jobs, instance, choice, first.width, first.height);
       } else {
         writeImage(options.output, instance.render(first, *choice.format, choice.path, 0));

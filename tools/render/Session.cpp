@@ -55,7 +55,8 @@ std::string defaultPluginPath() {
 }
 
 PluginHost::PluginHost(const std::string& pluginPath, HostApp app, int iterateWorkers)
-    : app_(app), host_(app == HostApp::PremierePro ? testhost::App::PremierePro : testhost::App::AfterEffects) {
+    : app_(app),
+      host_(app == HostApp::PremierePro ? testhost::App::PremierePro : testhost::App::AfterEffects) {
   host_.setIterateWorkers(iterateWorkers);
   try {
     effect_ = std::make_unique<testhost::Effect>(host_, pluginPath);

@@ -17,7 +17,7 @@ namespace preview {
 
 /* The plug-in answered a command with a non-zero code. */
 class PluginError : public ToolError {
-public:
+ public:
   using ToolError::ToolError;
 };
 
@@ -32,7 +32,7 @@ class EffectInstance;
 /* One host with the plug-in loaded and set up. Throws ToolError (the loader's
  * reason when the library cannot be loaded) or PluginError. */
 class PluginHost {
-public:
+ public:
   PluginHost(const std::string& pluginPath, HostApp app, int iterateWorkers);
   ~PluginHost();
   PluginHost(const PluginHost&) = delete;
@@ -43,7 +43,7 @@ public:
   /* What the host found out of balance after the plug-in's commands, or "". */
   std::string accountingReport() const { return host_.accountingReport(); }
 
-private:
+ private:
   HostApp app_;
   testhost::Host host_;
   std::unique_ptr<testhost::Effect> effect_;
@@ -52,7 +52,7 @@ private:
 /* The effect applied to one layer of a fixed size. Parameter values are set
  * between renders; render() may run on several threads at once. */
 class EffectInstance {
-public:
+ public:
   EffectInstance(PluginHost& host, int width, int height);
   ~EffectInstance();
   EffectInstance(const EffectInstance&) = delete;
@@ -65,7 +65,7 @@ public:
    * format's depth. Throws PluginError. */
   Image render(const Image& input, const FormatInfo& format, RenderPath path, long frame);
 
-private:
+ private:
   int width_;
   int height_;
   std::unique_ptr<testhost::Instance> instance_;

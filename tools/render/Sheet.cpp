@@ -20,7 +20,9 @@ constexpr Rgb kBackground = {0.11f, 0.11f, 0.12f};
 constexpr Rgb kInk = {0.92f, 0.92f, 0.92f};
 constexpr Rgb kDimInk = {0.62f, 0.62f, 0.64f};
 
-int ceilDiv(int a, int b) { return (a + b - 1) / b; }
+int ceilDiv(int a, int b) {
+  return (a + b - 1) / b;
+}
 
 /* Averages factor x factor blocks (straight colour weighted by alpha, so
  * transparent pixels lend no colour) and lays the result over a checkerboard. */
@@ -61,7 +63,8 @@ Image composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::
   int tileWidth = 0;
   int tileHeight = 0;
   for (const SheetTile& t : tiles) {
-    factor = std::max({factor, ceilDiv(t.image.width, kMaxTileWidth), ceilDiv(t.image.height, kMaxTileHeight)});
+    factor =
+        std::max({factor, ceilDiv(t.image.width, kMaxTileWidth), ceilDiv(t.image.height, kMaxTileHeight)});
   }
   for (const SheetTile& t : tiles) {
     tileWidth = std::max(tileWidth, ceilDiv(t.image.width, factor));
@@ -71,8 +74,8 @@ Image composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::
   const int labelHeight = kGlyphHeight * kLabelScale + 8;
   const int titleHeight = kGlyphHeight * kTitleScale + 10 + kGlyphHeight * kLabelScale + 14;
   const int cellHeight = tileHeight + 6 + labelHeight;
-  const int width = 2 * kMargin + std::max({columns * tileWidth + (columns - 1) * kGap, textWidth(title, kTitleScale),
-                                            textWidth(subtitle, kLabelScale)});
+  const int width = 2 * kMargin + std::max({columns * tileWidth + (columns - 1) * kGap,
+                                            textWidth(title, kTitleScale), textWidth(subtitle, kLabelScale)});
   const int height = 2 * kMargin + titleHeight + rows * cellHeight + (rows - 1) * kGap;
 
   Image sheet = Image::blank(width, height, SampleType::F32);

@@ -8,7 +8,7 @@
 namespace preview {
 
 class TempFile {
-public:
+ public:
   /* Picks a fresh name in destination's folder (hidden, same extension, so
    * that writers choosing by extension still work). */
   explicit TempFile(const std::string& destination);
@@ -21,7 +21,7 @@ public:
   /* Renames the temporary file over the destination. Throws ToolError. */
   void commit();
 
-private:
+ private:
   std::string destination_;
   std::string path_;
   int slot_ = -1;
