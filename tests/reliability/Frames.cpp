@@ -34,7 +34,8 @@ void fillPattern(testhost::World& world, unsigned seed) {
                          (seed * 83492791u);
       const auto unit = [&](unsigned shift) { return static_cast<double>((h >> shift) % 251u) / 250.0; };
       double alpha = unit(0);
-      if ((x + 2 * y + static_cast<A_long>(seed)) % 5 == 0) {
+      // Unsigned: the seed is any 32-bit value the fuzzer picks.
+      if ((static_cast<unsigned>(x) + 2u * static_cast<unsigned>(y) + seed) % 5u == 0) {
         alpha = 0.0;
       } else if ((x + y) % 3 == 0) {
         alpha = 1.0;
