@@ -23,7 +23,7 @@ if(APPLE)
   # The bundle resource generator runs on the build machine, which in a cross
   # build is not the target, so it is compiled with the build machine's own
   # compiler.
-  find_program(ZF_BUILD_MACHINE_CXX NAMES c++ g++ clang++ REQUIRED)
+  zf_require_program(ZF_BUILD_MACHINE_CXX NAMES c++ g++ clang++ PACKAGE g++)
 endif()
 
 function(zf_package_plugin target)

@@ -20,9 +20,10 @@ set(ZF_MACOS_VERSION 11.7.1)
 
 set(CMAKE_C_COMPILER "${ZF_ZIG}" cc -target ${ZF_MACOS_TARGET})
 set(CMAKE_CXX_COMPILER "${ZF_ZIG}" c++ -target ${ZF_MACOS_TARGET})
-find_program(CMAKE_AR llvm-ar-14 REQUIRED)
-find_program(CMAKE_RANLIB llvm-ranlib-14 REQUIRED)
-find_program(ZF_LD64 ld64.lld-14 REQUIRED)
+include("${CMAKE_CURRENT_LIST_DIR}/../Prerequisites.cmake")
+zf_require_program(CMAKE_AR NAMES llvm-ar-14 PACKAGE llvm-14)
+zf_require_program(CMAKE_RANLIB NAMES llvm-ranlib-14 PACKAGE llvm-14)
+zf_require_program(ZF_LD64 NAMES ld64.lld-14 PACKAGE lld-14)
 
 # CMake's ABI probe passes -Wl,-v, which zig refuses; what it would find out
 # is fixed for this target.
