@@ -9,14 +9,17 @@ source scripts/lib.sh
 
 out=${1:-demo-output}
 
-zf_install_packages
-echo "== configure and build: release (the plug-in and zarnit-render)"
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target zarnit-render
-
-echo "== rendering the demo into $out/"
 tool=build/release/tools/render/zarnit-render
-"$tool" --demo "$out"
+build() {
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$(nproc)" --target zarnit-render
+}
+
+zf_step "packages" zf_install_packages
+zf_use_ccache
+zf_step "release: build the plug-in and zarnit-render" build
+zf_step "render the demo into $out/" "$tool" --demo "$out"
+zf_step_summary
 
 echo
 echo "Look at $out/contact-sheet.png first: the chart under every Mode and Scaling."
