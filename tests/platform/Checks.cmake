@@ -75,23 +75,6 @@ function(zf_read_identity header)
   endforeach()
 endfunction()
 
-# A number as big-endian hex digits, two per byte (lower case, as file(READ ... HEX)).
-function(zf_hex out value bytes)
-  math(EXPR hex "${value}" OUTPUT_FORMAT HEXADECIMAL)
-  string(SUBSTRING "${hex}" 2 -1 hex)
-  string(TOLOWER "${hex}" hex)
-  math(EXPR digits "${bytes} * 2")
-  string(LENGTH "${hex}" length)
-  if(length GREATER digits)
-    message(FATAL_ERROR "${value} does not fit in ${bytes} bytes")
-  endif()
-  while(length LESS digits)
-    string(PREPEND hex "0")
-    math(EXPR length "${length} + 1")
-  endwhile()
-  set(${out} "${hex}" PARENT_SCOPE)
-endfunction()
-
 # Text as hex digits, two per character.
 function(zf_text_hex out text)
   string(HEX "${text}" hex)
