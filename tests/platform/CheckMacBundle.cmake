@@ -1,6 +1,6 @@
 # The macOS bundle's own resources, read here without the generator's help:
-# Info.plist, PkgInfo and the property list inside Resources/ZarnitFringe.rsrc,
-# each compared with the identity header.
+# Info.plist and PkgInfo, compared with the identity header, and the property
+# list inside Resources/ZarnitFringe.rsrc, compared with literal bytes.
 #
 #   cmake -DBUNDLE=<ZarnitFringe.plugin> -DIDENTITY=<Identity.h> -P CheckMacBundle.cmake
 include("${CMAKE_CURRENT_LIST_DIR}/Checks.cmake")
@@ -9,7 +9,6 @@ set(contents "${BUNDLE}/Contents")
 
 # After Effects loads effect bundles with this package type and signature.
 set(host_signature "FXTC")
-zf_hex(kind_hex ${ZF_KIND} 4)
 set(kind_text "")
 foreach(shift 24 16 8 0)
   math(EXPR byte "(${ZF_KIND} >> ${shift}) & 255")
@@ -101,84 +100,57 @@ math(EXPR pipl_end "${pipl} + ${resource_length}")
 zf_expect_true("PiPL resource lies inside the data area" pipl_end LESS_EQUAL data_end)
 
 # --- The property list (macOS form) --------------------------------------------
-# Big-endian, codes in reading order, no reserved word before the version;
-# each property's data is padded to 4 bytes, its length leaves the padding out.
-function(zf_pascal_hex out text)
-  string(LENGTH "${text}" length)
-  zf_hex(length_hex ${length} 1)
-  zf_text_hex(text_hex "${text}")
-  set(${out} "${length_hex}${text_hex}" PARENT_SCOPE)
-endfunction()
-zf_pascal_hex(name_data "${ZF_NAME}")
-zf_pascal_hex(category_data "${ZF_CATEGORY}")
-zf_pascal_hex(entry_data "${ZF_ENTRY_POINT}")
-zf_pascal_hex(match_data "${ZF_MATCH_NAME}")
-zf_hex(pipl_major ${ZF_PIPL_MAJOR} 2)
-zf_hex(pipl_minor ${ZF_PIPL_MINOR} 2)
-zf_hex(api_major ${ZF_API_MAJOR} 2)
-zf_hex(api_minor ${ZF_API_MINOR} 2)
-zf_hex(version_data ${ZF_VERSION} 4)
-zf_hex(info_data ${ZF_INFO_FLAGS} 2)
-zf_hex(flags_data ${ZF_OUT_FLAGS} 4)
-zf_hex(flags2_data ${ZF_OUT_FLAGS2} 4)
-zf_hex(reserved_data ${ZF_RESERVED_INFO} 4)
+# Literal bytes, written out by hand from the host's macOS layout rather than
+# from the identity header: big-endian, codes in reading order, no reserved
+# word; a 32-bit version 0 and count, then per property the vendor '8BIM', the
+# key, a 32-bit id 0, the data length, and the data padded with NULs to 4
+# bytes (the length leaves the padding out). A universal bundle names its entry
+# point twice, Intel 64-bit then arm64.
+set(expected_header "00000000 0000000d")
 set(expected_properties
-  "kind=${kind_hex}"
-  "name=${name_data}"
-  "catg=${category_data}"
-  "mi64=${entry_data}"
-  "ePVR=${pipl_major}${pipl_minor}"
-  "eSVR=${api_major}${api_minor}"
-  "eVER=${version_data}"
-  "eINF=${info_data}"
-  "eGLO=${flags_data}"
-  "eGL2=${flags2_data}"
-  "eMNA=${match_data}"
-  "aeFL=${reserved_data}")
+  # 'eFKT' as a 32-bit code.
+  "kind|3842494d 6b696e64 00000000 00000004 65464b54"
+  # Length byte 27, "Zarnit Chromatic Aberration".
+  "name|3842494d 6e616d65 00000000 0000001c 1b 5a61726e6974 20 4368726f6d61746963 20 416265727261 74696f6e"
+  # Length byte 6, "Zarnit", padding.
+  "catg|3842494d 63617467 00000000 00000007 06 5a61726e6974 00"
+  # Length byte 10, "EffectMain", padding: once per slice.
+  "mi64|3842494d 6d693634 00000000 0000000b 0a 456666656374 4d61696e 00"
+  "ma64|3842494d 6d613634 00000000 0000000b 0a 456666656374 4d61696e 00"
+  # Two 16-bit values, major first: 2.0 and 13.27.
+  "ePVR|3842494d 65505652 00000000 00000004 0002 0000"
+  "eSVR|3842494d 65535652 00000000 00000004 000d 001b"
+  # 0x00100001.
+  "eVER|3842494d 65564552 00000000 00000004 00100001"
+  # 16 bits of info flags, padding.
+  "eINF|3842494d 65494e46 00000000 00000002 0000 0000"
+  # 0x02008244 and 0x08021488.
+  "eGLO|3842494d 65474c4f 00000000 00000004 02008244"
+  "eGL2|3842494d 65474c32 00000000 00000004 08021488"
+  # Length byte 16, "zarnit_chromaber", padding.
+  "eMNA|3842494d 654d4e41 00000000 00000011 10 7a61726e69745f6368726f6d61626572 000000"
+  "aeFL|3842494d 6165464c 00000000 00000004 00000008")
 
-zf_read_be(list_version "${rsrc}" ${pipl} 4)
-zf_expect_equal("property list version" ${list_version} 0)
-math(EXPR at "${pipl} + 4")
-zf_read_be(property_count "${rsrc}" ${at} 4)
-list(LENGTH expected_properties expected_count)
-zf_expect_equal("property count" ${property_count} ${expected_count})
-
-zf_text_hex(vendor_hex "8BIM")
-math(EXPR at "${pipl} + 8")
+string(REPLACE " " "" expected_header "${expected_header}")
+string(LENGTH "${expected_header}" digits)
+math(EXPR at "${digits} / 2")
+zf_slice(actual_header "${rsrc}" ${pipl} ${at})
+zf_expect_equal("property list version and count" "${actual_header}" "${expected_header}")
+math(EXPR at "${pipl} + ${at}")
 foreach(expected IN LISTS expected_properties)
   string(SUBSTRING "${expected}" 0 4 key)
-  string(SUBSTRING "${expected}" 5 -1 data)
-  math(EXPR header_end "${at} + 16")
-  if(header_end GREATER pipl_end)
-    zf_fail("property '${key}' missing: the list ends at byte ${at}")
+  string(SUBSTRING "${expected}" 5 -1 bytes)
+  string(REPLACE " " "" bytes "${bytes}")
+  string(LENGTH "${bytes}" digits)
+  math(EXPR size "${digits} / 2")
+  math(EXPR end "${at} + ${size}")
+  if(end GREATER pipl_end)
+    zf_fail("property '${key}' runs past the end of the list (byte ${pipl_end})")
     break()
   endif()
-  zf_slice(vendor "${rsrc}" ${at} 4)
-  zf_expect_equal("'${key}' vendor" "${vendor}" "${vendor_hex}")
-  math(EXPR field "${at} + 4")
-  zf_slice(actual_key "${rsrc}" ${field} 4)
-  zf_text_hex(key_hex "${key}")
-  zf_expect_equal("property key in place of '${key}'" "${actual_key}" "${key_hex}")
-  math(EXPR field "${at} + 8")
-  zf_read_be(property_id "${rsrc}" ${field} 4)
-  zf_expect_equal("'${key}' property id" ${property_id} 0)
-  math(EXPR field "${at} + 12")
-  zf_read_be(length "${rsrc}" ${field} 4)
-  string(LENGTH "${data}" data_digits)
-  math(EXPR expected_length "${data_digits} / 2")
-  zf_expect_equal("'${key}' data length" ${length} ${expected_length})
-  math(EXPR field "${at} + 16")
-  zf_slice(actual_data "${rsrc}" ${field} ${length})
-  zf_expect_equal("'${key}' data" "${actual_data}" "${data}")
-  math(EXPR padded "(${length} + 3) / 4 * 4")
-  math(EXPR padding "${padded} - ${length}")
-  if(padding GREATER 0)
-    math(EXPR field "${at} + 16 + ${length}")
-    zf_slice(pad "${rsrc}" ${field} ${padding})
-    string(REPEAT "00" ${padding} zeros)
-    zf_expect_equal("'${key}' padding" "${pad}" "${zeros}")
-  endif()
-  math(EXPR at "${at} + 16 + ${padded}")
+  zf_slice(actual "${rsrc}" ${at} ${size})
+  zf_expect_equal("property '${key}' at byte ${at}" "${actual}" "${bytes}")
+  set(at ${end})
 endforeach()
 zf_expect_equal("property list ends with its last property" ${at} ${pipl_end})
 

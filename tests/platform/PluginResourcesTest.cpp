@@ -1,7 +1,7 @@
 // What a Windows host reads from the .aex before sending it any command: the
 // property list resource and the version resource, read from the loaded
-// module. The expected property list is built here from the identity header by
-// the host's published Windows layout, apart from the resource script.
+// module. The property list is compared with bytes written out by hand from
+// the host's Windows layout.
 #include "host/Identity.h"
 #include "testhost/Effect.h"
 #include "testhost/Host.h"
@@ -51,86 +51,63 @@ Bytes resource(const char* type, WORD id, WORD language) {
   return Bytes(data, data + SizeofResource(plugin(), info));
 }
 
-// --- The Windows layout, written out independently ---------------------------
+// --- The Windows property list, as literal bytes ------------------------------
+// Written out by hand from the host's Windows layout, never from the identity
+// header or the resource script: a 16-bit reserved word 1, a 32-bit version 0
+// and count, then per property the vendor and key as little-endian 32-bit codes
+// ('8BIM' is "MIB8"), a 32-bit id 0, a 32-bit data length, and the data.
+// Integers are little-endian; string items are padded with NULs to 4 bytes and
+// their length counts the padding.
 
-void putLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-  }
-}
-
-Bytes word32(std::uint32_t value) {
-  Bytes out;
-  putLittleEndian(out, value, 4);
-  return out;
-}
-
-// A four-character code is stored as its 32-bit value, little-endian: '8BIM' reads "MIB8".
-Bytes code(const std::string& text) {
-  Bytes out(text.rbegin(), text.rend());
-  return out;
-}
-
-Bytes paddedTo4(Bytes data) {
-  while (data.size() % 4 != 0) {
-    data.push_back(0);
-  }
-  return data;
-}
-
-Bytes pascalString(const std::string& text) {
-  Bytes out{static_cast<unsigned char>(text.size())};
-  out.insert(out.end(), text.begin(), text.end());
-  return paddedTo4(out);
-}
-
-Bytes cString(const std::string& text) {
-  Bytes out(text.begin(), text.end());
-  out.push_back(0);
-  return paddedTo4(out);
-}
-
-// Major in the high half of the word.
-Bytes versionPair(std::uint32_t major, std::uint32_t minor) {
-  return word32(major << 16 | minor);
-}
+constexpr char kListHeader[] = "0100 00000000 0c000000";
 
 struct Property {
-  std::string key;
-  Bytes data;
+  const char* key;
+  const char* hex;  // vendor, key, id, length, data
 };
 
-std::vector<Property> expectedProperties() {
-  return {
-      {"kind", word32(ZF_KIND)},
-      {"name", pascalString(ZF_NAME)},
-      {"catg", pascalString(ZF_CATEGORY)},
-      {"8664", cString(ZF_ENTRY_POINT)},
-      {"ePVR", versionPair(ZF_PIPL_MAJOR, ZF_PIPL_MINOR)},
-      {"eSVR", versionPair(ZF_API_MAJOR, ZF_API_MINOR)},
-      {"eVER", word32(ZF_VERSION)},
-      {"eINF", word32(ZF_INFO_FLAGS)},
-      {"eGLO", word32(ZF_OUT_FLAGS)},
-      {"eGL2", word32(ZF_OUT_FLAGS2)},
-      {"eMNA", pascalString(ZF_MATCH_NAME)},
-      {"aeFL", word32(ZF_RESERVED_INFO)},
-  };
+const Property kProperties[] = {
+    // 'eFKT' as a 32-bit code.
+    {"kind", "4d494238 646e696b 00000000 04000000 544b4665"},
+    // Length byte 27, "Zarnit Chromatic Aberration": 28 bytes, no padding.
+    {"name",
+     "4d494238 656d616e 00000000 1c000000 1b 5a61726e6974 20 4368726f6d61746963 20 416265727261"
+     "74696f6e"},
+    // Length byte 6, "Zarnit", one NUL of padding.
+    {"catg", "4d494238 67746163 00000000 08000000 06 5a61726e6974 00"},
+    // "EffectMain", its NUL and one NUL of padding.
+    {"8664", "4d494238 34363638 00000000 0c000000 456666656374 4d61696e 00 00"},
+    // Two 16-bit words, major first: 2.0 and 13.27.
+    {"ePVR", "4d494238 52565065 00000000 04000000 0200 0000"},
+    {"eSVR", "4d494238 52565365 00000000 04000000 0d00 1b00"},
+    // 0x00100001.
+    {"eVER", "4d494238 52455665 00000000 04000000 01001000"},
+    // Length 2, then a 32-bit 0 that keeps the next property aligned.
+    {"eINF", "4d494238 464e4965 00000000 02000000 00000000"},
+    // 0x02008244 and 0x08021488.
+    {"eGLO", "4d494238 4f4c4765 00000000 04000000 44820002"},
+    {"eGL2", "4d494238 324c4765 00000000 04000000 88140208"},
+    // Length byte 16, "zarnit_chromaber", three NULs of padding.
+    {"eMNA", "4d494238 414e4d65 00000000 14000000 10 7a61726e69745f6368726f6d61626572 000000"},
+    {"aeFL", "4d494238 4c466561 00000000 04000000 08000000"},
+};
+
+std::string withoutSpaces(const char* hex) {
+  std::string out;
+  for (const char* c = hex; *c != '\0'; ++c) {
+    if (*c != ' ') {
+      out.push_back(*c);
+    }
+  }
+  return out;
 }
 
-Bytes expectedPropertyList() {
-  const std::vector<Property> properties = expectedProperties();
-  Bytes out;
-  putLittleEndian(out, 1, 2);  // reserved
-  putLittleEndian(out, 0, 4);  // version
-  putLittleEndian(out, static_cast<std::uint32_t>(properties.size()), 4);
-  for (const Property& property : properties) {
-    const Bytes vendor = code("8BIM");
-    const Bytes key = code(property.key);
-    out.insert(out.end(), vendor.begin(), vendor.end());
-    out.insert(out.end(), key.begin(), key.end());
-    putLittleEndian(out, 0, 4);  // property id
-    putLittleEndian(out, static_cast<std::uint32_t>(property.data.size()), 4);
-    out.insert(out.end(), property.data.begin(), property.data.end());
+std::string hexOf(const Bytes& bytes, std::size_t at, std::size_t count) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = at; i < at + count && i < bytes.size(); ++i) {
+    out.push_back(digits[bytes[i] >> 4]);
+    out.push_back(digits[bytes[i] & 15]);
   }
   return out;
 }
@@ -143,9 +120,10 @@ std::uint32_t readLittleEndian(const Bytes& bytes, std::size_t at, int count) {
   return value;
 }
 
-// The data of the property with this key, found by walking the list as a host does.
-Bytes propertyData(const Bytes& list, const std::string& key) {
-  const Bytes wanted = code(key);
+// The data of the property with this key, found by walking the list as a host
+// does: each property starts on the 4-byte boundary after the one before.
+Bytes propertyData(const Bytes& list, const char (&key)[5]) {
+  const Bytes wanted(std::rbegin(key) + 1, std::rend(key));
   std::size_t at = 10;
   while (at + 16 <= list.size()) {
     const std::size_t length = readLittleEndian(list, at + 12, 4);
@@ -155,7 +133,7 @@ Bytes propertyData(const Bytes& list, const std::string& key) {
     if (Bytes(list.begin() + at + 4, list.begin() + at + 8) == wanted) {
       return Bytes(list.begin() + at + 16, list.begin() + at + 16 + length);
     }
-    at += 16 + length;
+    at += 16 + (length + 3) / 4 * 4;
   }
   return {};
 }
@@ -175,46 +153,42 @@ TEST(WindowsPlugin, PropertyListIsTypePIPLId16000InEnglishUS) {
   EXPECT_NE(FindResourceExA(plugin(), "PiPL", MAKEINTRESOURCEA(16000), kEnglishUS), nullptr);
 }
 
-TEST(WindowsPlugin, PropertyListHeaderHoldsReservedVersionAndCount) {
+TEST(WindowsPlugin, PropertyListIsByteForByteTheHostsWindowsForm) {
   const Bytes actual = resource("PIPL", 16000, kEnglishUS);
-  ASSERT_GE(actual.size(), 10u);
-  EXPECT_EQ(readLittleEndian(actual, 0, 2), 1u) << "reserved word";
-  EXPECT_EQ(readLittleEndian(actual, 2, 4), 0u) << "list version";
-  EXPECT_EQ(readLittleEndian(actual, 6, 4), expectedProperties().size()) << "property count";
-}
-
-TEST(WindowsPlugin, EveryPropertyMatchesTheIdentityHeader) {
-  const Bytes actual = resource("PIPL", 16000, kEnglishUS);
-  ASSERT_GE(actual.size(), 10u);
-  std::size_t at = 10;
-  for (const Property& expected : expectedProperties()) {
-    SCOPED_TRACE("property '" + expected.key + "'");
-    ASSERT_LE(at + 16, actual.size()) << "list ends early";
-    EXPECT_EQ(Bytes(actual.begin() + at, actual.begin() + at + 4), code("8BIM")) << "vendor";
-    EXPECT_EQ(Bytes(actual.begin() + at + 4, actual.begin() + at + 8), code(expected.key)) << "key";
-    EXPECT_EQ(readLittleEndian(actual, at + 8, 4), 0u) << "property id";
-    const std::uint32_t length = readLittleEndian(actual, at + 12, 4);
-    ASSERT_EQ(length, expected.data.size()) << "data length";
-    ASSERT_LE(at + 16 + length, actual.size()) << "data runs past the end";
-    EXPECT_EQ(Bytes(actual.begin() + at + 16, actual.begin() + at + 16 + length), expected.data) << "data";
-    at += 16 + length;
+  std::size_t at = 0;
+  const std::string header = withoutSpaces(kListHeader);
+  EXPECT_EQ(hexOf(actual, at, header.size() / 2), header) << "list header";
+  at += header.size() / 2;
+  for (const Property& property : kProperties) {
+    SCOPED_TRACE(std::string("property '") + property.key + "' at byte " + std::to_string(at));
+    const std::string expected = withoutSpaces(property.hex);
+    EXPECT_EQ(hexOf(actual, at, expected.size() / 2), expected);
+    at += expected.size() / 2;
   }
   EXPECT_EQ(at, actual.size()) << "bytes after the last property";
 }
 
-TEST(WindowsPlugin, PropertyListMatchesByteForByte) {
-  EXPECT_EQ(resource("PIPL", 16000, kEnglishUS), expectedPropertyList());
-}
-
-TEST(WindowsPlugin, PropertyListFlagWordsEqualWhatGlobalSetupReports) {
+// The list is read before any code runs, so its values must be the ones the
+// code reports once loaded: the flag words from global setup, the interface
+// version from the plug-in data call.
+TEST(WindowsPlugin, PropertyListAgreesWithWhatTheLoadedCodeReports) {
   const Bytes list = resource("PIPL", 16000, kEnglishUS);
   const Bytes flags = propertyData(list, "eGLO");
   const Bytes flags2 = propertyData(list, "eGL2");
+  const Bytes apiVersion = propertyData(list, "eSVR");
   ASSERT_EQ(flags.size(), 4u);
   ASSERT_EQ(flags2.size(), 4u);
+  ASSERT_EQ(apiVersion.size(), 4u);
 
   testhost::Host host(testhost::App::AfterEffects);
   testhost::Effect effect(host, ZF_PLUGIN_PATH);
+  const testhost::PluginDataResult declared = effect.declare();
+  ASSERT_EQ(declared.calls.size(), 1u);
+  EXPECT_EQ(readLittleEndian(apiVersion, 0, 2),
+            static_cast<std::uint32_t>(declared.calls[0].apiVersionMajor));
+  EXPECT_EQ(readLittleEndian(apiVersion, 2, 2),
+            static_cast<std::uint32_t>(declared.calls[0].apiVersionMinor));
+
   const testhost::CommandResult setup = effect.globalSetup();
   ASSERT_EQ(setup.err, PF_Err_NONE);
   EXPECT_EQ(readLittleEndian(flags, 0, 4), static_cast<std::uint32_t>(setup.out.out_flags));
