@@ -9,8 +9,8 @@
 # The root takes this machine's package sources, apt settings, name server
 # and trusted certificate authorities, so it reaches the same registries the
 # same way. Download and compiler caches are shared with it (apt's archive,
-# npm's cache, ccache): a cache saves time but hides no install step, since
-# the root still has to install every package itself.
+# npm's cache, ccache, zig's libc++ for macOS): a cache saves time but hides
+# no install step, since the root still has to install every package itself.
 #
 # Environment: ZF_FRESH_DIR (where the root is made, default /var/tmp),
 # ZF_FRESH_SOURCES (the apt sources file to use, default this machine's).
@@ -20,6 +20,8 @@ source scripts/lib.sh
 
 checkout=$PWD
 inside=/src/ZarnitFringe
+# zig's libc++ for the macOS targets, built once per zig version.
+zig_cache=/var/cache/zarnitfringe/zig
 need_gb=15
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -140,12 +142,13 @@ enter_root() {
   bind /var/cache/apt/archives /var/cache/apt/archives
   bind "${HOME:-/root}/.npm" /root/.npm
   bind "$(ccache -k cache_dir 2>/dev/null || echo "${HOME:-/root}/.cache/ccache")" /root/.cache/ccache
+  bind "$zig_cache" /root/.cache/zarnitfringe-zig
 }
 
 # README's commands, as a new user runs them: as root, in a clean environment.
 inside_root() {
   local env=(HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-             LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}")
+             LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" ZF_ZIG_CACHE=/root/.cache/zarnitfringe-zig)
   local v
   for v in SSL_CERT_FILE NODE_EXTRA_CA_CERTS http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY; do
     [ -n "${!v:-}" ] && env+=("$v=${!v}")

@@ -2,7 +2,15 @@
 # libSystem stub to link against. zig builds the two archives the first time
 # anything links against them; a throw-away bundle makes it do so, in a cache
 # of our own so the archives are easy to find and shared by every build tree.
-set(zf_runtime_cache "${ZF_ZIG_ROOT}/cache-${ZF_MACOS_TARGET}")
+# They depend only on zig's version and the target, so a cache outside the
+# checkout (ZF_ZIG_CACHE in the environment) can serve several checkouts;
+# scripts/fresh-check.sh shares one with the roots it makes.
+if("$ENV{ZF_ZIG_CACHE}" STREQUAL "")
+  set(zf_runtime_cache "${ZF_ZIG_ROOT}/cache-${ZF_MACOS_TARGET}")
+else()
+  execute_process(COMMAND "${ZF_ZIG}" version OUTPUT_VARIABLE zf_zig_version OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(zf_runtime_cache "$ENV{ZF_ZIG_CACHE}/zig-${zf_zig_version}-${ZF_MACOS_TARGET}")
+endif()
 
 function(zf_find_zig_runtime out)
   file(GLOB_RECURSE libcxx "${zf_runtime_cache}/o/*/libc++.a")
