@@ -273,7 +273,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
   UnionLRect(&checkout.result_rect, &output.result_rect);
   UnionLRect(&checkout.max_result_rect, &output.max_result_rect);
   output.flags = PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS;
-  const PF_Err originErr = storePreRenderOrigin(*handles, output);
+  const PF_Err originErr = storePreRenderOrigin(in_data->pica_basicP, *handles, output);
   output.result_rect = layer;
   output.max_result_rect = layer;
   return err != PF_Err_NONE ? err : originErr;

@@ -126,4 +126,12 @@ PF_Err HostState::resizeHandle(A_HandleSize size, PF_Handle* handle) {
   return PF_Err_NONE;
 }
 
+void HostState::noteHandleSuiteCall() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const SuiteStats& stats = suites_[{kPFHandleSuite, kPFHandleSuiteVersion2}].stats;
+  if (stats.acquired <= stats.released) {
+    ++handleSuiteCallsUnheld_;
+  }
+}
+
 }  // namespace testhost

@@ -17,7 +17,8 @@
  * live side by side (for example one acting as After Effects and one as
  * Premiere Pro). Callbacks that carry an effect_ref check it against the
  * host's live command contexts before using it: a stale or foreign effect_ref
- * gets PF_Err_BAD_CALLBACK_PARAM, never a crash.
+ * gets PF_Err_BAD_CALLBACK_PARAM, never a crash. Suite functions may be used
+ * only while the suite is acquired; the Handle Suite's are watched.
  *
  * Threads. Every host operation may be called from any thread; the host
  * keeps its books under a mutex. iterate_generic and iterate run the
@@ -173,7 +174,9 @@ class Host {
    * instance's sequence data), handles left locked, over-unlocks and invalid
    * handle uses, suites acquired more often than released (or the reverse),
    * undisposed host worlds, parameters checked out and not checked in (or
-   * checked in without a checkout), basic-suite blocks not freed. */
+   * checked in without a checkout), basic-suite blocks not freed, and calls
+   * through the Handle Suite's table while no acquisition of it was
+   * outstanding (one still held by another command hides such a call). */
   std::string accountingReport() const;
 
   HostState& state() { return *state_; }

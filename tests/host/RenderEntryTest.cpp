@@ -359,13 +359,25 @@ TEST_F(RenderEntryTest, PreRenderDataIsGivenBackWithEveryFrame) {
     EXPECT_TRUE(r.deleteFuncCalled);
     EXPECT_EQ(host.handleStats().live, 0);
   }
-  // A pre-render whose frame is never rendered is given back as well.
-  const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
-  ASSERT_EQ(pre.command.err, PF_Err_NONE);
-  ASSERT_NE(pre.output.pre_render_data, nullptr);
-  EXPECT_EQ(host.handleStats().live, 1);
-  testhost::Instance::deletePreRenderData(pre.output);
-  EXPECT_EQ(host.handleStats().live, 0);
+  // The host may give the data back long after the commands, on a thread of
+  // its own, whether the frame was rendered or not. Every suite of the
+  // commands is released by then; the host reports any Handle Suite call
+  // made while the suite is not acquired.
+  for (const bool rendered : {true, false}) {
+    SCOPED_TRACE(rendered ? "after its frame" : "frame never rendered");
+    const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
+    ASSERT_EQ(pre.command.err, PF_Err_NONE);
+    ASSERT_NE(pre.output.pre_render_data, nullptr);
+    if (rendered) {
+      ASSERT_EQ(instance.smartRenderOnly(input, output, pre.output.pre_render_data).render.err, PF_Err_NONE);
+    }
+    EXPECT_EQ(host.handleStats().live, 1);
+    std::thread([&pre] { testhost::Instance::deletePreRenderData(pre.output); }).join();
+    const testhost::SuiteStats handleSuite = host.suiteStats(kPFHandleSuite, kPFHandleSuiteVersion2);
+    EXPECT_EQ(handleSuite.acquired, handleSuite.released);
+    EXPECT_EQ(host.handleStats().live, 0);
+    EXPECT_EQ(host.accountingReport(), "");
+  }
 }
 
 TEST_F(RenderEntryTest, PreRenderWithoutMemoryForTheOriginFails) {

@@ -185,8 +185,12 @@ TEST(Handles, HandleSuiteSharesTheUtilityBooks) {
   EXPECT_TRUE(host.isLiveHandle(h));
   host.utils()->host_dispose_handle(h);
   EXPECT_FALSE(host.isLiveHandle(h));
+  PF_Handle late = host.utils()->host_new_handle(4);
   host.basicSuite()->ReleaseSuite(kPFHandleSuite, kPFHandleSuiteVersion2);
-  EXPECT_EQ(host.accountingReport(), "");
+  // The suite's table used after its release still works, but is reported.
+  suite->host_dispose_handle(late);
+  EXPECT_FALSE(host.isLiveHandle(late));
+  EXPECT_EQ(host.accountingReport(), "1 Handle Suite call while the suite was not acquired\n");
 }
 
 TEST(BasicSuite, UnbalancedSuitesAreReported) {
