@@ -577,19 +577,24 @@ TEST(DoRender, HostileWorldsGetAnErrorCodeAndNothingIsTouched) {
   }
 }
 
-TEST(DoRender, AnEmptyOutputHasNothingToDo) {
+TEST(DoRender, AnEmptyOutputHasNothingToDoButACancelIsStillAnswered) {
   for (auto size : {std::pair<A_long, A_long>{0, 5}, {5, 0}, {0, 0}}) {
-    SCOPED_TRACE(testing::Message() << size.first << "x" << size.second);
-    Host host(App::AfterEffects);
-    World in(PF_PixelFormat_ARGB32, 4, 4);
-    World out(PF_PixelFormat_ARGB32, size.first, size.second);
-    fillInput(in, 9);
-    Untouched const output(out);
-    RenderData rd = amountZero();
-    EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
-    EXPECT_TRUE(output.still());
-    EXPECT_EQ(host.handleStats().allocated, 0);
-    EXPECT_EQ(host.accountingReport(), "");
+    for (PF_Err const abortAnswer : {PF_Err_NONE, PF_Interrupt_CANCEL}) {
+      SCOPED_TRACE(testing::Message()
+                   << size.first << "x" << size.second << ", abort answers " << abortAnswer);
+      Host host(App::AfterEffects);
+      World in(PF_PixelFormat_ARGB32, 4, 4);
+      World out(PF_PixelFormat_ARGB32, size.first, size.second);
+      fillInput(in, 9);
+      Untouched const output(out);
+      if (abortAnswer != PF_Err_NONE)
+        host.faults().abort.failAt(1, abortAnswer);
+      RenderData rd = amountZero();
+      EXPECT_EQ(render(host, in, out, rd), abortAnswer);
+      EXPECT_TRUE(output.still());
+      EXPECT_EQ(host.handleStats().allocated, 0);
+      EXPECT_EQ(host.accountingReport(), "");
+    }
   }
 }
 
