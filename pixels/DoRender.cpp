@@ -247,9 +247,8 @@ PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF
   if (!buffers.result.allocate(resultBytes))
     return PF_Err_OUT_OF_MEMORY;
   rd->output.data = buffers.result.data();
-  // Not cleared first: the kernel writes every byte of every row (rows are
-  // packed and written whole), and nothing reads the result before it has
-  // run. A clear would be one more pass over the frame's largest buffer.
+  // The result starts out zero, not as whatever the host's fresh memory held.
+  std::memset(rd->output.data, 0, static_cast<std::size_t>(resultBytes));
 
   PF_EffectWorld inputWorld = worldOf(rd->input);
   if (inputBytes != 0) {
