@@ -66,6 +66,8 @@ struct Faults {
   FaultInjector checkoutLayer;  // pre-render checkout_layer answers the code, result untouched
   FaultInjector checkoutLayerPixels;  // smart-render checkout_layer_pixels answers the code, world null
   FaultInjector checkoutOutput;       // smart-render checkout_output answers the code, world null
+  FaultInjector clearPixelFormats;    // ClearSupportedPixelFormats answers the code, list unchanged
+  FaultInjector addPixelFormat;       // AddSupportedPixelFormat answers the code, nothing added
 };
 
 /* Values the host puts into every PF_InData it builds. */
