@@ -531,6 +531,11 @@ IterateStats Host::iterateStats() const {
   return state_->iterateStats_;
 }
 
+void Host::setHandleSizeLimit(A_HandleSize bytes) {
+  std::lock_guard<std::mutex> lock(state_->mutex_);
+  state_->handleSizeLimit_ = bytes;
+}
+
 PF_Handle Host::newHandle(A_HandleSize size) {
   return state_->newHandle(size);
 }

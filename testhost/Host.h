@@ -94,6 +94,8 @@ struct HandleStats {
   long invalidUses = 0;  // null, unknown or disposed handle passed to a handle call
   long resizesOfLocked = 0;
   long disposedLocked = 0;
+  A_HandleSize largestRequest = 0;  // largest size asked of host_new_handle, granted or not
+  long refusedForSize = 0;          // requests above the size limit
 };
 
 struct IterateStats {
@@ -150,6 +152,11 @@ class Host {
    * result is returned. */
   void setIterateWorkers(int workers);
   IterateStats iterateStats() const;
+
+  /* Handles are refused above this many bytes (host_new_handle answers null,
+   * host_resize_handle an error); 2^40 by default. Lower it to see a plug-in
+   * ask for more than a test can afford to give. */
+  void setHandleSizeLimit(A_HandleSize bytes);
 
   /* Handles, made and disposed of by the test as by a plug-in (counted the
    * same way). New handle memory holds a garbage pattern, not zeros. */
