@@ -124,15 +124,20 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
 }
 
 /* Sequence data: one signed 32-bit value per instance, 0 when made. It holds
- * no pointers, so it is flat as it stands. */
-bool sequenceRecordsUsable(const PF_InData* in_data, const PF_OutData* out_data) {
-  if (in_data == nullptr || out_data == nullptr || in_data->utils == nullptr) {
-    return false;
-  }
-  const PF_UtilCallbacks& utils = *in_data->utils;
-  return utils.host_new_handle != nullptr && utils.host_dispose_handle != nullptr &&
-         utils.host_get_handle_size != nullptr && utils.host_resize_handle != nullptr &&
-         utils.ansi.strcpy != nullptr;
+ * no pointers, so it is flat as it stands.
+ *
+ * Each path checks the callbacks it calls and no others: a host may leave out
+ * what a command will not use on its way (resetup of an instance that has its
+ * data, setdown of one that has none). */
+bool canMakeSequenceData(const PF_InData* in_data) {
+  const PF_UtilCallbacks* utils = in_data->utils;
+  return utils != nullptr && utils->host_new_handle != nullptr && utils->host_dispose_handle != nullptr &&
+         utils->ansi.strcpy != nullptr;
+}
+
+bool canTrimSequenceData(const PF_InData* in_data) {
+  const PF_UtilCallbacks* utils = in_data->utils;
+  return utils != nullptr && utils->host_get_handle_size != nullptr && utils->host_resize_handle != nullptr;
 }
 
 PF_Err newSequenceData(PF_InData* in_data, PF_OutData* out_data) {
@@ -156,7 +161,8 @@ PF_Err newSequenceData(PF_InData* in_data, PF_OutData* out_data) {
 }
 
 /* The host may hand back data of another size (an older project); it is cut
- * to the size this build keeps, in place. */
+ * to the size this build keeps, in place. A refused resize leaves the data as
+ * it was, which is still usable: nothing reads the value. */
 void trimSequenceData(PF_InData* in_data) {
   const PF_UtilCallbacks& utils = *in_data->utils;
   if (utils.host_get_handle_size(in_data->sequence_data) != kSequenceDataSize) {
@@ -166,32 +172,44 @@ void trimSequenceData(PF_InData* in_data) {
 
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*params*/[],
                      PF_LayerDef* /*output*/) {
-  if (!sequenceRecordsUsable(in_data, out_data)) {
+  if (in_data == nullptr || out_data == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   if (in_data->sequence_data != nullptr) {
+    if (!canTrimSequenceData(in_data)) {
+      return PF_Err_BAD_CALLBACK_PARAM;
+    }
     trimSequenceData(in_data);
     return PF_Err_NONE;
+  }
+  if (!canMakeSequenceData(in_data)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
   }
   return newSequenceData(in_data, out_data);
 }
 
 PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
-  if (!sequenceRecordsUsable(in_data, out_data)) {
+  if (in_data == nullptr || out_data == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   if (in_data->sequence_data != nullptr) {
     return PF_Err_NONE;
   }
+  if (!canMakeSequenceData(in_data)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
   return newSequenceData(in_data, out_data);
 }
 
 PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData* out_data) {
-  if (!sequenceRecordsUsable(in_data, out_data)) {
+  if (in_data == nullptr || out_data == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   if (in_data->sequence_data == nullptr) {
     return PF_Err_NONE;
+  }
+  if (!canTrimSequenceData(in_data) || in_data->utils->host_dispose_handle == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
   }
   trimSequenceData(in_data);
   in_data->utils->host_dispose_handle(in_data->sequence_data);
@@ -273,7 +291,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
   UnionLRect(&checkout.result_rect, &output.result_rect);
   UnionLRect(&checkout.max_result_rect, &output.max_result_rect);
   output.flags = PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS;
-  const PF_Err originErr = storePreRenderOrigin(*handles, output);
+  const PF_Err originErr = storePreRenderOrigin(in_data->pica_basicP, *handles, output);
   output.result_rect = layer;
   output.max_result_rect = layer;
   return err != PF_Err_NONE ? err : originErr;

@@ -1,9 +1,12 @@
 #include "host/RenderEntry.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+
+#include "suites/DirectSuite.h"
 
 namespace {
 
@@ -38,29 +41,39 @@ bool isEmpty(const PF_LRect& r) {
   return !(r.left < r.right && r.top < r.bottom);
 }
 
-/* Pre-render data: the input's origin, left then top, followed by the dispose
- * function of the host that made the handle. The host calls the deletion
- * function later, possibly on another thread and with no command records at
- * hand; keeping the dispose function in the handle itself gives every handle
+/* Pre-render data: the input's origin, left then top, followed by the basic
+ * suite of the host that made the handle. The host calls the deletion
+ * function later, possibly on another thread and outside any command, when
+ * every suite of the pre-render has long been released; the basic suite
+ * outlives commands, and keeping it in the handle itself gives every handle
  * back to the host that made it, without process-wide state, even when
  * several hosts share the loaded library. */
 struct PreRenderOrigin {
   A_long left;
   A_long top;
-  void (*dispose)(PF_Handle);
+  const SPBasicSuite* basic;
 };
 
-/* Given to the host with the pre-render data. Handle memory is read through
- * its master pointer: nothing else of the host is at hand here. */
+/* Given to the host with the pre-render data: disposes of the handle through
+ * a Handle Suite acquired for the purpose. */
 void deletePreRenderOrigin(void* pre_render_data) {
   const auto handle = static_cast<PF_Handle>(pre_render_data);
   if (handle == nullptr || *handle == nullptr) {
     return;
   }
-  PreRenderOrigin origin;
-  std::memcpy(&origin, *handle, sizeof origin);
-  if (origin.dispose != nullptr) {
-    origin.dispose(handle);
+  // Locking needs the Handle Suite, which only the basic suite stored here
+  // leads to: that one field is read through the master pointer. Nothing
+  // else of the handle is needed to give it back.
+  const SPBasicSuite* basic = nullptr;
+  std::memcpy(&basic, static_cast<const unsigned char*>(*handle) + offsetof(PreRenderOrigin, basic),
+              sizeof basic);
+  if (basic == nullptr || basic->AcquireSuite == nullptr || basic->ReleaseSuite == nullptr) {
+    return;
+  }
+  DirectSuite<PF_HandleSuite1> handles(basic, kPFHandleSuite, kPFHandleSuiteVersion2);
+  handles.acquire();
+  if (handles.get() != nullptr && handles.get()->host_dispose_handle != nullptr) {
+    handles.get()->host_dispose_handle(handle);
   }
 }
 
@@ -131,7 +144,8 @@ void UnionLRect(const PF_LRect* src, PF_LRect* dst) {
   }
 }
 
-PF_Err storePreRenderOrigin(const PF_HandleSuite1& handles, PF_PreRenderOutput& output) {
+PF_Err storePreRenderOrigin(const SPBasicSuite* basic, const PF_HandleSuite1& handles,
+                            PF_PreRenderOutput& output) {
   const PF_Handle handle = handles.host_new_handle(sizeof(PreRenderOrigin));
   if (handle == nullptr) {
     return PF_Err_OUT_OF_MEMORY;
@@ -142,8 +156,7 @@ PF_Err storePreRenderOrigin(const PF_HandleSuite1& handles, PF_PreRenderOutput& 
     handles.host_dispose_handle(handle);
     return PF_Err_OUT_OF_MEMORY;
   }
-  const PreRenderOrigin origin = {output.result_rect.left, output.result_rect.top,
-                                  handles.host_dispose_handle};
+  const PreRenderOrigin origin = {output.result_rect.left, output.result_rect.top, basic};
   std::memcpy(memory, &origin, sizeof origin);
   handles.host_unlock_handle(handle);
 
@@ -166,11 +179,11 @@ PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, Ren
     // Rendering with offsets of 0 would shift an offset input silently.
     return PF_Err_OUT_OF_MEMORY;
   }
-  PreRenderOrigin origin;
-  std::memcpy(&origin, memory, sizeof origin);
+  A_long origin[2];
+  std::memcpy(origin, memory, sizeof origin);
   handles->host_unlock_handle(handle);
-  rd.inputOffsetX = static_cast<float>(origin.left);
-  rd.inputOffsetY = static_cast<float>(origin.top);
+  rd.inputOffsetX = static_cast<float>(origin[0]);
+  rd.inputOffsetY = static_cast<float>(origin[1]);
   return PF_Err_NONE;
 }
 

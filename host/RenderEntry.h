@@ -68,9 +68,11 @@ void UnionLRect(const PF_LRect* src, PF_LRect* dst);
 
 /* Hands the host the input's origin (left and top of output.result_rect) as
  * pre-render data: a handle made through the Handle Suite, with a deletion
- * function that gives it back. Fails with PF_Err_OUT_OF_MEMORY when the
- * handle cannot be made or locked; output.pre_render_data then stays as it was. */
-PF_Err storePreRenderOrigin(const PF_HandleSuite1& handles, PF_PreRenderOutput& output);
+ * function that gives it back through `basic`, whenever and on whatever
+ * thread the host calls it. Fails with PF_Err_OUT_OF_MEMORY when the handle
+ * cannot be made or locked; output.pre_render_data then stays as it was. */
+PF_Err storePreRenderOrigin(const SPBasicSuite* basic, const PF_HandleSuite1& handles,
+                            PF_PreRenderOutput& output);
 
 /* Reads the origin stored by storePreRenderOrigin into the input offsets.
  * Without pre-render data the offsets stay 0; a handle that cannot be locked

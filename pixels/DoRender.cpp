@@ -90,14 +90,15 @@ bool callbacksPresent(PF_InData const& in) {
          utils->host_dispose_handle != nullptr;
 }
 
-// The World Suite's answer, replaced by the Pixel Format Suite's in Premiere
-// Pro, whose own answer is the one to trust there.
+// The World Suite is asked in both hosts; in Premiere Pro the Pixel Format
+// Suite is asked as well and its answer, the one to trust there, replaces
+// the first. Only the query whose answer is used can end the frame: a
+// Premiere Pro World Suite that fails on Premiere Pro's own formats must not.
 PF_Err queryPixelFormat(PF_WorldSuite2 const* worldSuite, PF_PixelFormatSuite1 const* pixelFormatSuite,
                         PF_EffectWorld* world, PF_PixelFormat& code) {
-  if (PF_Err const err = worldSuite->PF_GetPixelFormat(world, &code))
-    return err;
+  PF_Err const worldErr = worldSuite->PF_GetPixelFormat(world, &code);
   if (pixelFormatSuite == nullptr)
-    return PF_Err_NONE;
+    return worldErr;
   PrPixelFormat premiereCode = 0;
   if (PF_Err const err = pixelFormatSuite->GetPixelFormat(world, &premiereCode))
     return err;
@@ -223,9 +224,10 @@ PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF
   if (PF_Err const worldErr = checkWorld(*output, outputFormat))
     return worldErr;
 
-  // An empty output has nothing to be computed or written.
+  // An empty output has nothing to be computed or written; a cancel is still
+  // the host's answer for the frame.
   if (output->width == 0 || output->height == 0)
-    return PF_Err_NONE;
+    return in_data->inter.abort(in_data->effect_ref);
 
   A_long const workingDepth = inputFormat != nullptr ? inputFormat->workingDepth : 32;
   A_u_longlong inputBytes = 0;
@@ -245,9 +247,8 @@ PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF
   if (!buffers.result.allocate(resultBytes))
     return PF_Err_OUT_OF_MEMORY;
   rd->output.data = buffers.result.data();
-  // Not cleared first: the kernel writes every byte of every row (rows are
-  // packed and written whole), and nothing reads the result before it has
-  // run. A clear would be one more pass over the frame's largest buffer.
+  // The result starts out zero, not as whatever the host's fresh memory held.
+  std::memset(rd->output.data, 0, static_cast<std::size_t>(resultBytes));
 
   PF_EffectWorld inputWorld = worldOf(rd->input);
   if (inputBytes != 0) {

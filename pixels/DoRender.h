@@ -14,8 +14,9 @@
 // Returns the host's abort answer when cancelled, PF_Err_OUT_OF_MEMORY when a
 // buffer cannot be had, PF_Err_BAD_CALLBACK_PARAM for records that cannot be
 // rendered, the host's error for a missing World Suite or a failed format
-// query, and 0 with `output` untouched in Premiere Pro without the Pixel
-// Format Suite. Throws the int 516 when the basic suite or the Iterate8 suite
+// query (the Pixel Format Suite's in Premiere Pro, the World Suite's
+// elsewhere), and 0 with `output` untouched in Premiere Pro without the
+// Pixel Format Suite. Throws the int 516 when the basic suite or the Iterate8 suite
 // is missing, and std::system_error when a worker thread cannot be started.
 // Every handle and suite acquired is given back on every way out.
 //

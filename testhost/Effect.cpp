@@ -256,12 +256,47 @@ void Instance::setFloat(PF_ParamIndex index, PF_FpLong value) {
   setParam(index, def);
 }
 
+void Instance::setKeyframes(PF_ParamIndex index, std::vector<Keyframe> keyframes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adoptNewDefinitions();
+  if (index < 1 || static_cast<size_t>(index) >= values_.size()) {
+    throw std::out_of_range("testhost::Instance::setKeyframes: no parameter " + std::to_string(index));
+  }
+  if (keyframes.empty()) {
+    keyframes_.erase(static_cast<size_t>(index));
+  } else {
+    keyframes_[static_cast<size_t>(index)] = std::move(keyframes);
+  }
+}
+
+PF_ParamDef Instance::valueAt(std::size_t index, A_long what_time, A_u_long time_scale) const {
+  const auto animated = keyframes_.find(index);
+  if (animated == keyframes_.end()) {
+    return values_[index];
+  }
+  const std::vector<Keyframe>& keys = animated->second;
+  // A time scale of 0 names no time; the first keyframe answers.
+  const Keyframe* inForce = &keys.front();
+  if (time_scale != 0) {
+    const double seconds = static_cast<double>(what_time) / static_cast<double>(time_scale);
+    for (const Keyframe& key : keys) {
+      if (key.seconds <= seconds) {
+        inForce = &key;
+      }
+    }
+  }
+  return inForce->value;
+}
+
 CommandResult Instance::render(World& input, World& output, const CommandHook& hook) {
   ParamArray params;
   {
+    const InDataSettings& settings = effect_.host().settings();
     std::lock_guard<std::mutex> lock(mutex_);
     adoptNewDefinitions();
-    params.defs = values_;
+    for (std::size_t index = 0; index < values_.size(); ++index) {
+      params.defs.push_back(valueAt(index, settings.current_time, settings.time_scale));
+    }
   }
   if (params.defs.empty()) {
     params.defs.resize(1);
@@ -304,6 +339,7 @@ PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOpti
   PF_PreRenderOutput preOutput{};
   preOutput.result_rect = options.presetResultRect;
   preOutput.max_result_rect = options.presetMaxResultRect;
+  preOutput.flags = options.presetFlags;
   PF_PreRenderCallbacks callbacks = effect_.host().state().preRenderCallbacks_;
   PF_PreRenderExtra extra{&preInput, &preOutput, &callbacks};
 

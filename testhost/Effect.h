@@ -21,6 +21,7 @@
 #define ZF_TESTHOST_EFFECT_H
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -113,6 +114,13 @@ struct LayerCheckout {
   A_u_long time_scale;
 };
 
+/* A keyframe of an animated parameter: from `seconds` on, up to the next
+ * keyframe, the parameter holds `value` (hold interpolation). */
+struct Keyframe {
+  double seconds;
+  PF_ParamDef value;
+};
+
 /* How the host answers a smart render. */
 struct SmartRenderOptions {
   /* The host's request in extra->input->output_request; by default the whole
@@ -122,6 +130,7 @@ struct SmartRenderOptions {
   /* What the host presets in extra->output before the call (empty by default). */
   PF_LRect presetResultRect{};
   PF_LRect presetMaxResultRect{};
+  PF_RenderOutputFlags presetFlags = 0;
   /* checkout_layer's result_rect and max_result_rect; by default the input
    * world's own rectangle (0, 0, width, height). May start at negative
    * coordinates or exceed the output. */
@@ -170,8 +179,8 @@ class Effect {
   CommandResult about(const CommandHook& hook = {});
   CommandResult globalSetup(const CommandHook& hook = {});
   CommandResult globalSetdown(const CommandHook& hook = {});
-  /* add_param (index -1 or the next index) stores a copy of each definition;
-   * index 0, the input layer, is the host's own. */
+  /* add_param with index -1 (any other index is refused) appends a copy of
+   * each definition; index 0, the input layer, is the host's own. */
   CommandResult paramsSetup(const CommandHook& hook = {});
   /* Any command without instance, parameters, output or extra. */
   CommandResult send(PF_Cmd cmd, const CommandHook& hook = {});
@@ -223,6 +232,12 @@ class Instance {
   void setPoint(PF_ParamIndex index, PF_Fixed x, PF_Fixed y);
   void setPopup(PF_ParamIndex index, PF_ParamValue value);
   void setFloat(PF_ParamIndex index, PF_FpLong value);
+  /* Animates a parameter. checkout_param at what_time answers the keyframe in
+   * force at what_time / time_scale seconds (before the first keyframe, the
+   * first); the plain render's params[] array holds the values at the
+   * settings' current_time. Keyframes in time order; an empty list makes the
+   * parameter static again, with its stored value. */
+  void setKeyframes(PF_ParamIndex index, std::vector<Keyframe> keyframes);
 
   /* PF_Cmd_RENDER: params[0] is the input layer (a layer parameter whose
    * u.ld is the input world's record), params[1..] the current values;
@@ -256,12 +271,15 @@ class Instance {
   /* Appends the defaults of parameters declared since the instance was
    * made; mutex_ held. */
   void adoptNewDefinitions() const;
+  /* The value of parameter index at what_time; mutex_ held, index valid. */
+  PF_ParamDef valueAt(std::size_t index, A_long what_time, A_u_long time_scale) const;
 
   Effect& effect_;
   A_long layerWidth_;
   A_long layerHeight_;
   mutable std::mutex mutex_;
   mutable std::vector<PF_ParamDef> values_;  // grows when parameters are declared later
+  std::map<std::size_t, std::vector<Keyframe>> keyframes_;
   PF_Handle sequenceData_ = nullptr;
   std::vector<ParamCheckout> checkoutLog_;
 };

@@ -1,6 +1,7 @@
 /* Host memory handles. A handle is the address of a master pointer that
  * points at the memory; unlocked memory may move on resize (it always does
  * here, so stale pointers show up under the sanitizers). */
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,9 +9,6 @@
 
 namespace testhost {
 namespace {
-
-/* Larger requests fail like an exhausted host instead of asking the system. */
-constexpr A_HandleSize kMaxHandleSize = A_HandleSize{1} << 40;
 
 void* allocateGarbage(A_HandleSize size) {
   void* memory = std::malloc(size == 0 ? 1 : static_cast<size_t>(size));
@@ -32,7 +30,17 @@ HandleBlock* HostState::findHandle(PF_Handle handle) {
 }
 
 PF_Handle HostState::newHandle(A_HandleSize size) {
-  if (faults_.newHandle.next() != PF_Err_NONE || size > kMaxHandleSize) {
+  const bool injected = faults_.newHandle.next() != PF_Err_NONE;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handleStats_.largestRequest = std::max(handleStats_.largestRequest, size);
+    // Larger requests fail like an exhausted host instead of asking the system.
+    if (!injected && size > handleSizeLimit_) {
+      ++handleStats_.refusedForSize;
+      return nullptr;
+    }
+  }
+  if (injected) {
     return nullptr;
   }
   auto block = std::make_unique<HandleBlock>();
@@ -111,7 +119,7 @@ PF_Err HostState::resizeHandle(A_HandleSize size, PF_Handle* handle) {
     ++handleStats_.resizesOfLocked;
     return PF_Err_OUT_OF_MEMORY;
   }
-  if (size > kMaxHandleSize) {
+  if (size > handleSizeLimit_) {
     return PF_Err_OUT_OF_MEMORY;
   }
   void* moved = allocateGarbage(size);
@@ -124,6 +132,14 @@ PF_Err HostState::resizeHandle(A_HandleSize size, PF_Handle* handle) {
   block->master = moved;
   block->size = size;
   return PF_Err_NONE;
+}
+
+void HostState::noteHandleSuiteCall() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const SuiteStats& stats = suites_[{kPFHandleSuite, kPFHandleSuiteVersion2}].stats;
+  if (stats.acquired <= stats.released) {
+    ++handleSuiteCallsUnheld_;
+  }
 }
 
 }  // namespace testhost

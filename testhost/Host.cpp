@@ -81,6 +81,46 @@ struct Bound {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) { return h.resizeHandle(size, handle); });
   }
 
+  // The Handle Suite's table: the same handles, used only while acquired.
+  static PF_Handle SuiteNewHandle(A_HandleSize size) {
+    return call<PF_Handle>(nullptr, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      return h.newHandle(size);
+    });
+  }
+  static void* SuiteLockHandle(PF_Handle handle) {
+    return call<void*>(nullptr, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      return h.lockHandle(handle);
+    });
+  }
+  static void SuiteUnlockHandle(PF_Handle handle) {
+    call(0, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      h.unlockHandle(handle);
+      return 0;
+    });
+  }
+  static void SuiteDisposeHandle(PF_Handle handle) {
+    call(0, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      h.disposeHandle(handle);
+      return 0;
+    });
+  }
+  static A_HandleSize SuiteGetHandleSize(PF_Handle handle) {
+    return call<A_HandleSize>(0, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      return h.handleSize(handle);
+    });
+  }
+  static PF_Err SuiteResizeHandle(A_HandleSize size, PF_Handle* handle) {
+    return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) {
+      h.noteHandleSuiteCall();
+      return h.resizeHandle(size, handle);
+    });
+  }
+
   // Worlds.
   static PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags flags,
                          PF_EffectWorld* world) {
@@ -216,12 +256,12 @@ struct Bound {
     h.smartRenderCallbacks_.checkin_layer_pixels = CheckinLayerPixels;
     h.smartRenderCallbacks_.checkout_output = CheckoutOutput;
 
-    h.handleSuite_.host_new_handle = NewHandle;
-    h.handleSuite_.host_lock_handle = LockHandle;
-    h.handleSuite_.host_unlock_handle = UnlockHandle;
-    h.handleSuite_.host_dispose_handle = DisposeHandle;
-    h.handleSuite_.host_get_handle_size = GetHandleSize;
-    h.handleSuite_.host_resize_handle = ResizeHandle;
+    h.handleSuite_.host_new_handle = SuiteNewHandle;
+    h.handleSuite_.host_lock_handle = SuiteLockHandle;
+    h.handleSuite_.host_unlock_handle = SuiteUnlockHandle;
+    h.handleSuite_.host_dispose_handle = SuiteDisposeHandle;
+    h.handleSuite_.host_get_handle_size = SuiteGetHandleSize;
+    h.handleSuite_.host_resize_handle = SuiteResizeHandle;
     fillAnsiSuite(h.ansiSuite_);
 
     h.worldSuite_.PF_NewWorld = WorldSuiteNewWorld;
@@ -393,6 +433,10 @@ std::string HostState::accountingReport() const {
              << s.acquired << ", released " << s.released << '\n';
     }
   }
+  if (handleSuiteCallsUnheld_ > 0) {
+    report << plural(handleSuiteCallsUnheld_, "Handle Suite call", "Handle Suite calls")
+           << " while the suite was not acquired\n";
+  }
   if (unmatchedReleases_ > 0) {
     report << plural(unmatchedReleases_, "ReleaseSuite call", "ReleaseSuite calls")
            << " without an acquisition\n";
@@ -485,6 +529,11 @@ void Host::setIterateWorkers(int workers) {
 IterateStats Host::iterateStats() const {
   std::lock_guard<std::mutex> lock(state_->mutex_);
   return state_->iterateStats_;
+}
+
+void Host::setHandleSizeLimit(A_HandleSize bytes) {
+  std::lock_guard<std::mutex> lock(state_->mutex_);
+  state_->handleSizeLimit_ = bytes;
 }
 
 PF_Handle Host::newHandle(A_HandleSize size) {

@@ -17,7 +17,8 @@
  * live side by side (for example one acting as After Effects and one as
  * Premiere Pro). Callbacks that carry an effect_ref check it against the
  * host's live command contexts before using it: a stale or foreign effect_ref
- * gets PF_Err_BAD_CALLBACK_PARAM, never a crash.
+ * gets PF_Err_BAD_CALLBACK_PARAM, never a crash. Suite functions may be used
+ * only while the suite is acquired; the Handle Suite's are watched.
  *
  * Threads. Every host operation may be called from any thread; the host
  * keeps its books under a mutex. iterate_generic and iterate run the
@@ -65,6 +66,8 @@ struct Faults {
   FaultInjector checkoutLayer;  // pre-render checkout_layer answers the code, result untouched
   FaultInjector checkoutLayerPixels;  // smart-render checkout_layer_pixels answers the code, world null
   FaultInjector checkoutOutput;       // smart-render checkout_output answers the code, world null
+  FaultInjector clearPixelFormats;    // ClearSupportedPixelFormats answers the code, list unchanged
+  FaultInjector addPixelFormat;       // AddSupportedPixelFormat answers the code, nothing added
 };
 
 /* Values the host puts into every PF_InData it builds. */
@@ -91,6 +94,8 @@ struct HandleStats {
   long invalidUses = 0;  // null, unknown or disposed handle passed to a handle call
   long resizesOfLocked = 0;
   long disposedLocked = 0;
+  A_HandleSize largestRequest = 0;  // largest size asked of host_new_handle, granted or not
+  long refusedForSize = 0;          // requests above the size limit
 };
 
 struct IterateStats {
@@ -148,6 +153,11 @@ class Host {
   void setIterateWorkers(int workers);
   IterateStats iterateStats() const;
 
+  /* Handles are refused above this many bytes (host_new_handle answers null,
+   * host_resize_handle an error); 2^40 by default. Lower it to see a plug-in
+   * ask for more than a test can afford to give. */
+  void setHandleSizeLimit(A_HandleSize bytes);
+
   /* Handles, made and disposed of by the test as by a plug-in (counted the
    * same way). New handle memory holds a garbage pattern, not zeros. */
   PF_Handle newHandle(A_HandleSize size);
@@ -173,7 +183,9 @@ class Host {
    * instance's sequence data), handles left locked, over-unlocks and invalid
    * handle uses, suites acquired more often than released (or the reverse),
    * undisposed host worlds, parameters checked out and not checked in (or
-   * checked in without a checkout), basic-suite blocks not freed. */
+   * checked in without a checkout), basic-suite blocks not freed, and calls
+   * through the Handle Suite's table while no acquisition of it was
+   * outstanding (one still held by another command hides such a call). */
   std::string accountingReport() const;
 
   HostState& state() { return *state_; }

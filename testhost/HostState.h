@@ -114,6 +114,9 @@ class HostState {
   /* Handles. */
   std::unordered_map<PF_Handle, std::unique_ptr<HandleBlock>> handles_;
   HandleStats handleStats_;
+  A_HandleSize handleSizeLimit_ = A_HandleSize{1} << 40;
+  long handleSuiteCallsUnheld_ = 0;
+  void noteHandleSuiteCall();                 // counts a call made while the suite is not acquired
   HandleBlock* findHandle(PF_Handle handle);  // counts an invalid use when not found
   PF_Handle newHandle(A_HandleSize size);
   void* lockHandle(PF_Handle handle);

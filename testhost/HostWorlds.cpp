@@ -52,6 +52,9 @@ PF_Err HostState::addSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat f
   if (context(effect_ref) == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
+  if (const PF_Err injected = faults_.addPixelFormat.next()) {
+    return injected;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   supportedFormats_.push_back(format);
   return PF_Err_NONE;
@@ -60,6 +63,9 @@ PF_Err HostState::addSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat f
 PF_Err HostState::clearSupportedPixelFormats(PF_ProgPtr effect_ref) {
   if (context(effect_ref) == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  if (const PF_Err injected = faults_.clearPixelFormats.next()) {
+    return injected;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   supportedFormats_.clear();

@@ -23,11 +23,13 @@ PF_Err HostState::addParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamD
   if (injected != PF_Err_NONE) {
     return injected;
   }
-  Effect& effect = *ctx->effect;
-  std::lock_guard<std::mutex> lock(effect.mutex_);
-  if (index != -1 && index != static_cast<PF_ParamIndex>(effect.defs_.size())) {
+  // Parameters are appended with index -1 and no other: an explicit index,
+  // even the next one, is refused.
+  if (index != PF_ParamIndex_NONE) {
     return PF_Err_INVALID_INDEX;
   }
+  Effect& effect = *ctx->effect;
+  std::lock_guard<std::mutex> lock(effect.mutex_);
   effect.defs_.push_back(*def);
   return PF_Err_NONE;
 }
@@ -50,7 +52,7 @@ PF_Err HostState::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_lo
     if (index == 0) {
       *param = layerParamOf(ctx->input);
     } else if (index > 0 && static_cast<size_t>(index) < instance.values_.size()) {
-      *param = instance.values_[static_cast<size_t>(index)];
+      *param = instance.valueAt(static_cast<size_t>(index), what_time, time_scale);
     } else {
       return PF_Err_INVALID_INDEX;
     }

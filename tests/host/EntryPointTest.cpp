@@ -92,24 +92,55 @@ TEST_F(EntryPointTest, CommandsWithoutHandlerSucceedAndTouchNothing) {
 }
 
 TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormat) {
+  using Fault = testhost::FaultInjector testhost::Faults::*;
   struct Case {
     const char* name;
     App app;
     bool pixelFormatSuite;
+    Fault fault;  // fails its first call
     A_long outFlags;
     A_long outFlags2;
     std::vector<PrPixelFormat> announced;
+    long clears;
   };
+  // The two announcements' own errors are not the command's: it goes on
+  // and succeeds.
   const Case cases[] = {
-      {"After Effects", App::AfterEffects, true, 0x02008244, 0x08021488, {}},
-      {"Premiere Pro", App::PremierePro, true, 0x00008244, 0x08020488, {0x61726762}},
-      {"Premiere Pro without Pixel Format Suite", App::PremierePro, false, 0x00008244, 0x08020488, {}},
+      {"After Effects", App::AfterEffects, true, nullptr, 0x02008244, 0x08021488, {}, 0},
+      {"Premiere Pro", App::PremierePro, true, nullptr, 0x00008244, 0x08020488, {0x61726762}, 1},
+      {"Premiere Pro without Pixel Format Suite",
+       App::PremierePro,
+       false,
+       nullptr,
+       0x00008244,
+       0x08020488,
+       {},
+       0},
+      {"Premiere Pro, clearing refused",
+       App::PremierePro,
+       true,
+       &testhost::Faults::clearPixelFormats,
+       0x00008244,
+       0x08020488,
+       {0x61726762},
+       0},
+      {"Premiere Pro, adding refused",
+       App::PremierePro,
+       true,
+       &testhost::Faults::addPixelFormat,
+       0x00008244,
+       0x08020488,
+       {},
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Host appHost(c.app);
     testhost::Effect appEffect(appHost, ZF_PLUGIN_PATH);
     appHost.setSuiteMissing(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, !c.pixelFormatSuite);
+    if (c.fault != nullptr) {
+      (appHost.faults().*c.fault).failAt(1, PF_Err_OUT_OF_MEMORY);
+    }
 
     const testhost::CommandResult r = appEffect.globalSetup();
     EXPECT_EQ(r.err, PF_Err_NONE);
@@ -119,7 +150,10 @@ TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormat) {
     EXPECT_EQ(r.out.global_data, nullptr);
     // Announced on a cleared list, once.
     EXPECT_EQ(appHost.supportedPixelFormats(), c.announced);
-    EXPECT_EQ(appHost.clearSupportedPixelFormatsCalls(), c.announced.empty() ? 0 : 1);
+    EXPECT_EQ(appHost.clearSupportedPixelFormatsCalls(), c.clears);
+    if (c.fault != nullptr) {
+      EXPECT_EQ((appHost.faults().*c.fault).failures(), 1);
+    }
     if (c.app == App::AfterEffects) {
       EXPECT_EQ(suitesAcquired(appHost), 0);
     }

@@ -93,6 +93,8 @@ TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangl
       {"input rectangle at (-10, -5)", {0, 0, 0, 0}, true, {-10, -5, w - 10, h - 5}, -10, -5},
       {"preset rectangle widened by the input's", {-20, -3, 5, 5}, false, {}, -20, -3},
       {"preset rectangle inside the input's", {2, 2, 5, 5}, true, {-4, -1, w, h}, -4, -1},
+      // An empty preset takes the input's rectangle as it is, empty or not.
+      {"empty input rectangle over an empty preset", {6, 6, 6, 9}, true, {-3, -2, -3, h}, -3, -2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -104,6 +106,7 @@ TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangl
     testhost::SmartRenderOptions options;
     options.presetResultRect = c.preset;
     options.presetMaxResultRect = c.preset;
+    options.presetFlags = 0x7FF6;  // every bit but RETURNS_EXTRA_PIXELS: the flags are set, not added to
     options.setInputRect = c.setInputRect;
     options.inputRect = c.inputRect;
     options.setOutputRequest = true;
@@ -204,6 +207,63 @@ TEST_F(RenderEntryTest, FrameCenterIsRoundedDownToWholePixels) {
         return Channels{255, reds[static_cast<size_t>(y * w + x)], 50, 60};
       }));
     }
+  }
+}
+
+TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
+  // Frame 75 at 25 per second, 2 units long: 3.0 s. Every other reading of
+  // the three times lands on another keyframe: frame 0, or the step taken
+  // for the time, is at 0 s; 75 at the host's usual 30 per second is 2.5 s;
+  // 75 at a scale of 2 is 37.5 s.
+  host.settings().current_time = 75;
+  host.settings().time_step = 2;
+  host.settings().time_scale = 25;
+  const A_long w = 64, h = 8;
+  testhost::Instance instance(effect, w, h);
+  instance.setPopup(kMode, kRedCyan);
+  instance.setPopup(kScaling, kLinear);
+  instance.setPopup(kShow, kFinal);
+  const auto amountAt = [&](double seconds, PF_FpLong amount) {
+    PF_ParamDef def = instance.param(kAmount);
+    def.u.fs_d.value = amount;
+    return testhost::Keyframe{seconds, def};
+  };
+  const auto centerAt = [&](double seconds, int x, int y) {
+    PF_ParamDef def = instance.param(kCenter);
+    def.u.td.x_value = pixels(x);
+    def.u.td.y_value = pixels(y);
+    return testhost::Keyframe{seconds, def};
+  };
+  instance.setKeyframes(kAmount, {amountAt(0.0, 0.0), amountAt(2.9, 50.0), amountAt(3.1, -20.0)});
+  instance.setKeyframes(kCenter, {centerAt(0.0, 2, 2), centerAt(2.9, 40, 5), centerAt(3.1, 10, 1)});
+  World input(PF_PixelFormat_ARGB32, w, h);
+  World output(PF_PixelFormat_ARGB32, w, h);
+  fillWorld(input, codedPixel);
+  // Amount 50 about (40, 5): magnification 2, as worked out above.
+  const std::vector<double> reds = expectedReds(w, h, 40, 5);
+  for (const Path path : {Path::Plain, Path::Smart}) {
+    SCOPED_TRACE(nameOf(path));
+    output.fillBytes(0);
+    if (path == Path::Plain) {
+      ASSERT_EQ(instance.render(input, output).err, PF_Err_NONE);
+    } else {
+      const testhost::SmartRenderResult r = instance.smartRender(input, output);
+      ASSERT_EQ(r.render.err, PF_Err_NONE);
+      ASSERT_EQ(r.preRender.checkouts.size(), 1u);
+      EXPECT_EQ(r.preRender.checkouts[0].what_time, 75);
+      EXPECT_EQ(r.preRender.checkouts[0].time_step, 2);
+      EXPECT_EQ(r.preRender.checkouts[0].time_scale, 25u);
+    }
+    EXPECT_TRUE(pixelsAre(output, [&](A_long x, A_long y) {
+      return Channels{255, reds[static_cast<size_t>(y * w + x)], 50, 60};
+    }));
+  }
+  // The step, which picks no keyframe, goes to the host as it came.
+  for (const testhost::ParamCheckout& checkout : instance.checkoutLog()) {
+    SCOPED_TRACE(checkout.index);
+    EXPECT_EQ(checkout.what_time, 75);
+    EXPECT_EQ(checkout.time_step, 2);
+    EXPECT_EQ(checkout.time_scale, 25u);
   }
 }
 
@@ -359,13 +419,25 @@ TEST_F(RenderEntryTest, PreRenderDataIsGivenBackWithEveryFrame) {
     EXPECT_TRUE(r.deleteFuncCalled);
     EXPECT_EQ(host.handleStats().live, 0);
   }
-  // A pre-render whose frame is never rendered is given back as well.
-  const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
-  ASSERT_EQ(pre.command.err, PF_Err_NONE);
-  ASSERT_NE(pre.output.pre_render_data, nullptr);
-  EXPECT_EQ(host.handleStats().live, 1);
-  testhost::Instance::deletePreRenderData(pre.output);
-  EXPECT_EQ(host.handleStats().live, 0);
+  // The host may give the data back long after the commands, on a thread of
+  // its own, whether the frame was rendered or not. Every suite of the
+  // commands is released by then; the host reports any Handle Suite call
+  // made while the suite is not acquired.
+  for (const bool rendered : {true, false}) {
+    SCOPED_TRACE(rendered ? "after its frame" : "frame never rendered");
+    const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
+    ASSERT_EQ(pre.command.err, PF_Err_NONE);
+    ASSERT_NE(pre.output.pre_render_data, nullptr);
+    if (rendered) {
+      ASSERT_EQ(instance.smartRenderOnly(input, output, pre.output.pre_render_data).render.err, PF_Err_NONE);
+    }
+    EXPECT_EQ(host.handleStats().live, 1);
+    std::thread([&pre] { testhost::Instance::deletePreRenderData(pre.output); }).join();
+    const testhost::SuiteStats handleSuite = host.suiteStats(kPFHandleSuite, kPFHandleSuiteVersion2);
+    EXPECT_EQ(handleSuite.acquired, handleSuite.released);
+    EXPECT_EQ(host.handleStats().live, 0);
+    EXPECT_EQ(host.accountingReport(), "");
+  }
 }
 
 TEST_F(RenderEntryTest, PreRenderWithoutMemoryForTheOriginFails) {

@@ -53,11 +53,13 @@ TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
     const char* name;
     A_HandleSize size;
     bool resetup;
+    bool resizeRefused;
     A_HandleSize sizeAfter;
   };
   const Case cases[] = {
-      {"setup, 4 bytes", 4, false, 4},  {"setup, 8 bytes", 8, false, 4},  {"setup, 2 bytes", 2, false, 4},
-      {"resetup, 4 bytes", 4, true, 4}, {"resetup, 8 bytes", 8, true, 8},
+      {"setup, 4 bytes", 4, false, false, 4},  {"setup, 8 bytes", 8, false, false, 4},
+      {"setup, 2 bytes", 2, false, false, 4},  {"setup, 8 bytes, resize refused", 8, false, true, 8},
+      {"resetup, 4 bytes", 4, true, false, 4}, {"resetup, 8 bytes", 8, true, false, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -66,10 +68,21 @@ TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
     instance.setSequenceData(existing);
     const long allocatedBefore = host.handleStats().allocated;
     PF_OutData outBefore{};
-    const testhost::CommandHook capture = [&](PF_InData&, PF_OutData& out) { outBefore = out; };
+    // Resetup of existing data calls nothing of the host: it needs no callbacks.
+    const testhost::CommandHook capture = [&](PF_InData& in, PF_OutData& out) {
+      outBefore = out;
+      if (c.resetup) {
+        in.utils = nullptr;
+      }
+    };
+    if (c.resizeRefused) {
+      host.faults().resizeHandle.failAt(1, PF_Err_OUT_OF_MEMORY);
+    }
 
     const testhost::CommandResult r =
         c.resetup ? instance.sequenceResetup(capture) : instance.sequenceSetup(capture);
+    EXPECT_EQ(host.faults().resizeHandle.failures(), c.resizeRefused ? 1 : 0);
+    host.faults().resizeHandle.reset();
     EXPECT_EQ(r.err, PF_Err_NONE);
     EXPECT_EQ(r.out.sequence_data, existing);
     EXPECT_EQ(r.out.flat_sdata_size, outBefore.flat_sdata_size);
@@ -95,8 +108,9 @@ TEST_F(SequenceDataTest, SetdownDisposesOfTheHandleAndClearsBothRecords) {
   EXPECT_EQ(r.in.sequence_data, nullptr);
   EXPECT_EQ(r.out.sequence_data, nullptr);
 
-  // Without data there is nothing to do.
-  const testhost::CommandResult again = instance.sequenceSetdown();
+  // Without data there is nothing to do, and no callback is needed for it.
+  const testhost::CommandResult again =
+      instance.sequenceSetdown([](PF_InData& in, PF_OutData&) { in.utils = nullptr; });
   EXPECT_EQ(again.err, PF_Err_NONE);
   EXPECT_EQ(host.handleStats().disposed, 1);
 }

@@ -382,6 +382,49 @@ TEST(Conversions, RowsAreAddressedThroughEachWorldsOwnRowbytes) {
   }
 }
 
+// Rows 2 GiB and more away from the frame's start, below it or above it
+// (negative rowbytes): the offsets overflow 32 bits, so they must be formed
+// in 64. Only the converted row exists in memory; the frame's start is placed
+// so that the row lands on it, and the row must come out as it does at
+// offset 0, guards included.
+TEST(Conversions, RowsTwoGibibytesAndMoreAwayAreAddressedIn64Bits) {
+  constexpr A_long rowBytes = A_long{1} << 20;
+  // 2049 rows: 2^31 + 2^20 bytes, past the int32 range; 4099 rows: 2^32 +
+  // 3 MiB, which 32 bits would wrap to 3 MiB.
+  A_long const rows[] = {2049, 4099};
+  std::mt19937 rng(4242);
+  ConversionHarness h;
+  for (Conversion const& c : allConversions) {
+    TestFrame src(c.src, 7, 1);
+    for (int x = 0; x < 7; ++x)
+      for (Channel ch : {Alpha, Red, Green, Blue})
+        src.set(x, 0, ch, sourceValue(c.src, rng));
+    TestFrame nearby(c.dst, 7, 1);
+    h.run(c.fn, src, nearby, 0);
+    for (A_long row : rows) {
+      for (A_long direction : {1, -1}) {
+        SCOPED_TRACE(testing::Message() << c.name << " row " << row << " rowbytes " << direction * rowBytes);
+        TestFrame dst(c.dst, 7, 1);
+        std::int64_t const offset = std::int64_t{row} * direction * rowBytes;
+        auto farAway = [&](PF_EffectWorld world) {
+          world.data = reinterpret_cast<PF_PixelPtr>(reinterpret_cast<std::uintptr_t>(world.data) -
+                                                     static_cast<std::uintptr_t>(offset));
+          world.rowbytes = direction * rowBytes;
+          world.height = row + 1;
+          return world;
+        };
+        PF_EffectWorld farSrc = farAway(*src.world());
+        PF_EffectWorld farDst = farAway(*dst.world());
+        h.cd.src = &farSrc;
+        h.cd.dst = &farDst;
+        h.cd.gain = 1.0f;
+        EXPECT_EQ(c.fn(&h.cd, 1, row, row + 1), PF_Err_NONE);
+        EXPECT_EQ(dst.storage(), nearby.storage());
+      }
+    }
+  }
+}
+
 TEST(Conversions, OnlyThreadZeroPollsAbortAndTheRowIsConvertedWhateverTheAnswer) {
   ConversionHarness h;
   h.probe.answer = PF_Interrupt_CANCEL;

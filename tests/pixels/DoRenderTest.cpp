@@ -577,18 +577,59 @@ TEST(DoRender, HostileWorldsGetAnErrorCodeAndNothingIsTouched) {
   }
 }
 
-TEST(DoRender, AnEmptyOutputHasNothingToDo) {
+TEST(DoRender, AnEmptyOutputHasNothingToDoButACancelIsStillAnswered) {
   for (auto size : {std::pair<A_long, A_long>{0, 5}, {5, 0}, {0, 0}}) {
-    SCOPED_TRACE(testing::Message() << size.first << "x" << size.second);
+    for (PF_Err const abortAnswer : {PF_Err_NONE, PF_Interrupt_CANCEL}) {
+      SCOPED_TRACE(testing::Message()
+                   << size.first << "x" << size.second << ", abort answers " << abortAnswer);
+      Host host(App::AfterEffects);
+      World in(PF_PixelFormat_ARGB32, 4, 4);
+      World out(PF_PixelFormat_ARGB32, size.first, size.second);
+      fillInput(in, 9);
+      Untouched const output(out);
+      if (abortAnswer != PF_Err_NONE)
+        host.faults().abort.failAt(1, abortAnswer);
+      RenderData rd = amountZero();
+      EXPECT_EQ(render(host, in, out, rd), abortAnswer);
+      EXPECT_TRUE(output.still());
+      EXPECT_EQ(host.handleStats().allocated, 0);
+      EXPECT_EQ(host.accountingReport(), "");
+    }
+  }
+}
+
+// A working buffer of 4 GiB and more is asked for with its full size: cut to
+// 32 bits, 6 GiB would be 2 GiB and 4 GiB nothing at all. The host refuses
+// anything above 1 GiB, so no such memory is ever taken. The input record
+// claims 16-bit rows of 65536 pixels (1 MiB each as RGBA32) that it does not
+// have; the refusal comes before anything reads them.
+TEST(DoRender, BuffersOfFourGibibytesAndMoreAreAskedForInFull) {
+  struct Claim {
+    A_long height;
+    A_HandleSize bytes;
+  };
+  Claim const claims[] = {{6144, A_HandleSize{6} << 30}, {4096, A_HandleSize{4} << 30}};
+  for (Claim const& c : claims) {
+    SCOPED_TRACE(testing::Message() << c.height << " rows");
     Host host(App::AfterEffects);
-    World in(PF_PixelFormat_ARGB32, 4, 4);
-    World out(PF_PixelFormat_ARGB32, size.first, size.second);
-    fillInput(in, 9);
+    host.setHandleSizeLimit(A_HandleSize{1} << 30);
+    World in(PF_PixelFormat_ARGB64, 4, 3);
+    World out(PF_PixelFormat_ARGB64, 4, 3);
     Untouched const output(out);
+    PF_LayerDef claimed = *in.record();
+    claimed.width = 65536;
+    claimed.rowbytes = 65536 * 8;
+    claimed.height = c.height;
+    PF_InData inData = host.inData(4, 3);
+    PF_OutData outData{};
     RenderData rd = amountZero();
-    EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
+    rd.inputLayer = &claimed;
+    EXPECT_EQ(doRender(&inData, &outData, &rd, out.record()), PF_Err_OUT_OF_MEMORY);
+    testhost::HandleStats const stats = host.handleStats();
+    EXPECT_EQ(stats.largestRequest, c.bytes);
+    EXPECT_EQ(stats.refusedForSize, 1);
+    EXPECT_EQ(stats.allocated, 0);
     EXPECT_TRUE(output.still());
-    EXPECT_EQ(host.handleStats().allocated, 0);
     EXPECT_EQ(host.accountingReport(), "");
   }
 }

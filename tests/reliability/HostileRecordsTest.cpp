@@ -264,7 +264,9 @@ const char* commandName(Command c) {
 }
 
 /* The callbacks each command cannot do without: with one of them missing it
- * answers PF_Err_BAD_CALLBACK_PARAM before touching anything. */
+ * answers PF_Err_BAD_CALLBACK_PARAM before touching anything. Sequence setup
+ * runs on an instance without data (it makes the handle), setdown on one
+ * with data (it trims and disposes of it). */
 bool needs(Command c, const char* member) {
   const auto among = [&](std::initializer_list<const char*> names) {
     for (const char* n : names) {
@@ -278,9 +280,9 @@ bool needs(Command c, const char* member) {
     case Command::ParamsSetup:
       return among({"ansi.strcpy", "add_param"});
     case Command::SequenceSetup:
+      return among({"host_new_handle", "host_dispose_handle", "ansi.strcpy"});
     case Command::SequenceSetdown:
-      return among({"host_new_handle", "host_dispose_handle", "host_get_handle_size", "host_resize_handle",
-                    "ansi.strcpy"});
+      return among({"host_get_handle_size", "host_resize_handle", "host_dispose_handle"});
     case Command::PlainRender:
     case Command::SmartFrame:
       return among({"checkout_param", "checkin_param", "abort", "host_new_handle", "host_lock_handle",

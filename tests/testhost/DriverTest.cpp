@@ -84,6 +84,23 @@ TEST(Driver, ParamsSetupStoresDefinitionsAndStopsAtAnInjectedFailure) {
   EXPECT_EQ(effect.paramDefs().size(), 2u) << "the layer and the first parameter";
 }
 
+TEST(Driver, ParametersAreAddedWithIndexMinusOneOnly) {
+  Host host;
+  Effect effect(host, ZF_STUB_EFFECT_PATH);
+  std::vector<PF_Err> answers;
+  const testhost::CommandResult r = effect.paramsSetup([&](PF_InData& in, PF_OutData&) {
+    PF_ParamDef def{};
+    def.param_type = PF_Param_FLOAT_SLIDER;
+    // With the layer alone declared, 1 is the next index: refused all the same.
+    for (PF_ParamIndex index : {1, 0, 2, -2}) {
+      answers.push_back(in.inter.add_param(in.effect_ref, index, &def));
+    }
+  });
+  EXPECT_EQ(r.err, PF_Err_NONE);
+  EXPECT_EQ(answers, std::vector<PF_Err>(4, PF_Err_INVALID_INDEX));
+  EXPECT_EQ(effect.paramDefs().size(), 4u) << "the layer and the stub's three, added with -1";
+}
+
 TEST(Driver, SequenceHandleIsKeptBetweenCommands) {
   Host host;
   Effect effect(host, ZF_STUB_EFFECT_PATH);

@@ -185,7 +185,25 @@ TEST(Handles, HandleSuiteSharesTheUtilityBooks) {
   EXPECT_TRUE(host.isLiveHandle(h));
   host.utils()->host_dispose_handle(h);
   EXPECT_FALSE(host.isLiveHandle(h));
+  PF_Handle late = host.utils()->host_new_handle(4);
   host.basicSuite()->ReleaseSuite(kPFHandleSuite, kPFHandleSuiteVersion2);
+  // The suite's table used after its release still works, but is reported.
+  suite->host_dispose_handle(late);
+  EXPECT_FALSE(host.isLiveHandle(late));
+  EXPECT_EQ(host.accountingReport(), "1 Handle Suite call while the suite was not acquired\n");
+}
+
+TEST(Handles, RequestsAboveTheSizeLimitAreRecordedAndRefused) {
+  Host host;
+  host.setHandleSizeLimit(1000);
+  EXPECT_EQ(host.utils()->host_new_handle(A_HandleSize{1} << 32), nullptr);
+  PF_Handle h = host.utils()->host_new_handle(1000);
+  EXPECT_NE(h, nullptr);
+  const testhost::HandleStats stats = host.handleStats();
+  EXPECT_EQ(stats.largestRequest, A_HandleSize{1} << 32);
+  EXPECT_EQ(stats.refusedForSize, 1);
+  EXPECT_EQ(stats.allocated, 1);
+  host.utils()->host_dispose_handle(h);
   EXPECT_EQ(host.accountingReport(), "");
 }
 
