@@ -84,6 +84,42 @@ TEST(Sequence, WithoutFramesRendersEveryInputFrameFound) {
   EXPECT_EQ(dir.listing(), expected);
 }
 
+TEST(Sequence, SkipMissingRendersTheFramesFoundAndNamesTheGaps) {
+  const ScratchDir dir;
+  writeFrames(dir);
+  for (int f : {3, 7, 8}) {
+    std::remove(dir.path(frameName("in", f)).c_str());
+  }
+  const auto r =
+      runTool({dir.path("in.####.png"), dir.path("out.####.png"), "--skip-missing", "--jobs", "2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("skipping 3 frames missing from " + dir.path("in.####.png") + ": 3, 7-8\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("rendering 9 frames,"), std::string::npos) << r.err;
+  std::vector<std::string> expected;
+  for (int f = 1; f <= kFrames; ++f) {
+    if (f != 3 && f != 7 && f != 8) {
+      expected.push_back(frameName("in", f));
+      expected.push_back(frameName("out", f));
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.listing(), expected);
+
+  // A range with one frame left after the gap: counted in the singular.
+  const auto one =
+      runTool({dir.path("in.####.png"), dir.path("one.####.png"), "--frames", "7-9", "--skip-missing"});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_NE(one.err.find("skipping 2 frames missing from " + dir.path("in.####.png") + ": 7-8\n"),
+            std::string::npos)
+      << one.err;
+  EXPECT_NE(one.err.find("rendering 1 frame,"), std::string::npos) << one.err;
+  EXPECT_NE(one.err.find("\n1 frame in "), std::string::npos) << one.err;
+  EXPECT_EQ(tooltest::readPng(dir.path(frameName("one", 9))).samples,
+            tooltest::readPng(dir.path(frameName("out", 9))).samples);
+}
+
 TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
   const ScratchDir dir;
   const auto r = runTool({"--demo", dir.path("demo")});

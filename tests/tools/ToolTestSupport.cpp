@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <OpenImageIO/imageio.h>
 #include <png.h>
@@ -39,9 +40,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& args) {
+RunResult runTool(const std::vector<std::string>& args, const std::string& prefix) {
   const ScratchDir logs;
-  std::string command = quoted(ZF_RENDER_TOOL);
+  std::string command = prefix + " " + quoted(ZF_RENDER_TOOL);
   for (const std::string& a : args) {
     command += " " + quoted(a);
   }
@@ -52,6 +53,10 @@ RunResult runTool(const std::vector<std::string>& args) {
   r.out = slurp(logs.path("out"));
   r.err = slurp(logs.path("err"));
   return r;
+}
+
+std::string withoutPermissionOverride() {
+  return geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search" : "";
 }
 
 ScratchDir::ScratchDir() {
@@ -74,6 +79,21 @@ std::vector<std::string> ScratchDir::listing() const {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::map<std::string, std::string> ScratchDir::snapshot() const {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+    const std::string name = std::filesystem::relative(entry.path(), root_).string();
+    if (entry.is_symlink()) {
+      entries[name] = "-> " + std::filesystem::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      entries[name] = "<folder>";
+    } else {
+      entries[name] = slurp(entry.path().string());
+    }
+  }
+  return entries;
 }
 
 void writePng(const std::string& path, int width, int height, int bitDepth,

@@ -5,6 +5,7 @@
 #define ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,13 @@ struct RunResult {
   std::string err;
 };
 
-/* Runs the built zarnit-render with args, stdin from /dev/null. */
-RunResult runTool(const std::vector<std::string>& args);
+/* Runs the built zarnit-render with args, stdin from /dev/null, after the
+ * shell text `prefix` (limits, or a command that runs the tool). */
+RunResult runTool(const std::vector<std::string>& args, const std::string& prefix = "");
+
+/* A prefix under which file permissions hold even for root, who could
+ * otherwise read and write everything. */
+std::string withoutPermissionOverride();
 
 /* A fresh folder, removed with everything in it at the end of the test. */
 class ScratchDir {
@@ -30,6 +36,9 @@ class ScratchDir {
   std::string path(const std::string& name) const { return root_ + "/" + name; }
   /* Names of every entry, hidden ones included, sorted. */
   std::vector<std::string> listing() const;
+  /* Every entry below the folder by relative name, hidden ones included, with
+   * its contents: a file's bytes, "<folder>", or "-> target" for a link. */
+  std::map<std::string, std::string> snapshot() const;
 
  private:
   std::string root_;

@@ -37,6 +37,9 @@ void runDemo(const Options& options) {
       instance.setValues(options.effect);
       Options hostOptions = options;
       hostOptions.host = app;
+      if (app == HostApp::PremierePro && hostOptions.path == RenderPath::Smart) {
+        hostOptions.path.reset();  // --path smart is for After Effects: Premiere Pro has none
+      }
       for (const FormatInfo& format : kFormats) {
         if (format.host != app) {
           continue;

@@ -231,6 +231,11 @@ Options parseOptions(const std::vector<std::string>& args) {
       options.jobs = static_cast<int>(parseWhole(arg, takeValue(), 1, kMaxJobs));
     } else if (arg == "--frames") {
       options.frames = parseFrames(takeValue());
+    } else if (arg == "--skip-missing") {
+      if (hasValue) {
+        throw UsageError("--skip-missing takes no value");
+      }
+      options.skipMissing = true;
     } else if (arg == "--sheet") {
       options.sheet = takeValue();
       if (options.sheet.empty()) {
@@ -261,6 +266,12 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (positional.size() > 2) {
     throw UsageError("too many file names: \"" + positional[2] + "\" (give INPUT and OUTPUT)");
   }
+  // An empty name is most often an unset variable in a script: never read as "no OUTPUT".
+  for (std::size_t i = 0; i < positional.size(); ++i) {
+    if (positional[i].empty()) {
+      throw UsageError(std::string(i == 0 ? "INPUT" : "OUTPUT") + " is an empty file name");
+    }
+  }
   options.input = positional[0];
   if (positional.size() == 2) {
     options.output = positional[1];
@@ -270,6 +281,12 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (options.format != nullptr && options.host && options.format->host != *options.host) {
     throw UsageError(std::string("--format ") + options.format->option + " belongs to " +
                      hostName(options.format->host) + "; " + hostName(*options.host) + " does not send it");
+  }
+  const bool premiere = options.host
+                            ? *options.host == HostApp::PremierePro
+                            : options.format != nullptr && options.format->host == HostApp::PremierePro;
+  if (premiere && options.path == RenderPath::Smart) {
+    throw UsageError("--path smart: Premiere Pro has no smart render (it sends the plain render)");
   }
   return options;
 }
@@ -304,7 +321,8 @@ Host:
                     Premiere Pro), anything else ae32/pr32
   --path P          smart | plain: smart pre-render and smart render, or the
                     plain render command (default smart in After Effects,
-                    plain in Premiere Pro, which has no smart render)
+                    plain in Premiere Pro, which has no smart render: smart
+                    is refused there)
   --plugin PATH     the plug-in library (default: the one next to this tool)
   --threads N       worker threads of the host's pixel iterators (default: the
                     number of cores)
@@ -325,13 +343,20 @@ Files:
                     reads back unchanged; any other 16-bit value comes back
                     within 1 (65536 file values share 32769 host values).
   Sequences         INPUT and OUTPUT with a frame number pattern, %04d or ####
-  --frames A-B      frames to render (default: every input frame found)
+  --frames A-B      frames to render (default: from the first input frame
+                    found to the last). A frame without a file stops the
+                    render before it starts, naming the missing frames
+  --skip-missing    render the frames that exist and leave the missing ones
+                    out (they are named)
   --jobs N          frames rendered at once, each from its own host thread
                     through the one loaded plug-in (default 1)
   --sheet FILE      also write a contact sheet: the three Modes by the three
                     Scalings, labelled
   --demo FOLDER     render a generated test chart in every format and both
                     hosts, plus a contact sheet, into FOLDER
+
+An OUTPUT or SHEET that is the INPUT file, by whatever path or link, is
+refused (exit status 2): the input is never overwritten.
 
 Exit status 0 on success, 1 when rendering fails (the plug-in's error code is
 named), 2 for a bad command line. No partial output file is left behind.

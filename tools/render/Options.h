@@ -105,6 +105,7 @@ struct Options {
   int threads = 0;  // 0: the machine's core count
   int jobs = 1;
   std::optional<FrameRange> frames;
+  bool skipMissing = false;  // render a sequence with gaps, leaving the missing frames out
 };
 
 /* Parses the arguments after the program name. Throws UsageError. */
