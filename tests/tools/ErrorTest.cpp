@@ -51,6 +51,21 @@ void makeInputs(const ScratchDir& dir) {
   std::ofstream(dir.path("notes.txt")) << "not a library either\n";
   std::filesystem::create_directory(dir.path("sub"));
   std::filesystem::create_symlink("in.png", dir.path("link.png"));
+  std::filesystem::copy_file(dir.path("in.png"), dir.path("locked.png"));
+  std::filesystem::permissions(dir.path("locked.png"), std::filesystem::perms::none);
+  std::filesystem::copy_file(dir.path("in.png"), dir.path("truncated.png"));
+  std::filesystem::resize_file(dir.path("truncated.png"), std::filesystem::file_size(dir.path("in.png")) / 2);
+  std::filesystem::create_directory(dir.path("readonly"));
+  std::filesystem::permissions(dir.path("readonly"),
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  // Noise does not compress: its render is larger than the 8 KB file limit.
+  std::vector<std::uint32_t> noise;
+  std::uint32_t seed = 1;
+  for (int i = 0; i < 128 * 64 * 4; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    noise.push_back(seed >> 24);
+  }
+  tooltest::writePng(dir.path("noise.png"), 128, 64, 8, noise);
 }
 
 class Errors : public testing::TestWithParam<ErrorCase> {};
@@ -95,6 +110,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {}},
         ErrorCase{
             "unreadableInput", {"{d}/garbage.png", "{d}/out.png"}, 1, "cannot read {d}/garbage.png: ", {}},
+        ErrorCase{"inputWithoutPermission",
+                  {"{d}/locked.png", "{d}/out.png"},
+                  1,
+                  "cannot read {d}/locked.png: permission denied",
+                  {},
+                  Launch::Unprivileged},
+        ErrorCase{"truncatedPng",
+                  {"{d}/truncated.png", "{d}/out.png"},
+                  1,
+                  "zarnit-render: error: cannot read {d}/truncated.png: the file is truncated\n",
+                  {}},
         ErrorCase{"inputIsFolder", {"{d}/sub", "{d}/out.png"}, 1, "cannot read {d}/sub: is a folder", {}},
         ErrorCase{"missingFrame",
                   {"{d}/seq.%04d.png", "{d}/out.%04d.png", "--frames", "1-6"},
@@ -113,6 +139,24 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "folder {d}/missing does not exist",
                   {}},
+        ErrorCase{"outputFolderNotWritable",
+                  {"{d}/in.png", "{d}/readonly/out.png"},
+                  1,
+                  "cannot write {d}/readonly/out.png: folder {d}/readonly is not writable",
+                  {},
+                  Launch::Unprivileged},
+        ErrorCase{"demoFolderNotWritable",
+                  {"--demo", "{d}/readonly"},
+                  1,
+                  "cannot write {d}/readonly/chart.exr: folder {d}/readonly is not writable",
+                  {},
+                  Launch::Unprivileged},
+        ErrorCase{"outputBeyondFileSizeLimit",
+                  {"{d}/noise.png", "{d}/out.png"},
+                  1,
+                  "cannot write {d}/out.png: file too large",
+                  {},
+                  Launch::SmallFiles},
         ErrorCase{"outputIsFolder", {"{d}/in.png", "{d}/sub"}, 1, "cannot write {d}/sub: is a folder", {}},
         ErrorCase{"outputUnknownFormat",
                   {"{d}/in.png", "{d}/out.xyz"},

@@ -1,14 +1,22 @@
 #include "Image.h"
 
 #include <algorithm>
+#include <cctype>
+#include <limits>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 
 #include "Options.h"
+#include "Png.h"
 #include "TempFile.h"
 
 namespace preview {
@@ -26,12 +34,58 @@ OIIO::TypeDesc typeDescOf(SampleType type) {
   return OIIO::TypeDesc::FLOAT;
 }
 
+/* The first line of the image library's message: the rest repeats it in
+ * the words of the libraries beneath. */
 std::string oiioError(const std::string& own) {
   std::string text = own.empty() ? OIIO::geterror() : own;
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
+  text = text.substr(0, text.find('\n'));
   return text.empty() ? "unknown error" : text;
+}
+
+/* Replaces every occurrence of `hidden` in text by `shown`. */
+std::string replaceAll(std::string text, const std::string& hidden, const std::string& shown) {
+  for (std::size_t at = text.find(hidden); at != std::string::npos;
+       at = text.find(hidden, at + shown.size())) {
+    text.replace(at, hidden.size(), shown);
+  }
+  return text;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+/* Up to `limit` bytes from the start of an open file. */
+std::vector<unsigned char> readBytes(int fd, const std::string& path, std::size_t limit) {
+  std::vector<unsigned char> bytes;
+  unsigned char buffer[65536];
+  while (bytes.size() < limit) {
+    const ssize_t n =
+        pread(fd, buffer, std::min(sizeof buffer, limit - bytes.size()), static_cast<off_t>(bytes.size()));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      throw ToolError("cannot read " + path + ": " + systemReason(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  return bytes;
 }
 
 /* Spreads the file's channels over RGBA. */
@@ -55,7 +109,44 @@ std::vector<T> toRGBA(const std::vector<T>& file, std::size_t pixels, int channe
   return rgba;
 }
 
+void checkFrameSize(const std::string& path, int width, int height) {
+  if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide) {
+    throw ToolError("cannot read " + path + ": " + std::to_string(width) + "x" + std::to_string(height) +
+                    " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) +
+                    " pixels a side are supported");
+  }
+}
+
+/* PNG files are decoded by our own use of libpng, whose errors come back to
+ * us; through the image library they would also be printed. */
+Image readPng(int fd, const std::string& path) {
+  const std::vector<unsigned char> bytes = readBytes(fd, path, std::numeric_limits<std::size_t>::max());
+  const PngPixels png =
+      decodePng(bytes, path, [&path](int width, int height) { checkFrameSize(path, width, height); });
+  Image image;
+  image.width = png.width;
+  image.height = png.height;
+  const std::size_t pixels = static_cast<std::size_t>(png.width) * static_cast<std::size_t>(png.height);
+  const int alpha = png.channels == 2 || png.channels == 4 ? png.channels - 1 : -1;
+  if (png.bitDepth == 16) {
+    image.type = SampleType::U16;
+    image.u16 = toRGBA<std::uint16_t>(png.u16, pixels, png.channels, alpha, 65535);
+  } else {
+    image.type = SampleType::U8;
+    image.u8 = toRGBA<std::uint8_t>(png.u8, pixels, png.channels, alpha, 255);
+  }
+  return image;
+}
+
 }  // namespace
+
+std::string systemReason(int error) {
+  std::string text = std::generic_category().message(error);
+  if (!text.empty()) {
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  }
+  return text;
+}
 
 const char* sampleTypeName(SampleType type) {
   switch (type) {
@@ -102,13 +193,23 @@ float Image::normalized(int x, int y, int c) const {
 }
 
 Image readImage(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    throw ToolError("cannot read " + path + ": no such file");
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    throw ToolError("cannot read " + path + ": " + (errno == ENOENT ? "no such file" : systemReason(errno)));
   }
-  if (std::filesystem::is_directory(path, error)) {
+  if (S_ISDIR(info.st_mode)) {
     throw ToolError("cannot read " + path + ": is a folder");
   }
+  // Opened here first for the system's reason when it cannot be: the image
+  // library only says that it could not.
+  const FileDescriptor handle(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (handle.get() < 0) {
+    throw ToolError("cannot read " + path + ": " + systemReason(errno));
+  }
+  if (hasPngSignature(readBytes(handle.get(), path, 8))) {
+    return readPng(handle.get(), path);
+  }
+
   // PNG and TIFF readers associate alpha unless told not to.
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
@@ -120,11 +221,9 @@ Image readImage(const std::string& path) {
   if (fileSpec.deep || fileSpec.depth > 1) {
     throw ToolError("cannot read " + path + ": deep and volume images are not supported");
   }
-  if (fileSpec.width < 1 || fileSpec.height < 1 || fileSpec.width > kMaxFrameSide ||
-      fileSpec.height > kMaxFrameSide || fileSpec.nchannels < 1) {
-    throw ToolError("cannot read " + path + ": " + std::to_string(fileSpec.width) + "x" +
-                    std::to_string(fileSpec.height) + " pixels; frames of 1 to " +
-                    std::to_string(kMaxFrameSide) + " pixels a side are supported");
+  checkFrameSize(path, fileSpec.width, fileSpec.height);
+  if (fileSpec.nchannels < 1) {
+    throw ToolError("cannot read " + path + ": the image has no channels");
   }
 
   Image image;
@@ -197,7 +296,8 @@ void checkWritable(const std::string& path) {
 void writeImage(const std::string& path, const Image& image) {
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
-    throw ToolError("cannot write " + path + ": " + oiioError(""));
+    throw ToolError("cannot write " + path + ": no image format for the extension \"" +
+                    std::filesystem::path(path).extension().string() + "\"");
   }
   const int channels = out->supports("alpha") ? 4 : 3;
   OIIO::ImageSpec fileSpec(image.width, image.height, channels, typeDescOf(image.type));
@@ -220,14 +320,25 @@ void writeImage(const std::string& path, const Image& image) {
   const OIIO::TypeDesc type = typeDescOf(image.type);
   const auto pixelStride = static_cast<OIIO::stride_t>(4 * type.size());
 
-  TempFile temp(path);
-  if (!out->open(temp.path(), fileSpec)) {
-    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+  if (out->supports("ioproxy")) {
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput memory(bytes);
+    if (!out->set_ioproxy(&memory) || !out->open(path, fileSpec) ||
+        !out->write_image(type, data, pixelStride) || !out->close()) {
+      throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+    }
+    TempFile temp(path);
+    temp.write(bytes);
+    temp.commit();
+    return;
   }
-  const bool written = out->write_image(type, data, pixelStride);
-  const bool closed = out->close();
-  if (!written || !closed) {
-    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+  // Writers that only write files themselves: their messages name the
+  // temporary file, which the user never sees.
+  TempFile temp(path);
+  const bool written = out->open(temp.path(), fileSpec) && out->write_image(type, data, pixelStride);
+  if (!out->close() || !written) {
+    throw ToolError("cannot write " + path + ": " +
+                    replaceAll(oiioError(out->geterror()), temp.path(), path));
   }
   out.reset();
   temp.commit();

@@ -17,6 +17,10 @@ class ToolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/* The system's reason for an errno value, starting in lower case so that it
+ * reads on after a colon: "permission denied". */
+std::string systemReason(int error);
+
 enum class SampleType { U8, U16, F32 };
 
 const char* sampleTypeName(SampleType type);
@@ -46,14 +50,18 @@ struct Image {
 /* Reads the first subimage. Integer files keep their depth (8 or 16 bits),
  * everything else becomes float. One channel is grey, two are grey and alpha,
  * three or more are RGB and the alpha channel the file names; a file without
- * alpha gets an opaque one. Throws ToolError. */
+ * alpha gets an opaque one. Throws ToolError with the reason (the system's,
+ * or the image library's), and no library ever prints one of its own. */
 Image readImage(const std::string& path);
 
 /* Writes through a temporary file in the same folder, renamed over path only
- * when complete, so a failure never leaves a partial file. The samples are
- * written in the image's own type; a writer that cannot store it (PNG has no
- * float, JPEG only 8 bits) gets the nearest type it has. Formats without
- * alpha (JPEG) get RGB. Throws ToolError. */
+ * when complete, so a failure never leaves a partial file. Where the format's
+ * writer can, the file is encoded in memory and written by us, so that a full
+ * disk or a file size limit is always reported. The samples are written in
+ * the image's own type; a writer that cannot store it (PNG has no float,
+ * JPEG only 8 bits) gets the nearest type it has. Formats without alpha
+ * (JPEG) get RGB. Throws ToolError, whose message names path, never the
+ * temporary file. */
 void writeImage(const std::string& path, const Image& image);
 
 /* Throws ToolError unless path could be written: a writer exists for its

@@ -1,5 +1,6 @@
 /* zarnit-render: renders image files through the built plug-in, loaded into
  * the stand-in host. See --help. */
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -14,6 +15,9 @@
 int main(int argc, char** argv) {
   using namespace preview;
   removeTempFilesOnInterrupt();
+  // Beyond a file size limit a write fails with EFBIG and is reported; the
+  // signal would end the process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Every frame allocates the same large buffers again (files, host worlds,
   // the plug-in's working buffers), on whichever thread renders it. Served
   // from one heap they are reused; served by mmap or per-thread heaps, each
