@@ -97,7 +97,7 @@ std::map<std::string, std::string> ScratchDir::snapshot() const {
 }
 
 void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels) {
+              const std::vector<std::uint32_t>& samples, int channels, bool tagged) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     throw std::runtime_error("cannot create " + path);
@@ -112,6 +112,15 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth,
                channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (tagged) {
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    png_text title{};
+    title.compression = PNG_TEXT_COMPRESSION_NONE;
+    title.key = const_cast<char*>("Title");
+    title.text = const_cast<char*>("Zarnit test");
+    png_set_text(png, info, &title, 1);
+    png_set_pHYs(png, info, 2835, 2835, PNG_RESOLUTION_METER);
+  }
   png_write_info(png, info);
   const std::size_t bytes = static_cast<std::size_t>(bitDepth / 8);
   const std::size_t rowSamples = static_cast<std::size_t>(width) * channels;
@@ -150,6 +159,20 @@ RawImage readPng(const std::string& path) {
   image.height = static_cast<int>(png_get_image_height(png, info));
   image.bitDepth = png_get_bit_depth(png, info);
   image.channels = png_get_channels(png, info);
+  int intent = 0;
+  image.srgb = png_get_sRGB(png, info, &intent) != 0;
+  png_textp text = nullptr;
+  int texts = 0;
+  png_get_text(png, info, &text, &texts);
+  for (int i = 0; i < texts; ++i) {
+    image.text[text[i].key] = text[i].text;
+  }
+  png_uint_32 resolutionX = 0;
+  png_uint_32 resolutionY = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &resolutionX, &resolutionY, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    image.pixelsPerMetre = resolutionX;
+  }
   const std::size_t bytes = image.bitDepth == 16 ? 2 : 1;
   std::vector<png_byte> row(png_get_rowbytes(png, info));
   for (int y = 0; y < image.height; ++y) {

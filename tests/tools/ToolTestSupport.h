@@ -52,6 +52,10 @@ struct RawImage {
   int bitDepth = 0;                    // 8, 16, or 32 for float
   std::vector<std::uint32_t> samples;  // integer files
   std::vector<float> floats;           // float files
+  // PNG's colour space tag, text chunks and resolution, as libpng reads them.
+  bool srgb = false;
+  std::map<std::string, std::string> text;
+  std::uint32_t pixelsPerMetre = 0;
   std::uint32_t at(int x, int y, int c) const {
     return samples[(static_cast<std::size_t>(y) * width + x) * channels + c];
   }
@@ -61,9 +65,10 @@ struct RawImage {
 };
 
 /* PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
- * as given. */
+ * as given. Tagged: with an sRGB chunk, the text "Title" = "Zarnit test" and
+ * 2835 pixels per metre. */
 void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels = 4);
+              const std::vector<std::uint32_t>& samples, int channels = 4, bool tagged = false);
 RawImage readPng(const std::string& path);
 
 /* RGBA float EXR. */

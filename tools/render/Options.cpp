@@ -332,9 +332,16 @@ Files:
                     OpenImageIO reads and writes. Pixel values reach the plug-in
                     as stored and are written as it returns them: straight
                     alpha, never (un)premultiplied. A file without alpha gets an
-                    opaque one. The output has the depth of the format used:
-                    8 bit, 16 bit, or float (EXR, TIFF; a float render written
-                    as PNG is stored as 16 bit).
+                    opaque one.
+  Data type         OUTPUT keeps INPUT's data type when its format can store
+                    it (half stays half, 16 bit stays 16 bit, 8 bit stays 8
+                    bit), whatever --format rendered it in; otherwise it gets
+                    the deepest type its format has: 16 bit for PNG, 8 bit for
+                    JPEG, float for OpenEXR and TIFF. A SHEET is 8 bit.
+  Kept from INPUT   metadata (colour space, frame rate, text...), compression,
+                    tiling, the data window's origin and the display window
+                    (the data window is the layer rendered), and extra channels
+                    such as Z, unchanged: as far as OUTPUT's format holds them.
   16-bit files      file value v (0..65535) to host value h (0..32768) and back:
                       h = floor((2 * 32768 * v + 65535) / (2 * 65535))
                       v = floor((2 * 65535 * h + 32768) / (2 * 32768))

@@ -176,7 +176,8 @@ void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance
           throw ToolError(job.input + " is " + sizeText(input) + ", the sequence " + std::to_string(width) +
                           "x" + std::to_string(height));
         }
-        writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame));
+        writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame),
+                   input.file.get());
         progress.frameDone(job.output);
       } catch (const std::exception& e) {
         std::lock_guard<std::mutex> lock(errorMutex);
@@ -319,7 +320,7 @@ void runRender(const Options& options) {
                      options.jobs == 1 ? "" : "s");
         renderFrames(jobs, options.jobs, instance, choice, first.width, first.height);
       } else {
-        writeImage(options.output, instance.render(first, *choice.format, choice.path, 0));
+        writeImage(options.output, instance.render(first, *choice.format, choice.path, 0), first.file.get());
         std::printf("wrote %s (%s, %s in %s, %s)\n", options.output.c_str(), sizeText(first).c_str(),
                     choice.format->option, hostName(choice.host), pathName(choice.path));
       }
