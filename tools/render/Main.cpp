@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
       std::fputs(usageText().c_str(), stdout);
       return 0;
     }
-    if (!options.demoDir.empty()) {
+    if (options.version) {
+      printVersion(options);
+    } else if (!options.demoDir.empty()) {
       runDemo(options);
     } else {
       runRender(options);

@@ -157,6 +157,10 @@ Options parseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
     if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       if (arg.size() > 1 && arg[0] == '-') {
         throw UsageError("unknown option " + arg + " (see --help)");
@@ -250,7 +254,7 @@ Options parseOptions(const std::vector<std::string>& args) {
       throw UsageError("unknown option " + arg + " (see --help)");
     }
   }
-  if (options.help) {
+  if (options.help || options.version) {
     return options;
   }
 
@@ -300,6 +304,7 @@ Usage:
   zarnit-render INPUT [OUTPUT] --sheet SHEET.png [options]
   zarnit-render shot.%04d.exr out.####.exr --frames 1-120 --jobs 4 [options]
   zarnit-render --demo FOLDER
+  zarnit-render --version [--plugin PATH]
 
 Effect parameters (sent as the host sends them):
   --center X,Y      "Frame center" in pixels (960,540) or percent of the frame
@@ -361,6 +366,8 @@ Files:
                     Scalings, labelled
   --demo FOLDER     render a generated test chart in every format and both
                     hosts, plus a contact sheet, into FOLDER
+  --version         this tool's version, and the plug-in's identity, version
+                    and About text as the plug-in reports them to the host
 
 An OUTPUT or SHEET that is the INPUT file, by whatever path or link, is
 refused (exit status 2): the input is never overwritten.

@@ -93,6 +93,7 @@ struct FrameRange {
 
 struct Options {
   bool help = false;
+  bool version = false;
   std::string input;
   std::string output;
   std::string sheet;

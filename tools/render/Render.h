@@ -43,6 +43,10 @@ void runRender(const Options& options);
 /* --demo FOLDER. Throws ToolError. */
 void runDemo(const Options& options);
 
+/* --version: the tool's version, then the plug-in's identity and version as
+ * it reports them. Throws ToolError when the plug-in cannot be loaded. */
+void printVersion(const Options& options);
+
 }  // namespace preview
 
 #endif
