@@ -19,6 +19,6 @@ tool=build/release/tools/render/zarnit-render
 "$tool" --demo "$out"
 
 echo
-echo "Look at $out/contact-sheet.png first: the chart under every Mode and Scaling."
+echo "Look at $out/contact-sheet.png first: the chart as it is, then under every Mode and Scaling."
 echo "Render your own images with:"
 echo "  $tool INPUT OUTPUT [--mode red-cyan --scaling linear --amount 25 ...]   ($tool --help)"

@@ -2,6 +2,7 @@
  * loaded plug-in give the same frames as rendering each file on its own. */
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "ToolTestSupport.h"
@@ -147,7 +148,27 @@ TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
   EXPECT_NE(r.out.find(dir.path("demo/contact-sheet.png")), std::string::npos);
   const RawImage sheet = tooltest::readPng(dir.path("demo/contact-sheet.png"));
   EXPECT_GT(sheet.width, 3 * 640);
-  EXPECT_GT(sheet.height, 3 * 360);
+  EXPECT_GT(sheet.height, 4 * 360);
+
+  // The original is on the sheet, once and unshrunk: the chart's opaque
+  // inside (within its 16-pixel transparent border), each value v as
+  // round(255 v), appears at exactly one place.
+  const RawImage chart = tooltest::readExr(dir.path("demo/chart.exr"));
+  int found = 0;
+  for (int top = 0; top + chart.height <= sheet.height; ++top) {
+    for (int left = 0; left + chart.width <= sheet.width; ++left) {
+      bool same = true;
+      for (int y = 16; same && y < chart.height - 16; ++y) {
+        for (int x = 16; same && x < chart.width - 16; ++x) {
+          for (int c = 0; same && c < 3; ++c) {
+            same = sheet.at(left + x, top + y, c) == std::lround(chart.floatAt(x, y, c) * 255.0f);
+          }
+        }
+      }
+      found += same ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(found, 1);
 }
 
 }  // namespace

@@ -362,8 +362,8 @@ Files:
                     out (they are named)
   --jobs N          frames rendered at once, each from its own host thread
                     through the one loaded plug-in (default 1)
-  --sheet FILE      also write a contact sheet: the three Modes by the three
-                    Scalings, labelled
+  --sheet FILE      also write a contact sheet: the original, and the three
+                    Modes by the three Scalings, labelled
   --demo FOLDER     render a generated test chart in every format and both
                     hosts, plus a contact sheet, into FOLDER
   --version         this tool's version, and the plug-in's identity, version

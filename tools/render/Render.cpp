@@ -252,7 +252,10 @@ HostChoice chooseHost(const Options& options, SampleType inputSamples) {
 
 void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
                        const EffectValues& values, const HostChoice& choice) {
-  std::vector<SheetTile> tiles;
+  const int columns = static_cast<int>(std::size(kScalings));
+  // The original alone on the first row, above the renders, to compare with.
+  std::vector<SheetTile> tiles(static_cast<std::size_t>(columns));
+  tiles.front() = {input, "Original"};
   for (const Choice& mode : kModes) {
     for (const Choice& scaling : kScalings) {
       EffectValues tileValues = values;
@@ -271,7 +274,6 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
                                "," + numberText(centerFixedY(values.center, input.height) / 65536.0) + "   " +
                                choice.format->option + " in " + hostName(choice.host) + ", " +
                                pathName(choice.path);
-  const int columns = static_cast<int>(std::size(kScalings));
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
 
