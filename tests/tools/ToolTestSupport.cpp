@@ -18,6 +18,14 @@
 namespace tooltest {
 namespace {
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+// The image library's worker threads synchronise in code the thread
+// sanitizer cannot see.
+const bool kImageLibraryOnOneThread = OIIO::attribute("threads", 1);
+#endif
+#endif
+
 std::string quoted(const std::string& arg) {
   std::string q = "'";
   for (char c : arg) {

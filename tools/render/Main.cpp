@@ -8,6 +8,8 @@
 
 #include <malloc.h>
 
+#include <OpenImageIO/imageio.h>
+
 #include "Options.h"
 #include "Render.h"
 #include "TempFile.h"
@@ -15,6 +17,13 @@
 int main(int argc, char** argv) {
   using namespace preview;
   removeTempFilesOnInterrupt();
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+  // The image library's worker threads synchronise in code the thread
+  // sanitizer cannot see; frames still render in parallel with --jobs.
+  OIIO::attribute("threads", 1);
+#endif
+#endif
   // Beyond a file size limit a write fails with EFBIG and is reported; the
   // signal would end the process without a word.
   std::signal(SIGXFSZ, SIG_IGN);
