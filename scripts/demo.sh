@@ -22,6 +22,6 @@ zf_step "render the demo into $out/" "$tool" --demo "$out"
 zf_step_summary
 
 echo
-echo "Look at $out/contact-sheet.png first: the chart under every Mode and Scaling."
+echo "Look at $out/contact-sheet.png first: the chart as it is, then under every Mode and Scaling."
 echo "Render your own images with:"
 echo "  $tool INPUT OUTPUT [--mode red-cyan --scaling linear --amount 25 ...]   ($tool --help)"

@@ -2,6 +2,7 @@
  * loaded plug-in give the same frames as rendering each file on its own. */
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "ToolTestSupport.h"
@@ -84,6 +85,42 @@ TEST(Sequence, WithoutFramesRendersEveryInputFrameFound) {
   EXPECT_EQ(dir.listing(), expected);
 }
 
+TEST(Sequence, SkipMissingRendersTheFramesFoundAndNamesTheGaps) {
+  const ScratchDir dir;
+  writeFrames(dir);
+  for (int f : {3, 7, 8}) {
+    std::remove(dir.path(frameName("in", f)).c_str());
+  }
+  const auto r =
+      runTool({dir.path("in.####.png"), dir.path("out.####.png"), "--skip-missing", "--jobs", "2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("skipping 3 frames missing from " + dir.path("in.####.png") + ": 3, 7-8\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("rendering 9 frames,"), std::string::npos) << r.err;
+  std::vector<std::string> expected;
+  for (int f = 1; f <= kFrames; ++f) {
+    if (f != 3 && f != 7 && f != 8) {
+      expected.push_back(frameName("in", f));
+      expected.push_back(frameName("out", f));
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.listing(), expected);
+
+  // A range with one frame left after the gap: counted in the singular.
+  const auto one =
+      runTool({dir.path("in.####.png"), dir.path("one.####.png"), "--frames", "7-9", "--skip-missing"});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_NE(one.err.find("skipping 2 frames missing from " + dir.path("in.####.png") + ": 7-8\n"),
+            std::string::npos)
+      << one.err;
+  EXPECT_NE(one.err.find("rendering 1 frame,"), std::string::npos) << one.err;
+  EXPECT_NE(one.err.find("\n1 frame in "), std::string::npos) << one.err;
+  EXPECT_EQ(tooltest::readPng(dir.path(frameName("one", 9))).samples,
+            tooltest::readPng(dir.path(frameName("out", 9))).samples);
+}
+
 TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
   const ScratchDir dir;
   const auto r = runTool({"--demo", dir.path("demo")});
@@ -111,7 +148,27 @@ TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
   EXPECT_NE(r.out.find(dir.path("demo/contact-sheet.png")), std::string::npos);
   const RawImage sheet = tooltest::readPng(dir.path("demo/contact-sheet.png"));
   EXPECT_GT(sheet.width, 3 * 640);
-  EXPECT_GT(sheet.height, 3 * 360);
+  EXPECT_GT(sheet.height, 4 * 360);
+
+  // The original is on the sheet, once and unshrunk: the chart's opaque
+  // inside (within its 16-pixel transparent border), each value v as
+  // round(255 v), appears at exactly one place.
+  const RawImage chart = tooltest::readExr(dir.path("demo/chart.exr"));
+  int found = 0;
+  for (int top = 0; top + chart.height <= sheet.height; ++top) {
+    for (int left = 0; left + chart.width <= sheet.width; ++left) {
+      bool same = true;
+      for (int y = 16; same && y < chart.height - 16; ++y) {
+        for (int x = 16; same && x < chart.width - 16; ++x) {
+          for (int c = 0; same && c < 3; ++c) {
+            same = sheet.at(left + x, top + y, c) == std::lround(chart.floatAt(x, y, c) * 255.0f);
+          }
+        }
+      }
+      found += same ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(found, 1);
 }
 
 }  // namespace

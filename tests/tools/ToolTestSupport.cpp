@@ -10,12 +10,21 @@
 #include <stdexcept>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <OpenImageIO/imageio.h>
 #include <png.h>
 
 namespace tooltest {
 namespace {
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+// The image library's worker threads synchronise in code the thread
+// sanitizer cannot see.
+const bool kImageLibraryOnOneThread = OIIO::attribute("threads", 1);
+#endif
+#endif
 
 std::string quoted(const std::string& arg) {
   std::string q = "'";
@@ -39,9 +48,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& args) {
+RunResult runTool(const std::vector<std::string>& args, const std::string& prefix) {
   const ScratchDir logs;
-  std::string command = quoted(ZF_RENDER_TOOL);
+  std::string command = prefix + " " + quoted(ZF_RENDER_TOOL);
   for (const std::string& a : args) {
     command += " " + quoted(a);
   }
@@ -52,6 +61,10 @@ RunResult runTool(const std::vector<std::string>& args) {
   r.out = slurp(logs.path("out"));
   r.err = slurp(logs.path("err"));
   return r;
+}
+
+std::string withoutPermissionOverride() {
+  return geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search" : "";
 }
 
 ScratchDir::ScratchDir() {
@@ -76,8 +89,23 @@ std::vector<std::string> ScratchDir::listing() const {
   return names;
 }
 
+std::map<std::string, std::string> ScratchDir::snapshot() const {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+    const std::string name = std::filesystem::relative(entry.path(), root_).string();
+    if (entry.is_symlink()) {
+      entries[name] = "-> " + std::filesystem::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      entries[name] = "<folder>";
+    } else {
+      entries[name] = slurp(entry.path().string());
+    }
+  }
+  return entries;
+}
+
 void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels) {
+              const std::vector<std::uint32_t>& samples, int channels, bool tagged) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     throw std::runtime_error("cannot create " + path);
@@ -92,6 +120,15 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth,
                channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (tagged) {
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    png_text title{};
+    title.compression = PNG_TEXT_COMPRESSION_NONE;
+    title.key = const_cast<char*>("Title");
+    title.text = const_cast<char*>("Zarnit test");
+    png_set_text(png, info, &title, 1);
+    png_set_pHYs(png, info, 2835, 2835, PNG_RESOLUTION_METER);
+  }
   png_write_info(png, info);
   const std::size_t bytes = static_cast<std::size_t>(bitDepth / 8);
   const std::size_t rowSamples = static_cast<std::size_t>(width) * channels;
@@ -130,6 +167,20 @@ RawImage readPng(const std::string& path) {
   image.height = static_cast<int>(png_get_image_height(png, info));
   image.bitDepth = png_get_bit_depth(png, info);
   image.channels = png_get_channels(png, info);
+  int intent = 0;
+  image.srgb = png_get_sRGB(png, info, &intent) != 0;
+  png_textp text = nullptr;
+  int texts = 0;
+  png_get_text(png, info, &text, &texts);
+  for (int i = 0; i < texts; ++i) {
+    image.text[text[i].key] = text[i].text;
+  }
+  png_uint_32 resolutionX = 0;
+  png_uint_32 resolutionY = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &resolutionX, &resolutionY, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    image.pixelsPerMetre = resolutionX;
+  }
   const std::size_t bytes = image.bitDepth == 16 ? 2 : 1;
   std::vector<png_byte> row(png_get_rowbytes(png, info));
   for (int y = 0; y < image.height; ++y) {

@@ -5,6 +5,7 @@
 #define ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,13 @@ struct RunResult {
   std::string err;
 };
 
-/* Runs the built zarnit-render with args, stdin from /dev/null. */
-RunResult runTool(const std::vector<std::string>& args);
+/* Runs the built zarnit-render with args, stdin from /dev/null, after the
+ * shell text `prefix` (limits, or a command that runs the tool). */
+RunResult runTool(const std::vector<std::string>& args, const std::string& prefix = "");
+
+/* A prefix under which file permissions hold even for root, who could
+ * otherwise read and write everything. */
+std::string withoutPermissionOverride();
 
 /* A fresh folder, removed with everything in it at the end of the test. */
 class ScratchDir {
@@ -30,6 +36,9 @@ class ScratchDir {
   std::string path(const std::string& name) const { return root_ + "/" + name; }
   /* Names of every entry, hidden ones included, sorted. */
   std::vector<std::string> listing() const;
+  /* Every entry below the folder by relative name, hidden ones included, with
+   * its contents: a file's bytes, "<folder>", or "-> target" for a link. */
+  std::map<std::string, std::string> snapshot() const;
 
  private:
   std::string root_;
@@ -43,6 +52,10 @@ struct RawImage {
   int bitDepth = 0;                    // 8, 16, or 32 for float
   std::vector<std::uint32_t> samples;  // integer files
   std::vector<float> floats;           // float files
+  // PNG's colour space tag, text chunks and resolution, as libpng reads them.
+  bool srgb = false;
+  std::map<std::string, std::string> text;
+  std::uint32_t pixelsPerMetre = 0;
   std::uint32_t at(int x, int y, int c) const {
     return samples[(static_cast<std::size_t>(y) * width + x) * channels + c];
   }
@@ -52,9 +65,10 @@ struct RawImage {
 };
 
 /* PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
- * as given. */
+ * as given. Tagged: with an sRGB chunk, the text "Title" = "Zarnit test" and
+ * 2835 pixels per metre. */
 void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels = 4);
+              const std::vector<std::uint32_t>& samples, int channels = 4, bool tagged = false);
 RawImage readPng(const std::string& path);
 
 /* RGBA float EXR. */

@@ -8,7 +8,7 @@ namespace preview {
 namespace {
 
 void report(const std::string& what, const std::filesystem::path& path) {
-  std::printf("  %-38s %s\n", what.c_str(), path.string().c_str());
+  std::printf("  %-46s %s\n", what.c_str(), path.string().c_str());
 }
 
 }  // namespace
@@ -37,6 +37,9 @@ void runDemo(const Options& options) {
       instance.setValues(options.effect);
       Options hostOptions = options;
       hostOptions.host = app;
+      if (app == HostApp::PremierePro && hostOptions.path == RenderPath::Smart) {
+        hostOptions.path.reset();  // --path smart is for After Effects: Premiere Pro has none
+      }
       for (const FormatInfo& format : kFormats) {
         if (format.host != app) {
           continue;
@@ -53,7 +56,7 @@ void runDemo(const Options& options) {
         const std::filesystem::path sheet = folder / "contact-sheet.png";
         writeContactSheet(sheet.string(), instance, chart, options.effect,
                           chooseHost(hostOptions, SampleType::F32));
-        report("contact sheet (3 Modes x 3 Scalings)", sheet);
+        report("contact sheet (original, 3 Modes x 3 Scalings)", sheet);
       }
     }
     warnIfUnbalanced(host);

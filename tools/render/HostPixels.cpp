@@ -18,28 +18,6 @@ ChannelSlots slotsOf(ChannelOrder order) {
   return order == ChannelOrder::ARGB ? ChannelSlots{1, 2, 3, 0} : ChannelSlots{2, 1, 0, 3};
 }
 
-/* Float to an integer range: above 1 is full, below 0 (and NaN) is 0, the
- * rest rounds half up. */
-template <typename T>
-T quantize(float x, float full) {
-  if (x > 1.0f) {
-    return static_cast<T>(full);
-  }
-  return static_cast<T>(std::max(0.0f, x) * full + 0.5f);
-}
-
-std::uint8_t hostU8(const Image& image, std::size_t i) {
-  switch (image.type) {
-    case SampleType::U8:
-      return image.u8[i];
-    case SampleType::U16:
-      return static_cast<std::uint8_t>((2u * 255u * image.u16[i] + 65535u) / (2u * 65535u));
-    case SampleType::F32:
-      break;
-  }
-  return quantize<std::uint8_t>(image.f32[i], 255.0f);
-}
-
 std::uint16_t hostU16(const Image& image, std::size_t i) {
   switch (image.type) {
     case SampleType::U8:
@@ -50,18 +28,6 @@ std::uint16_t hostU16(const Image& image, std::size_t i) {
       break;
   }
   return quantize<std::uint16_t>(image.f32[i], 32768.0f);
-}
-
-float hostF32(const Image& image, std::size_t i) {
-  switch (image.type) {
-    case SampleType::U8:
-      return static_cast<float>(image.u8[i]) / 255.0f;
-    case SampleType::U16:
-      return static_cast<float>(image.u16[i]) / 65535.0f;
-    case SampleType::F32:
-      break;
-  }
-  return image.f32[i];
 }
 
 template <typename T>
@@ -91,13 +57,13 @@ void fillWorld(const Image& image, testhost::World& world) {
         const std::size_t i = base + static_cast<std::size_t>(c);
         switch (info.type) {
           case ChannelType::U8:
-            storeChannel(pixel, order[c], hostU8(image, i));
+            storeChannel(pixel, order[c], sampleU8(image, i));
             break;
           case ChannelType::U16:
             storeChannel(pixel, order[c], hostU16(image, i));
             break;
           case ChannelType::F32:
-            storeChannel(pixel, order[c], hostF32(image, i));
+            storeChannel(pixel, order[c], sampleF32(image, i));
             break;
         }
       }

@@ -1,61 +1,17 @@
 #include "Image.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <memory>
-
-#include <unistd.h>
-
-#include <OpenImageIO/imageio.h>
-
-#include "Options.h"
-#include "TempFile.h"
+#include <cctype>
+#include <system_error>
 
 namespace preview {
-namespace {
-
-OIIO::TypeDesc typeDescOf(SampleType type) {
-  switch (type) {
-    case SampleType::U8:
-      return OIIO::TypeDesc::UINT8;
-    case SampleType::U16:
-      return OIIO::TypeDesc::UINT16;
-    case SampleType::F32:
-      break;
+std::string systemReason(int error) {
+  std::string text = std::generic_category().message(error);
+  if (!text.empty()) {
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   }
-  return OIIO::TypeDesc::FLOAT;
+  return text;
 }
-
-std::string oiioError(const std::string& own) {
-  std::string text = own.empty() ? OIIO::geterror() : own;
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  return text.empty() ? "unknown error" : text;
-}
-
-/* Spreads the file's channels over RGBA. */
-template <typename T>
-std::vector<T> toRGBA(const std::vector<T>& file, std::size_t pixels, int channels, int alphaChannel,
-                      T opaque) {
-  std::vector<T> rgba(pixels * 4);
-  const auto nch = static_cast<std::size_t>(channels);
-  for (std::size_t p = 0; p < pixels; ++p) {
-    const T* in = &file[p * nch];
-    T* out = &rgba[p * 4];
-    if (channels < 3) {
-      out[0] = out[1] = out[2] = in[0];
-    } else {
-      out[0] = in[0];
-      out[1] = in[1];
-      out[2] = in[2];
-    }
-    out[3] = alphaChannel >= 0 ? in[alphaChannel] : opaque;
-  }
-  return rgba;
-}
-
-}  // namespace
 
 const char* sampleTypeName(SampleType type) {
   switch (type) {
@@ -89,148 +45,43 @@ Image Image::blank(int width, int height, SampleType type) {
 }
 
 float Image::normalized(int x, int y, int c) const {
-  const std::size_t i = sampleIndex(x, y) + static_cast<std::size_t>(c);
-  switch (type) {
+  return sampleF32(*this, sampleIndex(x, y) + static_cast<std::size_t>(c));
+}
+
+std::uint8_t sampleU8(const Image& image, std::size_t i) {
+  switch (image.type) {
     case SampleType::U8:
-      return static_cast<float>(u8[i]) / 255.0f;
+      return image.u8[i];
     case SampleType::U16:
-      return static_cast<float>(u16[i]) / 65535.0f;
+      return static_cast<std::uint8_t>((2u * 255u * image.u16[i] + 65535u) / (2u * 65535u));
     case SampleType::F32:
       break;
   }
-  return f32[i];
+  return quantize<std::uint8_t>(image.f32[i], 255.0f);
 }
 
-Image readImage(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    throw ToolError("cannot read " + path + ": no such file");
-  }
-  if (std::filesystem::is_directory(path, error)) {
-    throw ToolError("cannot read " + path + ": is a folder");
-  }
-  // PNG and TIFF readers associate alpha unless told not to.
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  auto in = OIIO::ImageInput::open(path, &config);
-  if (!in) {
-    throw ToolError("cannot read " + path + ": " + oiioError(""));
-  }
-  const OIIO::ImageSpec fileSpec = in->spec();
-  if (fileSpec.deep || fileSpec.depth > 1) {
-    throw ToolError("cannot read " + path + ": deep and volume images are not supported");
-  }
-  if (fileSpec.width < 1 || fileSpec.height < 1 || fileSpec.width > kMaxFrameSide ||
-      fileSpec.height > kMaxFrameSide || fileSpec.nchannels < 1) {
-    throw ToolError("cannot read " + path + ": " + std::to_string(fileSpec.width) + "x" +
-                    std::to_string(fileSpec.height) + " pixels; frames of 1 to " +
-                    std::to_string(kMaxFrameSide) + " pixels a side are supported");
-  }
-
-  Image image;
-  image.width = fileSpec.width;
-  image.height = fileSpec.height;
-  if (fileSpec.format == OIIO::TypeDesc::UINT8) {
-    image.type = SampleType::U8;
-  } else if (fileSpec.format == OIIO::TypeDesc::UINT16) {
-    image.type = SampleType::U16;
-  } else {
-    image.type = SampleType::F32;
-  }
-  const std::size_t pixels =
-      static_cast<std::size_t>(fileSpec.width) * static_cast<std::size_t>(fileSpec.height);
-  const int channels = fileSpec.nchannels;
-  int alpha = fileSpec.alpha_channel;
-  if (alpha < 0 && channels == 2) {
-    alpha = 1;
-  }
-  if (alpha >= channels || (alpha >= 0 && alpha < 3 && channels >= 3)) {
-    alpha = -1;  // a colour channel is not an alpha
-  }
-  const std::size_t count = pixels * static_cast<std::size_t>(channels);
-  bool ok = false;
-  switch (image.type) {
-    case SampleType::U8: {
-      std::vector<std::uint8_t> file(count);
-      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, file.data());
-      image.u8 = toRGBA<std::uint8_t>(file, pixels, channels, alpha, 255);
-      break;
-    }
-    case SampleType::U16: {
-      std::vector<std::uint16_t> file(count);
-      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, file.data());
-      image.u16 = toRGBA<std::uint16_t>(file, pixels, channels, alpha, 65535);
-      break;
-    }
-    case SampleType::F32: {
-      std::vector<float> file(count);
-      ok = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, file.data());
-      image.f32 = toRGBA<float>(file, pixels, channels, alpha, 1.0f);
-      break;
-    }
-  }
-  if (!ok) {
-    throw ToolError("cannot read " + path + ": " + oiioError(in->geterror()));
-  }
-  return image;
-}
-
-void checkWritable(const std::string& path) {
-  const std::filesystem::path target(path);
-  std::error_code error;
-  if (std::filesystem::is_directory(target, error)) {
-    throw ToolError("cannot write " + path + ": is a folder");
-  }
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  if (!std::filesystem::is_directory(folder, error)) {
-    throw ToolError("cannot write " + path + ": folder " + folder.string() + " does not exist");
-  }
-  if (access(folder.c_str(), W_OK) != 0) {
-    throw ToolError("cannot write " + path + ": folder " + folder.string() + " is not writable");
-  }
-  if (!OIIO::ImageOutput::create(path)) {
-    throw ToolError("cannot write " + path + ": no image format for the extension \"" +
-                    target.extension().string() + "\"");
-  }
-}
-
-void writeImage(const std::string& path, const Image& image) {
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out) {
-    throw ToolError("cannot write " + path + ": " + oiioError(""));
-  }
-  const int channels = out->supports("alpha") ? 4 : 3;
-  OIIO::ImageSpec fileSpec(image.width, image.height, channels, typeDescOf(image.type));
-  fileSpec.alpha_channel = channels == 4 ? 3 : -1;
-  // The samples are straight (unassociated); writers must store them as they are.
-  fileSpec.attribute("oiio:UnassociatedAlpha", 1);
-
-  const void* data = nullptr;
+std::uint16_t sampleU16(const Image& image, std::size_t i) {
   switch (image.type) {
     case SampleType::U8:
-      data = image.u8.data();
-      break;
+      return static_cast<std::uint16_t>(image.u8[i] * 257u);
     case SampleType::U16:
-      data = image.u16.data();
-      break;
+      return image.u16[i];
     case SampleType::F32:
-      data = image.f32.data();
       break;
   }
-  const OIIO::TypeDesc type = typeDescOf(image.type);
-  const auto pixelStride = static_cast<OIIO::stride_t>(4 * type.size());
+  return quantize<std::uint16_t>(image.f32[i], 65535.0f);
+}
 
-  TempFile temp(path);
-  if (!out->open(temp.path(), fileSpec)) {
-    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
+float sampleF32(const Image& image, std::size_t i) {
+  switch (image.type) {
+    case SampleType::U8:
+      return static_cast<float>(image.u8[i]) / 255.0f;
+    case SampleType::U16:
+      return static_cast<float>(image.u16[i]) / 65535.0f;
+    case SampleType::F32:
+      break;
   }
-  const bool written = out->write_image(type, data, pixelStride);
-  const bool closed = out->close();
-  if (!written || !closed) {
-    throw ToolError("cannot write " + path + ": " + oiioError(out->geterror()));
-  }
-  out.reset();
-  temp.commit();
+  return image.f32[i];
 }
 
 }  // namespace preview

@@ -1,11 +1,14 @@
 /* zarnit-render: renders image files through the built plug-in, loaded into
  * the stand-in host. See --help. */
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include <malloc.h>
+
+#include <OpenImageIO/imageio.h>
 
 #include "Options.h"
 #include "Render.h"
@@ -14,6 +17,16 @@
 int main(int argc, char** argv) {
   using namespace preview;
   removeTempFilesOnInterrupt();
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+  // The image library's worker threads synchronise in code the thread
+  // sanitizer cannot see; frames still render in parallel with --jobs.
+  OIIO::attribute("threads", 1);
+#endif
+#endif
+  // Beyond a file size limit a write fails with EFBIG and is reported; the
+  // signal would end the process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Every frame allocates the same large buffers again (files, host worlds,
   // the plug-in's working buffers), on whichever thread renders it. Served
   // from one heap they are reused; served by mmap or per-thread heaps, each
@@ -28,7 +41,9 @@ int main(int argc, char** argv) {
       std::fputs(usageText().c_str(), stdout);
       return 0;
     }
-    if (!options.demoDir.empty()) {
+    if (options.version) {
+      printVersion(options);
+    } else if (!options.demoDir.empty()) {
       runDemo(options);
     } else {
       runRender(options);

@@ -157,6 +157,10 @@ Options parseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
     if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       if (arg.size() > 1 && arg[0] == '-') {
         throw UsageError("unknown option " + arg + " (see --help)");
@@ -231,6 +235,11 @@ Options parseOptions(const std::vector<std::string>& args) {
       options.jobs = static_cast<int>(parseWhole(arg, takeValue(), 1, kMaxJobs));
     } else if (arg == "--frames") {
       options.frames = parseFrames(takeValue());
+    } else if (arg == "--skip-missing") {
+      if (hasValue) {
+        throw UsageError("--skip-missing takes no value");
+      }
+      options.skipMissing = true;
     } else if (arg == "--sheet") {
       options.sheet = takeValue();
       if (options.sheet.empty()) {
@@ -245,7 +254,7 @@ Options parseOptions(const std::vector<std::string>& args) {
       throw UsageError("unknown option " + arg + " (see --help)");
     }
   }
-  if (options.help) {
+  if (options.help || options.version) {
     return options;
   }
 
@@ -261,6 +270,12 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (positional.size() > 2) {
     throw UsageError("too many file names: \"" + positional[2] + "\" (give INPUT and OUTPUT)");
   }
+  // An empty name is most often an unset variable in a script: never read as "no OUTPUT".
+  for (std::size_t i = 0; i < positional.size(); ++i) {
+    if (positional[i].empty()) {
+      throw UsageError(std::string(i == 0 ? "INPUT" : "OUTPUT") + " is an empty file name");
+    }
+  }
   options.input = positional[0];
   if (positional.size() == 2) {
     options.output = positional[1];
@@ -270,6 +285,12 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (options.format != nullptr && options.host && options.format->host != *options.host) {
     throw UsageError(std::string("--format ") + options.format->option + " belongs to " +
                      hostName(options.format->host) + "; " + hostName(*options.host) + " does not send it");
+  }
+  const bool premiere = options.host
+                            ? *options.host == HostApp::PremierePro
+                            : options.format != nullptr && options.format->host == HostApp::PremierePro;
+  if (premiere && options.path == RenderPath::Smart) {
+    throw UsageError("--path smart: Premiere Pro has no smart render (it sends the plain render)");
   }
   return options;
 }
@@ -283,6 +304,7 @@ Usage:
   zarnit-render INPUT [OUTPUT] --sheet SHEET.png [options]
   zarnit-render shot.%04d.exr out.####.exr --frames 1-120 --jobs 4 [options]
   zarnit-render --demo FOLDER
+  zarnit-render --version [--plugin PATH]
 
 Effect parameters (sent as the host sends them):
   --center X,Y      "Frame center" in pixels (960,540) or percent of the frame
@@ -304,7 +326,8 @@ Host:
                     Premiere Pro), anything else ae32/pr32
   --path P          smart | plain: smart pre-render and smart render, or the
                     plain render command (default smart in After Effects,
-                    plain in Premiere Pro, which has no smart render)
+                    plain in Premiere Pro, which has no smart render: smart
+                    is refused there)
   --plugin PATH     the plug-in library (default: the one next to this tool)
   --threads N       worker threads of the host's pixel iterators (default: the
                     number of cores)
@@ -314,9 +337,16 @@ Files:
                     OpenImageIO reads and writes. Pixel values reach the plug-in
                     as stored and are written as it returns them: straight
                     alpha, never (un)premultiplied. A file without alpha gets an
-                    opaque one. The output has the depth of the format used:
-                    8 bit, 16 bit, or float (EXR, TIFF; a float render written
-                    as PNG is stored as 16 bit).
+                    opaque one.
+  Data type         OUTPUT keeps INPUT's data type when its format can store
+                    it (half stays half, 16 bit stays 16 bit, 8 bit stays 8
+                    bit), whatever --format rendered it in; otherwise it gets
+                    the deepest type its format has: 16 bit for PNG, 8 bit for
+                    JPEG, float for OpenEXR and TIFF. A SHEET is 8 bit.
+  Kept from INPUT   metadata (colour space, frame rate, text...), compression,
+                    tiling, the data window's origin and the display window
+                    (the data window is the layer rendered), and extra channels
+                    such as Z, unchanged: as far as OUTPUT's format holds them.
   16-bit files      file value v (0..65535) to host value h (0..32768) and back:
                       h = floor((2 * 32768 * v + 65535) / (2 * 65535))
                       v = floor((2 * 65535 * h + 32768) / (2 * 32768))
@@ -325,13 +355,22 @@ Files:
                     reads back unchanged; any other 16-bit value comes back
                     within 1 (65536 file values share 32769 host values).
   Sequences         INPUT and OUTPUT with a frame number pattern, %04d or ####
-  --frames A-B      frames to render (default: every input frame found)
+  --frames A-B      frames to render (default: from the first input frame
+                    found to the last). A frame without a file stops the
+                    render before it starts, naming the missing frames
+  --skip-missing    render the frames that exist and leave the missing ones
+                    out (they are named)
   --jobs N          frames rendered at once, each from its own host thread
                     through the one loaded plug-in (default 1)
-  --sheet FILE      also write a contact sheet: the three Modes by the three
-                    Scalings, labelled
+  --sheet FILE      also write a contact sheet: the original, and the three
+                    Modes by the three Scalings, labelled
   --demo FOLDER     render a generated test chart in every format and both
                     hosts, plus a contact sheet, into FOLDER
+  --version         this tool's version, and the plug-in's identity, version
+                    and About text as the plug-in reports them to the host
+
+An OUTPUT or SHEET that is the INPUT file, by whatever path or link, is
+refused (exit status 2): the input is never overwritten.
 
 Exit status 0 on success, 1 when rendering fails (the plug-in's error code is
 named), 2 for a bad command line. No partial output file is left behind.

@@ -93,6 +93,7 @@ struct FrameRange {
 
 struct Options {
   bool help = false;
+  bool version = false;
   std::string input;
   std::string output;
   std::string sheet;
@@ -105,6 +106,7 @@ struct Options {
   int threads = 0;  // 0: the machine's core count
   int jobs = 1;
   std::optional<FrameRange> frames;
+  bool skipMissing = false;  // render a sequence with gaps, leaving the missing frames out
 };
 
 /* Parses the arguments after the program name. Throws UsageError. */

@@ -52,7 +52,7 @@ void Progress::finish() {
   if (terminal_) {
     std::fputc('\n', stream_);
   }
-  std::fprintf(stream_, "%ld frames in %.2f s (%.1f fps)\n", done_, elapsed,
+  std::fprintf(stream_, "%ld frame%s in %.2f s (%.1f fps)\n", done_, done_ == 1 ? "" : "s", elapsed,
                elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0);
   std::fflush(stream_);
 }

@@ -4,9 +4,14 @@
 #include <atomic>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "Frames.h"
 #include "Progress.h"
@@ -29,6 +34,122 @@ std::string numberText(double value) {
 
 std::string sizeText(const Image& image) {
   return std::to_string(image.width) + "x" + std::to_string(image.height);
+}
+
+/* What a path names, however it is spelled: the file itself (through links)
+ * when it exists, else its folder and the name in it. */
+struct FileId {
+  dev_t device;
+  ino_t inode;
+  std::string name;  // empty for an existing file
+  bool operator<(const FileId& o) const {
+    return std::tie(device, inode, name) < std::tie(o.device, o.inode, o.name);
+  }
+};
+
+std::optional<FileId> fileId(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) {
+    return FileId{info.st_dev, info.st_ino, ""};
+  }
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (stat(folder.c_str(), &info) != 0) {
+    return std::nullopt;
+  }
+  return FileId{info.st_dev, info.st_ino, slash == std::string::npos ? path : path.substr(slash + 1)};
+}
+
+/* Refuses, before anything is written, an output that would replace an input
+ * or another output: a render over its own input destroys the original. */
+void refuseOverwriting(const std::vector<FrameJob>& jobs, const std::string& sheet) {
+  std::map<FileId, const std::string*> inputs;
+  std::map<FileId, const std::string*> outputs;
+  for (const FrameJob& job : jobs) {
+    if (const auto id = fileId(job.input)) {
+      inputs.emplace(*id, &job.input);
+    }
+  }
+  auto refuseInput = [&inputs](const std::string& path, const std::string& what) {
+    const auto id = fileId(path);
+    const auto hit = id ? inputs.find(*id) : inputs.end();
+    if (hit != inputs.end()) {
+      throw UsageError(what + " " + path + " is the input file " + *hit->second +
+                       "; choose another name (the input is never overwritten)");
+    }
+    return id;
+  };
+  for (const FrameJob& job : jobs) {
+    if (!job.output.empty()) {
+      if (const auto id = refuseInput(job.output, "OUTPUT")) {
+        outputs.emplace(*id, &job.output);
+      }
+    }
+  }
+  if (!sheet.empty()) {
+    const auto id = refuseInput(sheet, "--sheet");
+    const auto hit = id ? outputs.find(*id) : outputs.end();
+    if (hit != outputs.end()) {
+      throw UsageError("--sheet " + sheet + " is the same file as the output " + *hit->second);
+    }
+  }
+}
+
+/* "2, 5-7, 12": the frames of range not in found (sorted), at most a few runs. */
+std::string missingFramesText(const FrameRange& range, const std::vector<long>& found) {
+  constexpr int kMaxRuns = 8;
+  std::string text;
+  int runs = 0;
+  long next = range.first;
+  auto addRun = [&](long first, long last) {
+    if (first > last) {
+      return;
+    }
+    if (runs++ == kMaxRuns) {
+      text += ", ...";
+    } else if (runs <= kMaxRuns) {
+      text += (text.empty() ? "" : ", ") + std::to_string(first) +
+              (last > first ? "-" + std::to_string(last) : std::string());
+    }
+  };
+  for (long f : found) {
+    addRun(next, f - 1);
+    next = f + 1;
+  }
+  addRun(next, range.last);
+  return text;
+}
+
+/* The frames of a sequence to render: --frames, or every frame from the first
+ * file found to the last. A frame without a file stops the render before it
+ * starts, unless --skip-missing accepts the gap. */
+std::vector<long> sequenceFrames(const Options& options, const FramePattern& pattern) {
+  const std::vector<long> onDisk = pattern.framesOnDisk();
+  FrameRange range;
+  if (options.frames) {
+    range = *options.frames;
+  } else if (!onDisk.empty()) {
+    range = {onDisk.front(), onDisk.back()};
+  } else {
+    throw ToolError("no input frames match " + options.input);
+  }
+  std::vector<long> frames;
+  std::copy_if(onDisk.begin(), onDisk.end(), std::back_inserter(frames),
+               [&range](long f) { return f >= range.first && f <= range.last; });
+  const long missing = range.last - range.first + 1 - static_cast<long>(frames.size());
+  if (missing > 0) {
+    const std::string what = std::to_string(missing) + (missing == 1 ? " frame" : " frames") +
+                             " missing from " + options.input + ": " + missingFramesText(range, frames);
+    if (!options.skipMissing) {
+      throw ToolError(what + " (--skip-missing renders the others)");
+    }
+    if (frames.empty()) {
+      throw ToolError("no input frames match " + options.input + " in --frames " +
+                      std::to_string(range.first) + "-" + std::to_string(range.last));
+    }
+    std::fprintf(stderr, "zarnit-render: skipping %s\n", what.c_str());
+  }
+  return frames;
 }
 
 /* Renders the frames from `jobs` threads, all through the one instance. The
@@ -55,7 +176,8 @@ void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance
           throw ToolError(job.input + " is " + sizeText(input) + ", the sequence " + std::to_string(width) +
                           "x" + std::to_string(height));
         }
-        writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame));
+        writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame),
+                   input.file.get());
         progress.frameDone(job.output);
       } catch (const std::exception& e) {
         std::lock_guard<std::mutex> lock(errorMutex);
@@ -130,7 +252,10 @@ HostChoice chooseHost(const Options& options, SampleType inputSamples) {
 
 void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
                        const EffectValues& values, const HostChoice& choice) {
-  std::vector<SheetTile> tiles;
+  const int columns = static_cast<int>(std::size(kScalings));
+  // The original alone on the first row, above the renders, to compare with.
+  std::vector<SheetTile> tiles(static_cast<std::size_t>(columns));
+  tiles.front() = {input, "Original"};
   for (const Choice& mode : kModes) {
     for (const Choice& scaling : kScalings) {
       EffectValues tileValues = values;
@@ -149,7 +274,6 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
                                "," + numberText(centerFixedY(values.center, input.height) / 65536.0) + "   " +
                                choice.format->option + " in " + hostName(choice.host) + ", " +
                                pathName(choice.path);
-  const int columns = static_cast<int>(std::size(kScalings));
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
 
@@ -167,18 +291,7 @@ void runRender(const Options& options) {
 
   std::vector<FrameJob> jobs;
   if (inPattern.isSequence()) {
-    std::vector<long> frames;
-    if (options.frames) {
-      for (long f = options.frames->first; f <= options.frames->last; ++f) {
-        frames.push_back(f);
-      }
-    } else {
-      frames = inPattern.framesOnDisk();
-      if (frames.empty()) {
-        throw ToolError("no input frames match " + options.input);
-      }
-    }
-    for (long f : frames) {
+    for (long f : sequenceFrames(options, inPattern)) {
       jobs.push_back({f, inPattern.pathFor(f), outPattern.pathFor(f)});
     }
   } else {
@@ -186,6 +299,7 @@ void runRender(const Options& options) {
   }
 
   // Everything that can be checked before the plug-in runs.
+  refuseOverwriting(jobs, options.sheet);
   if (!options.output.empty()) {
     checkWritable(jobs.front().output);
   }
@@ -202,12 +316,13 @@ void runRender(const Options& options) {
 
     if (!options.output.empty()) {
       if (inPattern.isSequence()) {
-        std::fprintf(stderr, "rendering %zu frames, %s, %s in %s, %s, %d job%s\n", jobs.size(),
-                     sizeText(first).c_str(), choice.format->option, hostName(choice.host),
-                     pathName(choice.path), options.jobs, options.jobs == 1 ? "" : "s");
+        std::fprintf(stderr, "rendering %zu frame%s, %s, %s in %s, %s, %d job%s\n", jobs.size(),
+                     jobs.size() == 1 ? "" : "s", sizeText(first).c_str(), choice.format->option,
+                     hostName(choice.host), pathName(choice.path), options.jobs,
+                     options.jobs == 1 ? "" : "s");
         renderFrames(jobs, options.jobs, instance, choice, first.width, first.height);
       } else {
-        writeImage(options.output, instance.render(first, *choice.format, choice.path, 0));
+        writeImage(options.output, instance.render(first, *choice.format, choice.path, 0), first.file.get());
         std::printf("wrote %s (%s, %s in %s, %s)\n", options.output.c_str(), sizeText(first).c_str(),
                     choice.format->option, hostName(choice.host), pathName(choice.path));
       }

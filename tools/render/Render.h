@@ -32,7 +32,7 @@ std::string pluginPath(const Options& options);
 void warnIfUnbalanced(const PluginHost& host);
 
 /* Renders input under the three Modes by the three Scalings (the other values
- * as given) and writes the labelled sheet to path. */
+ * as given) and writes the labelled sheet, the original above them, to path. */
 void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
                        const EffectValues& values, const HostChoice& choice);
 
@@ -42,6 +42,10 @@ void runRender(const Options& options);
 
 /* --demo FOLDER. Throws ToolError. */
 void runDemo(const Options& options);
+
+/* --version: the tool's version, then the plug-in's identity and version as
+ * it reports them. Throws ToolError when the plug-in cannot be loaded. */
+void printVersion(const Options& options);
 
 }  // namespace preview
 

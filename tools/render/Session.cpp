@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -70,8 +71,26 @@ PluginHost::PluginHost(const std::string& pluginPath, HostApp app, int iterateWo
   if (declared.calls.empty()) {
     throw PluginError("the plug-in declared no effect");
   }
-  check(effect_->globalSetup(), "PF_Cmd_GLOBAL_SETUP");
+  identity_ = declared.calls.front();
+  const testhost::CommandResult setup = effect_->globalSetup();
+  check(setup, "PF_Cmd_GLOBAL_SETUP");
+  version_ = setup.out.my_version;
   check(effect_->paramsSetup(), "PF_Cmd_PARAMS_SETUP");
+}
+
+std::vector<std::string> PluginHost::aboutLines() {
+  const testhost::CommandResult about = effect_->about();
+  check(about, "PF_Cmd_ABOUT");
+  // The host's line break in this message is a carriage return.
+  const std::string text(about.out.return_msg, strnlen(about.out.return_msg, sizeof about.out.return_msg));
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }
 
 PluginHost::~PluginHost() {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Image.h"
 #include "Options.h"
@@ -40,6 +41,12 @@ class PluginHost {
 
   HostApp app() const { return app_; }
   testhost::Effect& effect() { return *effect_; }
+  /* The effect as PluginDataEntryFunction declared it, and the version its
+   * global setup reported (the host's packing). */
+  const testhost::PluginDataCall& identity() const { return identity_; }
+  A_u_long version() const { return version_; }
+  /* The About text, lines apart; none in Premiere Pro, which does not ask. */
+  std::vector<std::string> aboutLines();
   /* What the host found out of balance after the plug-in's commands, or "". */
   std::string accountingReport() const { return host_.accountingReport(); }
 
@@ -47,6 +54,8 @@ class PluginHost {
   HostApp app_;
   testhost::Host host_;
   std::unique_ptr<testhost::Effect> effect_;
+  testhost::PluginDataCall identity_;
+  A_u_long version_ = 0;
 };
 
 /* The effect applied to one layer of a fixed size. Parameter values are set

@@ -83,6 +83,9 @@ Image composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::
   drawText(sheet, kMargin, kMargin, title, kTitleScale, kInk);
   drawText(sheet, kMargin, kMargin + kGlyphHeight * kTitleScale + 10, subtitle, kLabelScale, kDimInk);
   for (std::size_t i = 0; i < tiles.size(); ++i) {
+    if (tiles[i].image.width == 0) {
+      continue;
+    }
     const int column = static_cast<int>(i) % columns;
     const int row = static_cast<int>(i) / columns;
     const int left = kMargin + column * (tileWidth + kGap);

@@ -1,5 +1,6 @@
-/* The contact sheet: one input under the three Modes by the three Scalings,
- * each tile labelled, over a checkerboard that shows transparency. */
+/* The contact sheet: one input as it is and under the three Modes by the
+ * three Scalings, each tile labelled, over a checkerboard that shows
+ * transparency. */
 #ifndef ZF_TOOLS_RENDER_SHEET_H
 #define ZF_TOOLS_RENDER_SHEET_H
 
@@ -16,7 +17,8 @@ struct SheetTile {
 };
 
 /* Tiles in rows of `columns`, shrunk by a whole factor to fit 640x480 each,
- * under a title and a subtitle. The sheet is an opaque 8-bit image. */
+ * under a title and a subtitle; a tile without an image leaves its cell
+ * empty. The sheet is an opaque 8-bit image. */
 Image composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::string& title,
                    const std::string& subtitle);
 

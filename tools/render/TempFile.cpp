@@ -1,11 +1,13 @@
 #include "TempFile.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "Image.h"
@@ -66,10 +68,24 @@ extern "C" void onInterrupt(int signal) {
 
 TempFile::TempFile(const std::string& destination) : destination_(destination) {
   const std::filesystem::path target(destination);
-  const std::string name = "." + target.stem().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                           std::to_string(counter.fetch_add(1)) + target.extension().string();
-  path_ = (target.parent_path() / name).string();
-  slot_ = claimSlot(path_);
+  // The name is ours alone: O_EXCL, and another name while one is taken (by
+  // a process of the same id that was killed before it could clean up).
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = "." + target.stem().string() + ".tmp-" + std::to_string(getpid()) + "-" +
+                             std::to_string(counter.fetch_add(1)) + target.extension().string();
+    path_ = (target.parent_path() / name).string();
+    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      // Claimed only once it is ours: an interrupt must never remove a file
+      // of another process that happened to hold the name.
+      slot_ = claimSlot(path_);
+      return;
+    }
+    if (errno != EEXIST || attempt == 100) {
+      fail(errno);
+    }
+  }
 }
 
 TempFile::~TempFile() {
@@ -80,11 +96,50 @@ TempFile::~TempFile() {
   releaseSlot(slot_);
 }
 
+void TempFile::fail(int error) const {
+  const std::filesystem::path folder = std::filesystem::path(destination_).parent_path().empty()
+                                           ? "."
+                                           : std::filesystem::path(destination_).parent_path();
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      throw ToolError("cannot write " + destination_ + ": folder " + folder.string() + " is not writable");
+    case ENOENT:
+      throw ToolError("cannot write " + destination_ + ": folder " + folder.string() + " does not exist");
+    default:
+      throw ToolError("cannot write " + destination_ + ": " + systemReason(error));
+  }
+}
+
+void TempFile::write(const std::vector<unsigned char>& bytes) {
+  const int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) {
+    fail(errno);
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      close(fd);
+      fail(error);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) {
+    fail(errno);
+  }
+}
+
 void TempFile::commit() {
   std::error_code error;
   std::filesystem::rename(path_, destination_, error);
   if (error) {
-    throw ToolError("cannot write " + destination_ + ": " + error.message());
+    throw ToolError("cannot write " + destination_ + ": " + systemReason(error.value()));
   }
   committed_ = true;
 }

@@ -1,0 +1,54 @@
+#include <cstdio>
+
+#include "Render.h"
+
+namespace preview {
+namespace {
+
+/* The host's version packing: major << 19 | minor << 15 | bug << 11 |
+ * stage << 9 | build. */
+std::string versionText(A_u_long packed) {
+  static const char* const kStages[] = {"develop", "alpha", "beta", "release"};
+  char text[96];
+  std::snprintf(text, sizeof text, "%lu.%lu.%lu, %s stage, build %lu (0x%08lX)",
+                static_cast<unsigned long>(packed >> 19), static_cast<unsigned long>(packed >> 15 & 0xF),
+                static_cast<unsigned long>(packed >> 11 & 0xF), kStages[packed >> 9 & 0x3],
+                static_cast<unsigned long>(packed & 0x1FF), static_cast<unsigned long>(packed));
+  return text;
+}
+
+/* A four-character code such as 'eFKT', its first character in the top byte. */
+std::string fourCharacters(A_long code) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const char c = static_cast<char>(static_cast<A_u_long>(code) >> shift & 0xFF);
+    text += c >= ' ' && c <= '~' ? c : '?';
+  }
+  return text;
+}
+
+}  // namespace
+
+void printVersion(const Options& options) {
+  std::printf("zarnit-render %s\n", ZF_TOOL_VERSION);
+  std::fflush(stdout);
+  const std::string plugin = pluginPath(options);
+  PluginHost host(plugin, options.host.value_or(HostApp::AfterEffects), 1);
+  const testhost::PluginDataCall& id = host.identity();
+  std::printf("plug-in %s, as it reports itself to %s:\n", plugin.c_str(), hostName(host.app()));
+  std::printf("  name         %s\n", id.name.c_str());
+  std::printf("  match name   %s\n", id.matchName.c_str());
+  std::printf("  category     %s\n", id.category.c_str());
+  std::printf("  entry point  %s\n", id.entryPointName.c_str());
+  std::printf("  kind         %s, effect interface %ld.%ld\n", fourCharacters(id.kind).c_str(),
+              static_cast<long>(id.apiVersionMajor), static_cast<long>(id.apiVersionMinor));
+  std::printf("  version      %s\n", versionText(host.version()).c_str());
+  const char* label = "  about        ";
+  for (const std::string& line : host.aboutLines()) {
+    std::printf("%s%s\n", label, line.c_str());
+    label = "               ";
+  }
+  warnIfUnbalanced(host);
+}
+
+}  // namespace preview
