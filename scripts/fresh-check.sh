@@ -156,9 +156,16 @@ inside_root() {
   chroot "$root" /usr/bin/env -i "${env[@]}" /bin/bash -c "cd $inside && $1"
 }
 
-zf_step "fresh root: make it" make_root
-zf_step "fresh root: network, certificates, checkout, mounts" enter_root
-zf_step "fresh root: scripts/demo.sh" inside_root scripts/demo.sh
-zf_step "fresh root: scripts/test.sh" inside_root scripts/test.sh
-zf_step_summary
-echo "fresh-check: README's two commands passed in a fresh Debian $codename root"
+main() {
+  zf_step "fresh root: make it" make_root
+  zf_step "fresh root: network, certificates, checkout, mounts" enter_root
+  zf_step "fresh root: scripts/demo.sh" inside_root scripts/demo.sh
+  zf_step "fresh root: scripts/test.sh" inside_root scripts/test.sh
+  zf_step_summary
+  echo "fresh-check: README's two commands passed in a fresh Debian $codename root"
+}
+
+# Read to the end before anything runs: a checkout that changes under a long
+# run cannot change what the run does.
+main
+exit
