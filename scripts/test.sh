@@ -11,4 +11,5 @@ zf_build_and_test asan
 zf_build_and_test tsan
 zf_fuzz_bounded
 zf_windows_build_and_test
+zf_aarch64_build_and_test
 zf_macos_build_and_check
