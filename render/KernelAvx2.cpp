@@ -57,6 +57,10 @@ struct Avx2Lanes {
   static F greater(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
   static F both(F a, F b) { return _mm256_and_ps(a, b); }
   static F select(F mask, F a, F b) { return _mm256_blendv_ps(b, a, mask); }
+  using ChannelMask = bool;
+  static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
+  static F select(bool taken, F a, F b) { return taken ? a : b; }
+  static I select(bool taken, I a, I b) { return taken ? a : b; }
   static F fromInt(I v) { return _mm256_cvtepi32_ps(v); }
   // NaN and out-of-range lanes give INT_MIN.
   static I truncInt(F v) { return _mm256_cvttps_epi32(v); }
@@ -168,6 +172,16 @@ struct Avx2Lanes {
 // lanes count, and the alpha is spread over its pixel's four lanes.
 struct Avx2PixelPairs : Avx2Lanes {
   static constexpr int lanes = 2;
+
+  // Every channel's mask is the lanes of all displaced channels: selecting
+  // with it once gives the whole merged pixel, whichever channel is asked.
+  using ChannelMask = F;
+  static F displacedMask(DisplacedChannels all, bool) {
+    int const r = all.red ? -1 : 0;
+    int const g = all.green ? -1 : 0;
+    int const b = all.blue ? -1 : 0;
+    return _mm256_castsi256_ps(_mm256_setr_epi32(r, g, b, 0, r, g, b, 0));
+  }
 
   static Rgba<F> loadPixels(unsigned char const* const* p) {
     F const pixels = pixelPair(p[0], p[1]);

@@ -116,6 +116,22 @@ inline SampleCoordinates<L> sampleCoordinates(FrameLanes<L> const& c, typename L
   return {L::truncInt(plainX), L::truncInt(displacedX), L::truncInt(displacedY)};
 }
 
+// Where the displaced sample supplies a channel, set up once per frame as
+// L's ChannelMask: for most lane types a plain bool per channel (the same
+// for every lane, so choosing costs a predicted branch), for lane types that
+// hold whole pixels a mask of the displaced channels' lanes.
+// L::displacedMask(all, taken) gives one channel's: `taken` says whether it
+// is displaced, `all` which channels are.
+template <class L>
+struct DisplacedMasks {
+  typename L::ChannelMask red, green, blue;
+
+  explicit DisplacedMasks(DisplacedChannels all)
+      : red(L::displacedMask(all, all.red)),
+        green(L::displacedMask(all, all.green)),
+        blue(L::displacedMask(all, all.blue)) {}
+};
+
 // The output of `lanes` pixels from their plain samples p1 and displaced
 // samples p2: transparent samples lose their colour, the displaced sample
 // supplies the Mode's channels, and Show decides the alpha. V is the
@@ -123,7 +139,7 @@ inline SampleCoordinates<L> sampleCoordinates(FrameLanes<L> const& c, typename L
 // (v / 255) only here. Byte to float is exact and increasing, so zeroing,
 // choosing and taking the larger alpha give the same floats either way.
 template <class L, Show S, class V>
-inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedChannels displaced) {
+inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L> const& displaced) {
   using F = typename L::F;
   auto const clear1 = L::isZero(p1.a);
   p1.r = L::zeroWhere(clear1, p1.r);
@@ -134,9 +150,9 @@ inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedChannel
   p2.g = L::zeroWhere(clear2, p2.g);
   p2.b = L::zeroWhere(clear2, p2.b);
 
-  V const red = displaced.red ? p2.r : p1.r;
-  V const green = displaced.green ? p2.g : p1.g;
-  V const blue = displaced.blue ? p2.b : p1.b;
+  V const red = L::select(displaced.red, p2.r, p1.r);
+  V const green = L::select(displaced.green, p2.g, p1.g);
+  V const blue = L::select(displaced.blue, p2.b, p1.b);
   V const aMax = L::larger(p1.a, p2.a);
 
   if constexpr (S == Show::Alpha) {

@@ -18,7 +18,7 @@ namespace {
 struct NeonLanes {
   using F = float32x4_t;
   using I = int32x4_t;
-  using M = uint32x4_t;
+  using Mask = uint32x4_t;
   static constexpr int lanes = 4;
   static constexpr bool gathers = false;
   using Rgba32Lanes = NeonLanes;
@@ -30,15 +30,19 @@ struct NeonLanes {
   static F div(F a, F b) { return vdivq_f32(a, b); }
   static F sqrt(F a) { return vsqrtq_f32(a); }
   static F abs(F a) { return vabsq_f32(a); }
-  static M less(F a, F b) { return vcltq_f32(a, b); }
-  static M greater(F a, F b) { return vcgtq_f32(a, b); }
-  static M both(M a, M b) { return vandq_u32(a, b); }
-  static F select(M mask, F a, F b) { return vbslq_f32(mask, a, b); }
+  static Mask less(F a, F b) { return vcltq_f32(a, b); }
+  static Mask greater(F a, F b) { return vcgtq_f32(a, b); }
+  static Mask both(Mask a, Mask b) { return vandq_u32(a, b); }
+  static F select(Mask mask, F a, F b) { return vbslq_f32(mask, a, b); }
+  using ChannelMask = bool;
+  static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
+  static F select(bool taken, F a, F b) { return taken ? a : b; }
+  static I select(bool taken, I a, I b) { return taken ? a : b; }
   static F fromInt(I v) { return vcvtq_f32_s32(v); }
   // The conversion saturates and takes NaN to 0, which is a column; lanes
   // that do not fit an int give INT_MIN instead, as on x86.
   static I truncInt(F v) {
-    M const fits = vandq_u32(vcgeq_f32(v, vdupq_n_f32(intLow)), vcltq_f32(v, vdupq_n_f32(intHigh)));
+    Mask const fits = vandq_u32(vcgeq_f32(v, vdupq_n_f32(intLow)), vcltq_f32(v, vdupq_n_f32(intHigh)));
     return vbslq_s32(fits, vcvtq_s32_f32(v), vdupq_n_s32(INT_MIN));
   }
   static I iota(int x0) {
@@ -47,10 +51,12 @@ struct NeonLanes {
   }
   static void storeInts(int* dst, I v) { vst1q_s32(dst, v); }
 
-  static M isZero(F v) { return vceqq_f32(v, vdupq_n_f32(0.0f)); }
-  static M isZero(I v) { return vceqq_s32(v, vdupq_n_s32(0)); }
-  static F zeroWhere(M mask, F v) { return vreinterpretq_f32_u32(vbicq_u32(vreinterpretq_u32_f32(v), mask)); }
-  static I zeroWhere(M mask, I v) { return vbicq_s32(v, vreinterpretq_s32_u32(mask)); }
+  static Mask isZero(F v) { return vceqq_f32(v, vdupq_n_f32(0.0f)); }
+  static Mask isZero(I v) { return vceqq_s32(v, vdupq_n_s32(0)); }
+  static F zeroWhere(Mask mask, F v) {
+    return vreinterpretq_f32_u32(vbicq_u32(vreinterpretq_u32_f32(v), mask));
+  }
+  static I zeroWhere(Mask mask, I v) { return vbicq_s32(v, vreinterpretq_s32_u32(mask)); }
   // a2 only where a1 < a2, as std::max(a1, a2) chooses; NEON's own maximum
   // would turn a NaN alpha into NaN either way round.
   static F larger(F a1, F a2) { return vbslq_f32(vcltq_f32(a1, a2), a2, a1); }

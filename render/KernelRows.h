@@ -39,9 +39,10 @@ struct PointerSamples {
 
   unsigned char const* row(int y) const { return in.row(y); }
 
-  unsigned char const* pixel(int column, int y) const {
+  // Where a sample lies, or null outside the input.
+  unsigned char const* address(int column, int y) const {
     return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * pixelBytes
-                                : transparentPixel;
+                                : nullptr;
   }
 
   static Channels load(unsigned char const* const* p) {
@@ -63,14 +64,11 @@ struct PointerSamples {
 
   Channels displaced(int const* columns, int const* rows) const {
     unsigned char const* p[L::lanes];
-    for (int k = 0; k < L::lanes; ++k)
-      p[k] = pixel(columns[k], rows[k]);
+    for (int k = 0; k < L::lanes; ++k) {
+      unsigned char const* sample = address(columns[k], rows[k]);
+      p[k] = sample != nullptr ? sample : transparentPixel;
+    }
     return load(p);
-  }
-
-  void prefetch(int column, int y) const {
-    if (in.inside(column, y))
-      __builtin_prefetch(in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * pixelBytes, 0, 3);
   }
 };
 
@@ -97,9 +95,9 @@ struct GatheredByteSamples {
                           static_cast<std::int32_t>(in.rowBytes));
   }
 
-  void prefetch(int column, int y) const {
-    if (in.inside(column, y))
-      __builtin_prefetch(in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 4, 0, 3);
+  // Where a sample lies, or null outside the input.
+  unsigned char const* address(int column, int y) const {
+    return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 4 : nullptr;
   }
 };
 
@@ -115,7 +113,7 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
   static_assert(run % L::lanes == 0 && run % M::lanes == 0, "groups must tile a run");
 
   FrameLanes<L> const c(f);
-  DisplacedChannels const displaced = f.displaced;
+  DisplacedMasks<M> const displaced(f.displaced);
   int const width = f.width;
   alignas(32) int plainColumn[run];
   alignas(32) int column[run];
@@ -141,10 +139,13 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
         L::storeInts(row + i, k.row);
         // Displaced samples wander across input rows that the hardware
         // prefetchers do not follow; fetch the lines of the group's first
-        // and last lanes while the rest of the run is computed.
-        samples.prefetch(column[i], row[i]);
-        if constexpr (L::lanes > 1)
-          samples.prefetch(column[i + L::lanes - 1], row[i + L::lanes - 1]);
+        // and last lanes while the rest of the run is computed. (Written
+        // here, not in a helper: GCC takes a function that only prefetches
+        // for one without effects and drops its calls.)
+        for (int lane = i; lane<i + L::lanes; lane += L::lanes> 1 ? L::lanes - 1 : 1) {
+          if (unsigned char const* p = samples.address(column[lane], row[lane]))
+            __builtin_prefetch(p, 0, 3);
+        }
       }
 
       for (int i = 0; i < runLength; i += M::lanes) {

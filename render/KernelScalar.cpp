@@ -19,6 +19,7 @@ struct ScalarLanes {
   static constexpr int lanes = 1;
   static constexpr bool gathers = false;
   using Rgba32Lanes = ScalarLanes;
+  using ChannelMask = bool;
 
   static F set1(float v) { return v; }
   static F add(F a, F b) { return a + b; }
@@ -31,6 +32,8 @@ struct ScalarLanes {
   static bool greater(F a, F b) { return a > b; }
   static bool both(bool a, bool b) { return a && b; }
   static F select(bool mask, F a, F b) { return mask ? a : b; }
+  static I select(bool mask, I a, I b) { return mask ? a : b; }
+  static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
   static F fromInt(I v) { return static_cast<float>(v); }
   static I truncInt(F v) { return sampleCoordinate(v); }
   static I iota(int x0) { return x0; }

@@ -35,6 +35,10 @@ struct Sse2Lanes {
   static F greater(F a, F b) { return _mm_cmpgt_ps(a, b); }
   static F both(F a, F b) { return _mm_and_ps(a, b); }
   static F select(F mask, F a, F b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+  using ChannelMask = bool;
+  static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
+  static F select(bool taken, F a, F b) { return taken ? a : b; }
+  static I select(bool taken, I a, I b) { return taken ? a : b; }
   static F fromInt(I v) { return _mm_cvtepi32_ps(v); }
   // NaN and out-of-range lanes give INT_MIN.
   static I truncInt(F v) { return _mm_cvttps_epi32(v); }
