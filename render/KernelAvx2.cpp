@@ -45,6 +45,7 @@ struct Avx2Lanes {
   static constexpr int lanes = 8;
   static constexpr bool gathers = true;
   using Rgba32Lanes = Avx2PixelPairs;
+  using ChannelMask = bool;  // a channel is displaced in every lane or in none
 
   static F set1(float v) { return _mm256_set1_ps(v); }
   static F add(F a, F b) { return _mm256_add_ps(a, b); }
@@ -57,7 +58,6 @@ struct Avx2Lanes {
   static F greater(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
   static F both(F a, F b) { return _mm256_and_ps(a, b); }
   static F select(F mask, F a, F b) { return _mm256_blendv_ps(b, a, mask); }
-  using ChannelMask = bool;
   static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
   static F select(bool taken, F a, F b) { return taken ? a : b; }
   static I select(bool taken, I a, I b) { return taken ? a : b; }

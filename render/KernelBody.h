@@ -1,7 +1,7 @@
 // The aberration formula for one pixel, written once for every instruction
-// set. L is a lane type (KernelLanes*.h): `L::lanes` neighbouring pixels of
-// a row are computed at once, one pixel per lane, with L's operations, each
-// one IEEE operation per lane.
+// set. L is a lane type (Kernel{Scalar,Sse2,Avx2,Neon}.cpp): `L::lanes`
+// neighbouring pixels of a row are computed at once with L's operations,
+// each one IEEE operation per lane.
 //
 // Results are bit-exact: saved projects and every build must give the same
 // pixels, and a truncated sample coordinate moves by a whole pixel when a

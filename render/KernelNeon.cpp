@@ -22,6 +22,7 @@ struct NeonLanes {
   static constexpr int lanes = 4;
   static constexpr bool gathers = false;
   using Rgba32Lanes = NeonLanes;
+  using ChannelMask = bool;  // a channel is displaced in every lane or in none
 
   static F set1(float v) { return vdupq_n_f32(v); }
   static F add(F a, F b) { return vaddq_f32(a, b); }
@@ -34,7 +35,6 @@ struct NeonLanes {
   static Mask greater(F a, F b) { return vcgtq_f32(a, b); }
   static Mask both(Mask a, Mask b) { return vandq_u32(a, b); }
   static F select(Mask mask, F a, F b) { return vbslq_f32(mask, a, b); }
-  using ChannelMask = bool;
   static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
   static F select(bool taken, F a, F b) { return taken ? a : b; }
   static I select(bool taken, I a, I b) { return taken ? a : b; }

@@ -111,6 +111,7 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
   using M = typename Samples::Lanes;
   constexpr int run = 256;
   static_assert(run % L::lanes == 0 && run % M::lanes == 0, "groups must tile a run");
+  constexpr int firstToLast = L::lanes > 1 ? L::lanes - 1 : 1;  // lanes apart
 
   FrameLanes<L> const c(f);
   DisplacedMasks<M> const displaced(f.displaced);
@@ -142,7 +143,7 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
         // and last lanes while the rest of the run is computed. (Written
         // here, not in a helper: GCC takes a function that only prefetches
         // for one without effects and drops its calls.)
-        for (int lane = i; lane<i + L::lanes; lane += L::lanes> 1 ? L::lanes - 1 : 1) {
+        for (int lane = i; lane < i + L::lanes; lane += firstToLast) {
           if (unsigned char const* p = samples.address(column[lane], row[lane]))
             __builtin_prefetch(p, 0, 3);
         }

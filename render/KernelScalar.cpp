@@ -19,7 +19,7 @@ struct ScalarLanes {
   static constexpr int lanes = 1;
   static constexpr bool gathers = false;
   using Rgba32Lanes = ScalarLanes;
-  using ChannelMask = bool;
+  using ChannelMask = bool;  // a channel is displaced in every lane or in none
 
   static F set1(float v) { return v; }
   static F add(F a, F b) { return a + b; }

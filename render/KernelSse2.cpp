@@ -23,6 +23,7 @@ struct Sse2Lanes {
   static constexpr int lanes = 4;
   static constexpr bool gathers = false;
   using Rgba32Lanes = Sse2Lanes;
+  using ChannelMask = bool;  // a channel is displaced in every lane or in none
 
   static F set1(float v) { return _mm_set1_ps(v); }
   static F add(F a, F b) { return _mm_add_ps(a, b); }
@@ -35,7 +36,6 @@ struct Sse2Lanes {
   static F greater(F a, F b) { return _mm_cmpgt_ps(a, b); }
   static F both(F a, F b) { return _mm_and_ps(a, b); }
   static F select(F mask, F a, F b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
-  using ChannelMask = bool;
   static bool displacedMask(DisplacedChannels, bool taken) { return taken; }
   static F select(bool taken, F a, F b) { return taken ? a : b; }
   static I select(bool taken, I a, I b) { return taken ? a : b; }

@@ -60,6 +60,15 @@ class KernelPaths : public testing::TestWithParam<KernelPath> {
   }
 
   void expectMatchesReference(RenderData const& rd) const { EXPECT_EQ(rendered(rd), referenceBytes(rd)); }
+
+  // Renders rd into an output starting `shift` bytes into a buffer filled
+  // with the sentinel, and compares it with `expected`.
+  void expectShiftedOutput(RenderData rd, std::vector<unsigned char> const& expected, int shift) const {
+    std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
+    rd.output.data = outBytes.data() + shift;
+    render(rd, 0, rd.output.height);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
+  }
 };
 
 INSTANTIATE_TEST_SUITE_P(Kernel, KernelPaths, testing::ValuesIn(kernelPaths),
@@ -226,11 +235,7 @@ TEST_P(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference) {
       rd.mode = 2;
       rd.scaling = 1;
       rd.output = {width, height, nullptr, 32, width * 16};
-      std::vector<unsigned char> const expected = referenceBytes(rd);
-      std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
-      rd.output.data = outBytes.data() + shift;
-      render(rd, 0, height);
-      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
+      expectShiftedOutput(rd, referenceBytes(rd), shift);
     }
   }
 }
@@ -246,10 +251,7 @@ TEST_P(KernelPaths, LargeResultsMatchReferenceWhateverTheAlignment) {
   static std::vector<unsigned char> const expected = referenceBytes(rd);
   for (int shift : {0, 4}) {
     SCOPED_TRACE(testing::Message() << "shift " << shift);
-    std::vector<unsigned char> outBytes(expected.size() + 16, sentinel);
-    rd.output.data = outBytes.data() + shift;
-    render(rd, 0, height);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
+    expectShiftedOutput(rd, expected, shift);
   }
 }
 
