@@ -2,8 +2,10 @@
 # target that every target of ours links.
 add_library(zf_options INTERFACE)
 
-# The kernel and the conversions are specified to the bit: no fused
-# multiply-add, no fast-math, on every compiler and target.
+# The results of the kernel and the conversions must be identical to the bit
+# on every compiler and platform. So no fused multiply-add (GCC contracts
+# across statements by default, clang within an expression, and arm64 has
+# the instructions) and no fast-math, on every target.
 target_compile_options(zf_options INTERFACE
   -ffp-contract=off
   -fno-fast-math

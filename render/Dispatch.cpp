@@ -34,9 +34,9 @@ int bandHeight(int height) {
   float const sixteenth = static_cast<float>(height) * 0.0625f;
   float const band = std::floor(sixteenth) + 1.0f;
   int rows = static_cast<int>(band);
-  // Beyond 2^24 rows the float form can lose the added row and leave the
-  // last rows without a band; whole-number arithmetic then gives the
-  // value the float form stands for.
+  // Beyond 2^24 rows the float sum can lose the added row and leave the
+  // last rows without a band; whole-number arithmetic then gives the value
+  // the float form stands for.
   if (static_cast<std::int64_t>(rows) * workerCount <= height)
     rows = height / workerCount + 1;
   return rows;

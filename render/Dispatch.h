@@ -9,8 +9,12 @@
 // platform and for every frame height.
 constexpr int workerCount = 16;
 
-// Rows per band: one more than a sixteenth of the height, rounded down, so
-// the bands always cover every row.
+// Rows per band: floor(float(height) * 0.0625) + 1, in 32-bit float, so
+// the 16 bands cover every row. Up to 2^24 rows that is height / 16 + 1.
+// Beyond, the height is first rounded to a float: the band may be a row
+// wider (16777231 rows give 1048578, not 1048577), and where the float sum
+// loses the added row, which would leave rows without a band, the band is
+// height / 16 + 1 instead (268435471 rows give 16777217).
 int bandHeight(int height);
 
 // Starts the thread of one worker, which runs process(rd, firstRow, endRow).

@@ -1,13 +1,8 @@
-// The aberration kernel: the per-call set-up, the scalar variant and the
-// choice among the variants.
+// The aberration kernel: the set-up of one call and the choice among the
+// instruction-set paths. The per-pixel formula is KernelBody.h's.
 //
-// Results are bit-exact: saved projects and every build must give the same
-// pixels, and a truncated sample coordinate moves by a whole pixel when a
-// value changes in its last bit. So all arithmetic is 32-bit float in a fixed
-// order, one operation per line where the order matters, with IEEE division
-// and square root (no reciprocal multiplies) and no contraction into fused
-// multiply-adds (-ffp-contract=off on every target). The vector variants in
-// KernelSimd.cpp repeat these operations lane by lane.
+// Results are bit-exact (see KernelBody.h): the set-up, too, is 32-bit
+// float arithmetic in a fixed order with IEEE square roots.
 
 #include "Kernel.h"
 #include "KernelFrame.h"
@@ -15,13 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
-
-#if defined(__SSE__) || defined(_M_X64)
-#include <xmmintrin.h>
-#endif
 
 namespace {
 
@@ -47,150 +36,27 @@ float cornerDistance(float cx, float cy, float cornerX, float cornerY) {
   return std::sqrt(sum);
 }
 
-void getInPixel(KernelFrame const& f, int x, int y, float& r, float& g, float& b, float& a) {
-  if (x < 0 || x >= f.inWidth || y < 0 || y >= f.inHeight) {
-    r = g = b = a = 0.0f;
-    return;
-  }
-  unsigned char const* row = f.inData + static_cast<std::int64_t>(y) * f.inRowBytes;
-  if (f.inBytes) {
-    unsigned char const* p = row + 4 * static_cast<std::ptrdiff_t>(x);
-    r = static_cast<float>(p[0]) / 255.0f;
-    g = static_cast<float>(p[1]) / 255.0f;
-    b = static_cast<float>(p[2]) / 255.0f;
-    a = static_cast<float>(p[3]) / 255.0f;
-  } else {
-    float px[4];
-    std::memcpy(px, row + 16 * static_cast<std::ptrdiff_t>(x), sizeof px);
-    r = px[0];
-    g = px[1];
-    b = px[2];
-    a = px[3];
-  }
+Mode modeOf(std::int32_t mode) {
+  return mode >= 0 && mode <= 2 ? static_cast<Mode>(mode) : Mode::None;
 }
 
-// One 16-byte store per pixel; left to itself the compiler splits the copy
-// of a float[4] into two 8-byte stores.
-inline void storePixel(unsigned char* dst, float const (&px)[4]) {
-#if defined(__SSE__) || defined(_M_X64)
-  _mm_storeu_ps(reinterpret_cast<float*>(dst), _mm_setr_ps(px[0], px[1], px[2], px[3]));
-#else
-  std::memcpy(dst, px, sizeof px);
-#endif
+Scaling scalingOf(std::int32_t scaling) {
+  return scaling >= 0 && scaling <= 2 ? static_cast<Scaling>(scaling) : Scaling::Linear;
 }
 
-void processRowsScalar(KernelFrame const& f, int firstRow, int endRow) {
-  float const amount = f.amount;
-  float const cx = f.cx;
-  float const cyEff = f.cyEff;
-  float const maxR = f.maxR;
-
-  for (int y = firstRow; y < endRow; ++y) {
-    float const yf = static_cast<float>(y);
-    float const dy = yf - cyEff;
-    float const dy2 = dy * dy;
-    int const plainY = sampleCoordinate(yf - f.offsetY);
-    unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
-
-    // Counted in int: a float bound would stop short of the last columns
-    // of rows wider than 2^24.
-    for (int x = 0; x < f.width; ++x) {
-      float const xf = static_cast<float>(x);
-      float const dx = xf - cx;
-      float const dx2 = dx * dx;
-      float const r2 = dx2 + dy2;
-      float const r = std::sqrt(r2);
-
-      float g = amount;
-      if (f.scaling == 1) {
-        float const q = r / maxR;
-        g = q * amount;
-      } else if (f.scaling == 2) {
-        float const q = r / maxR;
-        float const qa = q * amount;
-        g = qa * q;
-      }
-      float const k = g * 0.02f;
-      float const s = amount >= 0.0f ? 1.0f + k : 1.0f - k;
-
-      float const dxs = dx / s;
-      float const xs = dxs + cx;
-      float const dys = dy / s;
-      float const ys = dys + cyEff;
-
-      float r1, g1, b1, a1;
-      getInPixel(f, sampleCoordinate(xf - f.offsetX), plainY, r1, g1, b1, a1);
-
-      float const wholeXs = truncToWhole(xs);
-      float const wholeYs = truncToWhole(ys);
-      float r2s, g2, b2, a2;
-      getInPixel(f, sampleCoordinate(wholeXs - f.offsetX), sampleCoordinate(wholeYs - f.offsetY), r2s, g2, b2,
-                 a2);
-
-      if (a1 == 0.0f)
-        r1 = g1 = b1 = 0.0f;
-      if (a2 == 0.0f)
-        r2s = g2 = b2 = 0.0f;
-
-      float red = r1;
-      float green = g1;
-      float blue = b1;
-      bool const primary = amount >= 0.0f;
-      switch (f.mode) {
-        case 0:
-          if (primary) {
-            red = r2s;
-          } else {
-            green = g2;
-            blue = b2;
-          }
-          break;
-        case 1:
-          if (primary) {
-            green = g2;
-          } else {
-            red = r2s;
-            blue = b2;
-          }
-          break;
-        case 2:
-          if (primary) {
-            blue = b2;
-          } else {
-            red = r2s;
-            green = g2;
-          }
-          break;
-        default:
-          break;
-      }
-
-      float const aMax = std::max(a1, a2);
-      float px[4] = {red, green, blue, aMax};
-      switch (f.show) {
-        case 1:
-          px[3] = std::fabs(a1 - a2);
-          break;
-        case 2:
-          px[3] = a1 * a2;
-          break;
-        case 3:
-          px[0] = px[1] = px[2] = aMax;
-          break;
-        case 4: {
-          float const full = aMax > 0.0f ? 1.0f : aMax;
-          px[0] = px[1] = px[2] = px[3] = full;
-          break;
-        }
-        default:
-          break;
-      }
-
-      storePixel(out, px);
-      out += sizeof px;
-    }
-  }
+Show showOf(std::int32_t show) {
+  return show >= 0 && show <= 4 ? static_cast<Show>(show) : Show::Final;
 }
+
+// By Mode, then by the sign of Amount: a positive Amount displaces the named
+// primary, a negative one its two complementary channels.
+constexpr DisplacedChannels displacedByMode[4][2] = {
+    // Amount >= 0           Amount < 0
+    {{true, false, false}, {false, true, true}},     // Red-Cyan
+    {{false, true, false}, {true, false, true}},     // Green-Purple
+    {{false, false, true}, {true, true, false}},     // Blue-Yellow
+    {{false, false, false}, {false, false, false}},  // None
+};
 
 }  // namespace
 
@@ -203,9 +69,10 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   f.amount = usableAmount(rd->amount);
   f.offsetX = rd->inputOffsetX;
   f.offsetY = rd->inputOffsetY;
-  f.scaling = rd->scaling;
-  f.mode = rd->mode;
-  f.show = rd->show;
+  f.scaling = scalingOf(rd->scaling);
+  f.mode = modeOf(rd->mode);
+  f.show = showOf(rd->show);
+  f.displaced = displacedByMode[static_cast<int>(f.mode)][f.amount < 0.0f ? 1 : 0];
 
   float const cx = static_cast<float>(rd->centerX);
   float const cy = static_cast<float>(rd->centerY);
@@ -229,8 +96,8 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   f.inWidth = std::max(rd->input.width, 0);
   f.inHeight = std::max(rd->input.height, 0);
   f.inBytes = rd->input.bitDepth == 8;
-  // The vector paths gather RGBA8 samples by 32-bit byte offsets from the
-  // start of the input.
+  // The gathers address RGBA8 samples by 32-bit byte offsets from the start
+  // of the input: rows must run forward and the last byte lie within reach.
   std::int64_t const lastRow = f.inHeight > 0 ? static_cast<std::int64_t>(f.inHeight - 1) * f.inRowBytes : 0;
   std::int64_t const end = lastRow + static_cast<std::int64_t>(f.inWidth) * 4;
   f.gatherBytes = f.inBytes && f.inRowBytes >= 0 && end <= std::int64_t{INT32_MAX};
@@ -239,25 +106,32 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   return true;
 }
 
-bool kernelPathSupported(KernelPath path) {
+bool kernelPathCompiled(KernelPath path) {
   switch (path) {
     case KernelPath::Scalar:
       return true;
     case KernelPath::Sse2:
-      return simdCompiled();
+      return sse2Compiled();
     case KernelPath::Avx2:
-      return simdCompiled() && cpuHasAvx2();
+      return avx2Compiled();
+    case KernelPath::Neon:
+      return neonCompiled();
   }
   return false;
+}
+
+bool kernelPathSupported(KernelPath path) {
+  if (path == KernelPath::Avx2)
+    return avx2Compiled() && cpuHasAvx2();
+  return kernelPathCompiled(path);
 }
 
 namespace {
 
 KernelPath fastestSupportedPath() {
-  if (kernelPathSupported(KernelPath::Avx2))
-    return KernelPath::Avx2;
-  if (kernelPathSupported(KernelPath::Sse2))
-    return KernelPath::Sse2;
+  for (KernelPath path : {KernelPath::Avx2, KernelPath::Sse2, KernelPath::Neon})
+    if (kernelPathSupported(path))
+      return path;
   return KernelPath::Scalar;
 }
 
@@ -279,6 +153,8 @@ char const* kernelPathName(KernelPath path) {
       return "sse2";
     case KernelPath::Avx2:
       return "avx2";
+    case KernelPath::Neon:
+      return "neon";
   }
   return "unknown";
 }
@@ -287,12 +163,19 @@ void processWith(KernelPath path, RenderData const* rd, int firstRow, int endRow
   KernelFrame frame;
   if (!kernelFrame(rd, firstRow, endRow, frame))
     return;
+  // A path this processor cannot run would fault; the portable one gives
+  // the same pixels.
+  if (!kernelPathSupported(path))
+    path = KernelPath::Scalar;
   switch (path) {
     case KernelPath::Sse2:
       processRowsSse2(frame, firstRow, endRow);
       return;
     case KernelPath::Avx2:
       processRowsAvx2(frame, firstRow, endRow);
+      return;
+    case KernelPath::Neon:
+      processRowsNeon(frame, firstRow, endRow);
       return;
     case KernelPath::Scalar:
       break;

@@ -1,6 +1,5 @@
-// Shared by the kernel's variants: the constants one call of process()
-// derives from the record, and the per-value helpers whose exact behaviour
-// every variant must reproduce.
+// What one call of process() derives from the record before the first
+// pixel, shared by every instruction-set path.
 #ifndef ZF_RENDER_KERNELFRAME_H
 #define ZF_RENDER_KERNELFRAME_H
 
@@ -8,14 +7,30 @@
 
 #include <cstdint>
 
+// The popups, as the record carries them (popup value minus 1). Values
+// outside the popup's range are legal in the record: a new instance sends
+// -1, and a damaged project anything. Scaling renders them as Linear and
+// Show as Final; Mode has a case of its own, in which no channel is
+// displaced.
+enum class Mode { RedCyan = 0, GreenPurple = 1, BlueYellow = 2, None };
+enum class Scaling { Linear = 0, Square = 1, Cubic = 2 };
+enum class Show { Final = 0, JustCA = 1, WithoutCA = 2, Alpha = 3, FullAlpha = 4 };
+
+// The colour channels that come from the displaced sample; the plain
+// sample supplies the others.
+struct DisplacedChannels {
+  bool red, green, blue;
+};
+
 struct KernelFrame {
   int width;     // output pixels per row, > 0
   float amount;  // finite
   float offsetX;
   float offsetY;
-  int scaling;
-  int mode;
-  int show;
+  Scaling scaling;
+  Mode mode;
+  Show show;
+  DisplacedChannels displaced;
   float cx;
   float cyEff;  // centre row, counted from the bottom edge
   float maxR;   // largest distance from the centre to a corner
@@ -29,6 +44,32 @@ struct KernelFrame {
   std::int64_t outRowBytes;
 };
 
+// Where the input lies, for the row loops. Held by value: the pixel stores
+// may alias anything, and fields read through a reference would be read
+// again after each one. (Defined here, outside any instruction set's
+// region: a copy compiled for AVX2 must never stand in for this one.)
+struct InputImage {
+  unsigned char const* data;
+  std::int64_t rowBytes;
+  int width;  // >= 0
+  int height;
+
+  explicit InputImage(KernelFrame const& f)
+      : data(f.inData), rowBytes(f.inRowBytes), width(f.inWidth), height(f.inHeight) {}
+
+  // The start of row y, or null when the row lies outside.
+  unsigned char const* row(int y) const {
+    if (static_cast<unsigned>(y) >= static_cast<unsigned>(height))
+      return nullptr;
+    return data + static_cast<std::int64_t>(y) * rowBytes;
+  }
+
+  bool inside(int column, int y) const {
+    return static_cast<unsigned>(column) < static_cast<unsigned>(width) &&
+           static_cast<unsigned>(y) < static_cast<unsigned>(height);
+  }
+};
+
 // Set-up of one call; false when there is nothing to write.
 bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& frame);
 
@@ -40,27 +81,24 @@ constexpr float firstWholeFloat = 8388608.0f;  // 2^23
 constexpr float intLow = -2147483648.0f;  // -2^31
 constexpr float intHigh = 2147483648.0f;  // 2^31
 
-// float(trunc(v)) with trunc toward zero, defined for every float: beyond
-// 2^23 the value is whole already, and NaN stays NaN.
-inline float truncToWhole(float v) {
-  if (v > -firstWholeFloat && v < firstWholeFloat)
-    return static_cast<float>(static_cast<int>(v));
-  return v;
-}
-
 // trunc(v) as a pixel coordinate. NaN and values beyond the int range give
-// -1, which lies outside every input. (The vector paths give INT_MIN there,
-// which lies outside just the same.)
+// -1, which lies outside every input.
 inline int sampleCoordinate(float v) {
   if (v >= intLow && v < intHigh)
     return static_cast<int>(v);
   return -1;
 }
 
-// Row functions of the vector paths: rows firstRow .. endRow - 1.
+// The rows of each path: rows firstRow .. endRow - 1 of a set-up frame.
+// A path missing from this build writes nothing; kernelPathCompiled says
+// which are there.
+void processRowsScalar(KernelFrame const& frame, int firstRow, int endRow);
 void processRowsSse2(KernelFrame const& frame, int firstRow, int endRow);
 void processRowsAvx2(KernelFrame const& frame, int firstRow, int endRow);
-bool simdCompiled();
+void processRowsNeon(KernelFrame const& frame, int firstRow, int endRow);
+bool sse2Compiled();
+bool avx2Compiled();
+bool neonCompiled();
 bool cpuHasAvx2();
 
 #endif

@@ -12,6 +12,9 @@ ZF_SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
 # zip for the distribution archive.
 ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
+# Linux arm64: Debian's cross compiler and C library build the kernel, pixel
+# and plug-in tests; qemu-user runs them (see the linux-aarch64 preset).
+ZF_AARCH64_PACKAGES=(g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user)
 # macOS: ld64.lld links and signs each slice, llvm-lipo joins them, the LLVM
 # tools inspect them; zig itself comes from npm (zf_install_zig), over https.
 ZF_MACOS_PACKAGES=(lld-14 llvm-14 ca-certificates)
@@ -126,6 +129,11 @@ zf_install_zig() {
 zf_windows_build_and_test() {
   zf_install_packages "${ZF_WINDOWS_PACKAGES[@]}"
   zf_build_and_test windows
+}
+
+zf_aarch64_build_and_test() {
+  zf_install_packages "${ZF_AARCH64_PACKAGES[@]}"
+  zf_build_and_test linux-aarch64
 }
 
 zf_macos_build_and_check() {

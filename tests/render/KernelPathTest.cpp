@@ -1,4 +1,4 @@
-// The kernel's instruction-set paths (scalar, SSE2, AVX2) against the
+// The kernel's instruction-set paths (scalar, SSE2, AVX2, NEON) against the
 // reference kernel: every path must write the reference's bits for every
 // record, whatever the lane count, the row width or the values involved.
 
@@ -13,21 +13,19 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <vector>
+
+// Test names and messages show a path by its name.
+void PrintTo(KernelPath path, std::ostream* os) {
+  *os << kernelPathName(path);
+}
 
 namespace {
 
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-
-std::vector<KernelPath> supportedPaths() {
-  std::vector<KernelPath> paths;
-  for (KernelPath path : kernelPaths)
-    if (kernelPathSupported(path))
-      paths.push_back(path);
-  return paths;
-}
 
 // Renders rd with the reference into a fresh buffer of the same shape.
 std::vector<unsigned char> referenceBytes(RenderData rd) {
@@ -37,23 +35,56 @@ std::vector<unsigned char> referenceBytes(RenderData rd) {
   return expected.bytes;
 }
 
-void expectPathsMatchReference(RenderData const& rd) {
-  std::vector<unsigned char> const expected = referenceBytes(rd);
-  for (KernelPath path : supportedPaths()) {
-    SCOPED_TRACE(kernelPathName(path));
-    Frame out = outputFrame(rd.output.width, rd.output.height);
-    RenderData pathRd = rd;
-    pathRd.output = out.desc;
-    processWith(path, &pathRd, 0, rd.output.height);
-    EXPECT_EQ(out.bytes, expected);
+// Every path of kernelPaths, each test once per path. A path this build or
+// this processor cannot run is reported as skipped, with the reason.
+class KernelPaths : public testing::TestWithParam<KernelPath> {
+ protected:
+  void SetUp() override {
+    KernelPath const path = GetParam();
+    if (!kernelPathCompiled(path))
+      GTEST_SKIP() << kernelPathName(path) << " is not built for this processor architecture";
+    if (!kernelPathSupported(path))
+      GTEST_SKIP() << "this processor cannot run " << kernelPathName(path);
   }
-}
 
-TEST(KernelPaths, ScalarIsAlwaysAvailableAndTheActivePathIsSupported) {
+  void render(RenderData const& rd, int firstRow, int endRow) const {
+    processWith(GetParam(), &rd, firstRow, endRow);
+  }
+
+  // Renders rd on this path into a fresh buffer of its output's shape.
+  std::vector<unsigned char> rendered(RenderData rd) const {
+    Frame out = outputFrame(rd.output.width, rd.output.height);
+    rd.output = out.desc;
+    render(rd, 0, rd.output.height);
+    return out.bytes;
+  }
+
+  void expectMatchesReference(RenderData const& rd) const { EXPECT_EQ(rendered(rd), referenceBytes(rd)); }
+
+  // Renders rd into an output starting `shift` bytes into a buffer filled
+  // with the sentinel, and compares it with `expected`.
+  void expectShiftedOutput(RenderData rd, std::vector<unsigned char> const& expected, int shift) const {
+    std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
+    rd.output.data = outBytes.data() + shift;
+    render(rd, 0, rd.output.height);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernel, KernelPaths, testing::ValuesIn(kernelPaths),
+                         [](testing::TestParamInfo<KernelPath> const& path) {
+                           return std::string(kernelPathName(path.param));
+                         });
+
+TEST(KernelPathChoice, ScalarIsAlwaysAvailableAndTheActivePathIsSupported) {
   EXPECT_TRUE(kernelPathSupported(KernelPath::Scalar));
   EXPECT_TRUE(kernelPathSupported(activeKernelPath()));
 #if defined(__x86_64__) || defined(_M_X64)
   EXPECT_TRUE(kernelPathSupported(KernelPath::Sse2));
+  EXPECT_NE(activeKernelPath(), KernelPath::Scalar);
+#endif
+#if defined(__aarch64__)
+  EXPECT_EQ(activeKernelPath(), KernelPath::Neon);
 #endif
 }
 
@@ -87,9 +118,9 @@ float randomOffset(std::mt19937& rng) {
   return static_cast<float>(std::uniform_int_distribution<int>(-12, 12)(rng));
 }
 
-// Widths around every lane count and around the vector paths' 256-pixel
-// runs, odd ones included; input sizes independent of the output's.
-TEST(KernelPaths, EveryPathMatchesReferenceOnRandomParameters) {
+// Widths around every lane count and around the runs of 256 pixels, odd
+// ones included; input sizes independent of the output's.
+TEST_P(KernelPaths, MatchesReferenceOnRandomParameters) {
   int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 255, 256, 257, 300, 513};
   std::mt19937 rng(7071);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -117,52 +148,47 @@ TEST(KernelPaths, EveryPathMatchesReferenceOnRandomParameters) {
                                     << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
                                     << " scaling " << rd.scaling << " show " << rd.show << " offset "
                                     << rd.inputOffsetX << "," << rd.inputOffsetY);
-    expectPathsMatchReference(rd);
+    expectMatchesReference(rd);
     if (HasFailure())
       return;
   }
 }
 
 // Every byte value in every channel: the vector paths choose and merge bytes
-// before converting them, eight or two pixels per register, and must land on
-// the floats of the scalar division.
-TEST(KernelPaths, EveryByteValueReadsAsItsQuotientBy255) {
+// before converting them, and must land on the floats of the division.
+TEST_P(KernelPaths, EveryByteValueReadsAsItsQuotientBy255) {
   Frame in(256, 4, 8);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 256; ++x)
       in.setBytes(x, y, static_cast<unsigned char>(x), static_cast<unsigned char>(255 - x),
                   static_cast<unsigned char>((x * 7) & 255),
                   static_cast<unsigned char>(y == 0 ? x : 255 - x));
-  for (KernelPath path : supportedPaths()) {
-    SCOPED_TRACE(kernelPathName(path));
-    Frame out = outputFrame(256, 4);
-    // Amount 0 reads every pixel as its own displaced sample; "Without CA"
-    // keeps the colours and squares the alpha.
-    RenderData rd = renderData(in, out, 0.0f, 0, 0, 0, 0, 2);
-    processWith(path, &rd, 0, 4);
-    for (int x = 0; x < 256; ++x) {
-      SCOPED_TRACE(x);
-      RefPixel const p = out.at(x, 1);
-      float const alpha = static_cast<float>(255 - x) / 255.0f;
-      bool const clear = x == 255;
-      EXPECT_EQ(p.r, clear ? 0.0f : static_cast<float>(x) / 255.0f);
-      EXPECT_EQ(p.g, clear ? 0.0f : static_cast<float>(255 - x) / 255.0f);
-      EXPECT_EQ(p.a, alpha * alpha);
-    }
-    // Values worked out by hand: 128 / 255 and 1 / 255 rounded to float.
-    EXPECT_EQ(out.at(128, 0).r, 0.501960813999176025390625f);
-    EXPECT_EQ(out.at(1, 0).r, 0.0039215688593685627f);
-    EXPECT_EQ(out.at(255, 0).r, 1.0f);
-  }
   Frame out = outputFrame(256, 4);
+  // Amount 0 reads every pixel as its own displaced sample; "Without CA"
+  // keeps the colours and squares the alpha.
+  RenderData const rd = renderData(in, out, 0.0f, 0, 0, 0, 0, 2);
+  render(rd, 0, 4);
+  for (int x = 0; x < 256; ++x) {
+    SCOPED_TRACE(x);
+    RefPixel const p = out.at(x, 1);
+    float const alpha = static_cast<float>(255 - x) / 255.0f;
+    bool const clear = x == 255;
+    EXPECT_EQ(p.r, clear ? 0.0f : static_cast<float>(x) / 255.0f);
+    EXPECT_EQ(p.g, clear ? 0.0f : static_cast<float>(255 - x) / 255.0f);
+    EXPECT_EQ(p.a, alpha * alpha);
+  }
+  // Values worked out by hand: 128 / 255 and 1 / 255 rounded to float.
+  EXPECT_EQ(out.at(128, 0).r, 0.501960813999176025390625f);
+  EXPECT_EQ(out.at(1, 0).r, 0.0039215688593685627f);
+  EXPECT_EQ(out.at(255, 0).r, 1.0f);
   for (int show = 0; show <= 4; ++show)
-    expectPathsMatchReference(renderData(in, out, 0.0f, 0, 0, 0, 0, show));
+    expectMatchesReference(renderData(in, out, 0.0f, 0, 0, 0, 0, show));
 }
 
 // Offsets and amounts a host can hand over that no formula value fits in an
-// int: the vector paths' truncations give INT_MIN there where the scalar
-// kernel gives -1; both must read transparent black.
-TEST(KernelPaths, NonFiniteAndOutOfRangeValuesMatchReference) {
+// int: every path must read transparent black there, whatever its own
+// conversion gives for such values.
+TEST_P(KernelPaths, NonFiniteAndOutOfRangeValuesMatchReference) {
   float const offsets[] = {
       nan,   inf,        -inf,        2147483648.0f, -2147483648.0f, 2147483520.0f, -2147483520.0f,
       3e38f, 8388608.0f, -8388609.0f, 16777217.0f};
@@ -177,16 +203,16 @@ TEST(KernelPaths, NonFiniteAndOutOfRangeValuesMatchReference) {
         RenderData rd = renderData(in, out, amount, 18, 11, 1, scaling, 0);
         rd.inputOffsetX = offset;
         rd.inputOffsetY = -offset;
-        expectPathsMatchReference(rd);
+        expectMatchesReference(rd);
         rd.inputOffsetY = 0.0f;
-        expectPathsMatchReference(rd);
+        expectMatchesReference(rd);
       }
     }
   }
 }
 
 // The vector paths must not assume aligned buffers or packed rows.
-TEST(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference) {
+TEST_P(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference) {
   int const width = 45;
   int const height = 19;
   for (int bitDepth : {8, 32}) {
@@ -208,56 +234,69 @@ TEST(KernelPaths, UnalignedBuffersAndPaddedRowsMatchReference) {
       rd.centerY = 4;
       rd.mode = 2;
       rd.scaling = 1;
-      std::vector<unsigned char> const expected = [&] {
-        Frame ref = outputFrame(width, height);
-        RenderData r = rd;
-        r.output = ref.desc;
-        referenceRender(r);
-        return ref.bytes;
-      }();
-      for (KernelPath path : supportedPaths()) {
-        SCOPED_TRACE(kernelPathName(path));
-        std::vector<unsigned char> outBytes(expected.size() + 64, sentinel);
-        rd.output = {width, height, outBytes.data() + shift, 32, width * 16};
-        processWith(path, &rd, 0, height);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), outBytes.begin() + shift));
-      }
+      rd.output = {width, height, nullptr, 32, width * 16};
+      expectShiftedOutput(rd, referenceBytes(rd), shift);
     }
   }
 }
 
 // Frames whose result is large enough to be written around the caches, with
 // rows that are and are not 16-byte aligned.
-TEST(KernelPaths, LargeResultsMatchReferenceWhateverTheAlignment) {
+TEST_P(KernelPaths, LargeResultsMatchReferenceWhateverTheAlignment) {
   constexpr int width = 1031;
   constexpr int height = 1040;  // more than 16 MiB of result
   Frame in = generatedFloatFrame(width, height, 17);
-  Frame ref = outputFrame(width, height);
-  RenderData rd = renderData(in, ref, 64.0f, 100, 900, 1, 1, 1);
-  referenceRender(rd);
+  Frame out = outputFrame(width, height);
+  RenderData rd = renderData(in, out, 64.0f, 100, 900, 1, 1, 1);
+  static std::vector<unsigned char> const expected = referenceBytes(rd);
   for (int shift : {0, 4}) {
-    for (KernelPath path : supportedPaths()) {
-      SCOPED_TRACE(testing::Message() << kernelPathName(path) << " shift " << shift);
-      std::vector<unsigned char> outBytes(ref.bytes.size() + 16, sentinel);
-      RenderData pathRd = rd;
-      pathRd.output.data = outBytes.data() + shift;
-      processWith(path, &pathRd, 0, height);
-      EXPECT_TRUE(std::equal(ref.bytes.begin(), ref.bytes.end(), outBytes.begin() + shift));
+    SCOPED_TRACE(testing::Message() << "shift " << shift);
+    expectShiftedOutput(rd, expected, shift);
+  }
+}
+
+// RGBA8 inputs whose samples lie beyond the reach of 32-bit byte offsets
+// from the input's start: row 2 at 2^31 bytes, or rows running backwards.
+// Only row 2 exists in memory; the input's start is placed so that row 2
+// lands on it, and the centre sits on that row, so both samples stay there.
+TEST_P(KernelPaths, RgbaBytesBeyondThirtyTwoBitOffsetsReadTheRightPixels) {
+  constexpr int width = 64;
+  constexpr int height = 3;
+  constexpr int y = 2;
+  for (std::int32_t rowBytes : {1 << 30, -(1 << 30) - (1 << 20)}) {
+    SCOPED_TRACE(testing::Message() << "rowBytes " << rowBytes);
+    Frame inRow = generatedByteFrame(width, 1, 21);
+    Frame out = outputFrame(width, height);
+    RenderData rd = renderData(inRow, out, 50.0f, width / 2, height - y);
+    rd.input.height = height;
+    rd.input.rowBytes = rowBytes;
+    rd.input.data = reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(inRow.bytes.data()) -
+                                                     static_cast<std::uintptr_t>(std::int64_t{y} * rowBytes));
+    render(rd, y, y + 1);
+    for (int x = 0; x < width; ++x) {
+      SCOPED_TRACE(x);
+      RefPixel const e = referencePixel(rd, x, y);
+      RefPixel const p = out.at(x, y);
+      EXPECT_TRUE(p.r == e.r && p.g == e.g && p.b == e.b && p.a == e.a);
     }
   }
 }
 
-// A whole 4K frame per path, compared with the reference and with the hash
-// recorded from it: the run boundaries, the row ends and every band of the
-// dispatch are crossed many times over.
-TEST(KernelPaths, FullUhdFrameHashMatchesReference) {
-  constexpr int width = 3840;
-  constexpr int height = 2160;
-  Frame in = generatedByteFrame(width, height, 0x4b);
-  Frame out = outputFrame(width, height);
-  RenderData rd = renderData(in, out, 50.0f, 1400, 700, 0, 2, 0);
+// A whole 4K frame, through the dispatch's 16 bands: the run boundaries,
+// the row ends and every band are crossed many times over. The hash is the
+// reference's (below).
+constexpr std::uint64_t uhdFrameHash = 0x063f911e8053e7f3ull;
+constexpr int uhdWidth = 3840;
+constexpr int uhdHeight = 2160;
 
-  static KernelPath const* current = nullptr;
+RenderData uhdRecord(Frame& in, Frame& out) {
+  return renderData(in, out, 50.0f, 1400, 700, 0, 2, 0);
+}
+
+TEST(KernelReference, FullUhdFrameHashIsFixed) {
+  Frame in = generatedByteFrame(uhdWidth, uhdHeight, 0x4b);
+  Frame out = outputFrame(uhdWidth, uhdHeight);
+  RenderData const rd = uhdRecord(in, out);
   WorkerStart const startReference = [](int, RenderData const* r, int first, int end) {
     return std::thread([r, first, end] {
       for (int y = first; y < end; ++y)
@@ -270,19 +309,22 @@ TEST(KernelPaths, FullUhdFrameHashMatchesReference) {
     });
   };
   dispatchRows(&rd, startReference);
-  std::uint64_t const referenceHash = fnv1a(out.bytes);
-  EXPECT_EQ(referenceHash, 0x063f911e8053e7f3ull) << "actual 0x" << std::hex << referenceHash;
+  std::uint64_t const hash = fnv1a(out.bytes);
+  EXPECT_EQ(hash, uhdFrameHash) << "actual 0x" << std::hex << hash;
+}
 
+KernelPath pathUnderTest = KernelPath::Scalar;
+
+TEST_P(KernelPaths, FullUhdFrameHashMatchesReference) {
+  Frame in = generatedByteFrame(uhdWidth, uhdHeight, 0x4b);
+  Frame out = outputFrame(uhdWidth, uhdHeight);
+  RenderData const rd = uhdRecord(in, out);
+  pathUnderTest = GetParam();
   WorkerStart const startPath = [](int, RenderData const* r, int first, int end) {
-    return std::thread(processWith, *current, r, first, end);
+    return std::thread(processWith, pathUnderTest, r, first, end);
   };
-  for (KernelPath path : supportedPaths()) {
-    SCOPED_TRACE(kernelPathName(path));
-    current = &path;
-    std::fill(out.bytes.begin(), out.bytes.end(), sentinel);
-    dispatchRows(&rd, startPath);
-    EXPECT_EQ(fnv1a(out.bytes), referenceHash);
-  }
+  dispatchRows(&rd, startPath);
+  EXPECT_EQ(fnv1a(out.bytes), uhdFrameHash);
 }
 
 }  // namespace

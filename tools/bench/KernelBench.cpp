@@ -1,17 +1,16 @@
 // The kernel over whole frames through the 16-thread row dispatch: ours (the
 // path process() takes), each instruction-set path, and the baseline, the
-// plain reference kernel of the tests run through the same dispatch. The
-// floor is the time 16 threads, split as the dispatch splits, need to write
-// the RGBA32 result with memset.
+// portable scalar path forced through the same dispatch. The floor is the
+// time 16 threads, split as the dispatch splits, need to write the RGBA32
+// result with memset.
 
 #include "BenchSupport.h"
 
-#include "ReferenceKernel.h"
 #include "render/Dispatch.h"
 #include "render/KernelPath.h"
 
-#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,23 +24,23 @@ struct Centre {
 };
 Centre const centres[] = {{"middle", 0.5, 0.5}, {"offcentre", 0.2, 0.85}};
 
-void referenceRows(RenderData const* rd, int firstRow, int endRow) {
-  for (int y = firstRow; y < endRow; ++y) {
-    unsigned char* out = rd->output.data + static_cast<std::int64_t>(y) * rd->output.rowBytes;
-    for (int x = 0; x < rd->output.width; ++x) {
-      RefPixel const p = referencePixel(*rd, x, y);
-      std::memcpy(out + static_cast<std::ptrdiff_t>(x) * 16, &p, 16);
-    }
-  }
-}
-
-std::thread startReference(int, RenderData const* rd, int firstRow, int endRow) {
-  return std::thread(referenceRows, rd, firstRow, endRow);
-}
-
 template <KernelPath Path>
 std::thread startPath(int, RenderData const* rd, int firstRow, int endRow) {
   return std::thread(processWith, Path, rd, firstRow, endRow);
+}
+
+WorkerStart startFor(KernelPath path) {
+  switch (path) {
+    case KernelPath::Sse2:
+      return startPath<KernelPath::Sse2>;
+    case KernelPath::Avx2:
+      return startPath<KernelPath::Avx2>;
+    case KernelPath::Neon:
+      return startPath<KernelPath::Neon>;
+    case KernelPath::Scalar:
+      break;
+  }
+  return startPath<KernelPath::Scalar>;
 }
 
 struct Frames {
@@ -67,51 +66,45 @@ struct Frames {
 void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) {
   std::string const tail = std::string("/") + size.name + (bitDepth == 8 ? "/rgba8/" : "/rgba32/") +
                            scalingNames[scaling] + "/" + centre.name;
-  auto run = [size, bitDepth, scaling, centre](benchmark::State& state, WorkerStart start, bool withFloor) {
+  auto run = [size, bitDepth, scaling, centre](benchmark::State& state, WorkerStart start) {
     Frames frames(size, bitDepth);
     frames.rd.amount = 50.0f;
     frames.rd.scaling = scaling;
     frames.rd.centerX = static_cast<int>(size.width * centre.fx);
     frames.rd.centerY = static_cast<int>(size.height * centre.fy);
-    auto const kernel = [&frames, start] { dispatchRows(&frames.rd, start); };
-    if (withFloor) {
-      std::size_t const rowBytes = static_cast<std::size_t>(size.width) * 16;
-      bench::Buffer floorOutput(rowBytes * size.height);
-      bench::runWithFloor(state, kernel,
-                          [&] { bench::floorPass(nullptr, 0, floorOutput.data(), rowBytes, size.height); });
-    } else {
-      for (auto _ : state)
-        kernel();
-    }
+    std::size_t const rowBytes = static_cast<std::size_t>(size.width) * 16;
+    bench::Buffer floorOutput(rowBytes * size.height);
+    bench::runWithFloor(
+        state, [&frames, start] { dispatchRows(&frames.rd, start); },
+        [&] { bench::floorPass(nullptr, 0, floorOutput.data(), rowBytes, size.height); });
     std::int64_t const pixels = std::int64_t{size.width} * size.height;
     bench::setThroughput(state, pixels, pixels * ((bitDepth == 8 ? 4 : 16) + 16));
   };
   struct Variant {
-    std::string name;
-    WorkerStart start;
+    KernelPath path;
+    bool active;  // the path process() takes, as "ours"
   };
-  std::vector<Variant> variants = {{"ours", startWorker}, {"reference", startReference}};
+  std::vector<Variant> variants = {{activeKernelPath(), true}, {KernelPath::Scalar, false}};
   // The paths apart on the 4K 8-bit frame, to see what each instruction set buys.
   if (size.width == bench::uhd.width && bitDepth == 8) {
-    variants.push_back({"scalar", startPath<KernelPath::Scalar>});
-    if (kernelPathSupported(KernelPath::Sse2))
-      variants.push_back({"sse2", startPath<KernelPath::Sse2>});
-    if (kernelPathSupported(KernelPath::Avx2))
-      variants.push_back({"avx2", startPath<KernelPath::Avx2>});
+    for (KernelPath path : kernelPaths)
+      if (path != KernelPath::Scalar && kernelPathSupported(path))
+        variants.push_back({path, false});
   }
+  std::string const baseline = std::string("kernel/scalar") + tail;
+  // The baseline runs for every frame; its own line in the table only where the paths are compared.
+  bool const listScalar = size.width == bench::uhd.width && bitDepth == 8;
   for (Variant const& v : variants) {
-    std::string const name = "kernel/" + v.name + tail;
-    WorkerStart const start = v.start;
-    bool const baseline = v.name == "reference";
-    auto* b = benchmark::RegisterBenchmark(
-        name.c_str(), [run, start, baseline](benchmark::State& state) { run(state, start, !baseline); });
+    std::string const name = std::string("kernel/") + (v.active ? "ours" : kernelPathName(v.path)) + tail;
+    WorkerStart const start = v.active ? startWorker : startFor(v.path);
+    auto* b = benchmark::RegisterBenchmark(name.c_str(),
+                                           [run, start](benchmark::State& state) { run(state, start); });
     b->Unit(benchmark::kMillisecond);
-    if (baseline) {
-      b->UseRealTime();
-    } else {
-      b->UseManualTime();
-      bench::addComparison({name, "kernel/reference" + tail});
-    }
+    b->UseManualTime();
+    if (v.path != KernelPath::Scalar || v.active)
+      bench::addComparison({name, baseline});
+    else if (listScalar)
+      bench::addComparison({name, ""});
   }
 }
 

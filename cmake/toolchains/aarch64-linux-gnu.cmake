@@ -1,0 +1,19 @@
+# Linux arm64 from x86-64 Linux with Debian's cross compiler, so that the
+# arm64 code paths run here: CTest runs every arm64 program under qemu-user,
+# against the cross libraries' sysroot.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+
+set(ZF_AARCH64_TRIPLE aarch64-linux-gnu)
+set(CMAKE_C_COMPILER ${ZF_AARCH64_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${ZF_AARCH64_TRIPLE}-g++)
+
+set(ZF_AARCH64_SYSROOT /usr/${ZF_AARCH64_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH ${ZF_AARCH64_SYSROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(ZF_QEMU_AARCH64 qemu-aarch64 REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZF_QEMU_AARCH64} -L ${ZF_AARCH64_SYSROOT})

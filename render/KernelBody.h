@@ -1,0 +1,179 @@
+// The aberration formula for one pixel, written once for every instruction
+// set. L is a lane type (Kernel{Scalar,Sse2,Avx2,Neon}.cpp): `L::lanes`
+// neighbouring pixels of a row are computed at once with L's operations,
+// each one IEEE operation per lane.
+//
+// Results are bit-exact: saved projects and every build must give the same
+// pixels, and a truncated sample coordinate moves by a whole pixel when a
+// value changes in its last bit. So all arithmetic is 32-bit float in a
+// fixed order, one operation per line, with IEEE division and square root
+// (no reciprocal estimates) and no fused multiply-add (-ffp-contract=off on
+// every target).
+//
+// How pixels are walked, fetched and stored is the schedule's business
+// (KernelRows.h); nothing here reads or writes memory.
+#ifndef ZF_RENDER_KERNELBODY_H
+#define ZF_RENDER_KERNELBODY_H
+
+#include "KernelFrame.h"
+
+// Four channels of `lanes` pixels, one vector per channel.
+template <class V>
+struct Rgba {
+  V r, g, b, a;
+};
+
+// What a row shares: its distance from the centre row and the input row of
+// its plain samples.
+struct RowStart {
+  float dy;
+  float dy2;
+  int plainRow;
+};
+
+// The frame's constants in every lane. (Everything here is a template or a
+// member of one: an instruction set's copy of the code never stands in for
+// another's.)
+template <class L>
+struct FrameLanes {
+  using F = typename L::F;
+  F cx, cyEff, maxR, amount, offsetX, offsetY, one, fiftieth;
+  Scaling scaling;
+  bool positive;
+  float rowCentre;
+  float rowOffset;
+
+  explicit FrameLanes(KernelFrame const& f)
+      : cx(L::set1(f.cx)),
+        cyEff(L::set1(f.cyEff)),
+        maxR(L::set1(f.maxR)),
+        amount(L::set1(f.amount)),
+        offsetX(L::set1(f.offsetX)),
+        offsetY(L::set1(f.offsetY)),
+        one(L::set1(1.0f)),
+        fiftieth(L::set1(0.02f)),
+        scaling(f.scaling),
+        positive(f.amount >= 0.0f),
+        rowCentre(f.cyEff),
+        rowOffset(f.offsetY) {}
+
+  RowStart rowStart(int y) const {
+    float const yf = static_cast<float>(y);
+    float const dy = yf - rowCentre;
+    float const dy2 = dy * dy;
+    return {dy, dy2, sampleCoordinate(yf - rowOffset)};
+  }
+};
+
+// Input columns and rows of the plain and the displaced samples. Lanes whose
+// value does not fit an int hold a negative number, outside every input.
+template <class L>
+struct SampleCoordinates {
+  typename L::I plainColumn, column, row;
+};
+
+// float(trunc(v)), toward zero; beyond 2^23 v is whole already, and NaN
+// stays NaN.
+template <class L>
+inline typename L::F wholeOf(typename L::F v) {
+  auto const small = L::both(L::greater(v, L::set1(-firstWholeFloat)), L::less(v, L::set1(firstWholeFloat)));
+  return L::select(small, L::fromInt(L::truncInt(v)), v);
+}
+
+// Pixels x0 .. x0 + lanes - 1 of a row whose distance from the centre row is
+// dy: where their two samples lie.
+template <class L>
+inline SampleCoordinates<L> sampleCoordinates(FrameLanes<L> const& c, typename L::F dy, typename L::F dy2,
+                                              int x0) {
+  using F = typename L::F;
+  F const xf = L::fromInt(L::iota(x0));
+  F const dx = L::sub(xf, c.cx);
+  F const dx2 = L::mul(dx, dx);
+  F const r2 = L::add(dx2, dy2);
+  F const r = L::sqrt(r2);
+
+  F g = c.amount;
+  if (c.scaling == Scaling::Square) {
+    F const q = L::div(r, c.maxR);
+    g = L::mul(q, c.amount);
+  } else if (c.scaling == Scaling::Cubic) {
+    F const q = L::div(r, c.maxR);
+    F const qa = L::mul(q, c.amount);
+    g = L::mul(qa, q);
+  }
+  F const k = L::mul(g, c.fiftieth);
+  // g has the sign of Amount, so s >= 1 either way.
+  F const s = c.positive ? L::add(c.one, k) : L::sub(c.one, k);
+
+  F const dxs = L::div(dx, s);
+  F const xs = L::add(dxs, c.cx);
+  F const dys = L::div(dy, s);
+  F const ys = L::add(dys, c.cyEff);
+
+  F const plainX = L::sub(xf, c.offsetX);
+  F const displacedX = L::sub(wholeOf<L>(xs), c.offsetX);
+  F const displacedY = L::sub(wholeOf<L>(ys), c.offsetY);
+  return {L::truncInt(plainX), L::truncInt(displacedX), L::truncInt(displacedY)};
+}
+
+// Where the displaced sample supplies a channel, set up once per frame as
+// L's ChannelMask: for most lane types a plain bool per channel (the same
+// for every lane, so choosing costs a predicted branch), for lane types that
+// hold whole pixels a mask of the displaced channels' lanes.
+// L::displacedMask(all, taken) gives one channel's: `taken` says whether it
+// is displaced, `all` which channels are.
+template <class L>
+struct DisplacedMasks {
+  typename L::ChannelMask red, green, blue;
+
+  explicit DisplacedMasks(DisplacedChannels all)
+      : red(L::displacedMask(all, all.red)),
+        green(L::displacedMask(all, all.green)),
+        blue(L::displacedMask(all, all.blue)) {}
+};
+
+// The output of `lanes` pixels from their plain samples p1 and displaced
+// samples p2: transparent samples lose their colour, the displaced sample
+// supplies the Mode's channels, and Show decides the alpha. V is the
+// samples' type: floats, or RGBA8 bytes in int lanes, which become floats
+// (v / 255) only here. Byte to float is exact and increasing, so zeroing,
+// choosing and taking the larger alpha give the same floats either way.
+template <class L, Show S, class V>
+inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L> const& displaced) {
+  using F = typename L::F;
+  auto const clear1 = L::isZero(p1.a);
+  p1.r = L::zeroWhere(clear1, p1.r);
+  p1.g = L::zeroWhere(clear1, p1.g);
+  p1.b = L::zeroWhere(clear1, p1.b);
+  auto const clear2 = L::isZero(p2.a);
+  p2.r = L::zeroWhere(clear2, p2.r);
+  p2.g = L::zeroWhere(clear2, p2.g);
+  p2.b = L::zeroWhere(clear2, p2.b);
+
+  V const red = L::select(displaced.red, p2.r, p1.r);
+  V const green = L::select(displaced.green, p2.g, p1.g);
+  V const blue = L::select(displaced.blue, p2.b, p1.b);
+  V const aMax = L::larger(p1.a, p2.a);
+
+  if constexpr (S == Show::Alpha) {
+    F const m = L::channelFloat(aMax);
+    return {m, m, m, m};
+  } else if constexpr (S == Show::FullAlpha) {
+    F const m = L::channelFloat(aMax);
+    F const full = L::select(L::greater(m, L::set1(0.0f)), L::set1(1.0f), m);
+    return {full, full, full, full};
+  } else {
+    F alpha;
+    if constexpr (S == Show::JustCA) {
+      F const difference = L::sub(L::channelFloat(p1.a), L::channelFloat(p2.a));
+      alpha = L::abs(difference);
+    } else if constexpr (S == Show::WithoutCA) {
+      alpha = L::mul(L::channelFloat(p1.a), L::channelFloat(p2.a));
+    } else {
+      alpha = L::channelFloat(aMax);
+    }
+    return {L::channelFloat(red), L::channelFloat(green), L::channelFloat(blue), alpha};
+  }
+}
+
+#endif
