@@ -1,8 +1,11 @@
-// The render driver. Everything that can refuse a frame (suites, host
-// callbacks, pixel formats, world records, buffer sizes, memory) is settled
-// before the first pixel is converted, so a refused frame leaves the output
-// world as the host gave it. Every suite and handle taken has an owner that
-// gives it back on every way out, exceptions included.
+// The render driver, in three parts: the host's services acquired
+// (HostServices), a plan worked out from the two worlds alone (planFrame),
+// and the frame rendered as planned (renderPlanned). Everything that can
+// refuse a frame (suites, host callbacks, pixel formats, world records,
+// buffer sizes, memory) is settled before the first pixel is converted, so
+// a refused frame leaves the output world as the host gave it. Every suite
+// and handle taken has an owner that gives it back on every way out,
+// exceptions included.
 
 #include "pixels/DoRender.h"
 
@@ -15,6 +18,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -90,21 +94,97 @@ bool callbacksPresent(PF_InData const& in) {
          utils->host_dispose_handle != nullptr;
 }
 
-// The World Suite is asked in both hosts; in Premiere Pro the Pixel Format
-// Suite is asked as well and its answer, the one to trust there, replaces
-// the first. Only the query whose answer is used can end the frame: a
-// Premiere Pro World Suite that fails on Premiere Pro's own formats must not.
-PF_Err queryPixelFormat(PF_WorldSuite2 const* worldSuite, PF_PixelFormatSuite1 const* pixelFormatSuite,
-                        PF_EffectWorld* world, PF_PixelFormat& code) {
-  PF_Err const worldErr = worldSuite->PF_GetPixelFormat(world, &code);
-  if (pixelFormatSuite == nullptr)
-    return worldErr;
-  PrPixelFormat premiereCode = 0;
-  if (PF_Err const err = pixelFormatSuite->GetPixelFormat(world, &premiereCode))
-    return err;
-  code = premiereCode;
-  return PF_Err_NONE;
-}
+// What the host lends one frame: its suites, its row iterator and its
+// callbacks, acquired in a fixed order and given back on every way out.
+// Every failure to get them is a return code; the suite handler's thrown
+// int stops here.
+class HostServices {
+ public:
+  explicit HostServices(PF_InData* in_data) : inData_(in_data) {}
+
+  // Empty when the frame can go on; otherwise the frame's answer to the
+  // host, given before anything is read or written.
+  std::optional<PF_Err> acquire() {
+    try {
+      return acquireSuites();
+    } catch (int err) {
+      return err;
+    }
+  }
+
+  // The pixel format of a world. The World Suite is asked in both hosts; in
+  // Premiere Pro the Pixel Format Suite is asked as well and its answer, the
+  // one to trust there, replaces the first. Only the query whose answer is
+  // used can end the frame: a Premiere Pro World Suite that fails on Premiere
+  // Pro's own formats must not.
+  PF_Err pixelFormat(PF_EffectWorld* world, PF_PixelFormat& code) const {
+    PF_Err const worldErr = worldSuite_->PF_GetPixelFormat(world, &code);
+    if (pixelFormatSuite_ == nullptr)
+      return worldErr;
+    PrPixelFormat premiereCode = 0;
+    if (PF_Err const err = pixelFormatSuite_->GetPixelFormat(world, &premiereCode))
+      return err;
+    code = premiereCode;
+    return PF_Err_NONE;
+  }
+
+  // Runs a row conversion from src to dst over `rows` rows through the row
+  // iterator; the first error or cancel ends it.
+  PF_Err convert(A_long rows, PF_EffectWorld* src, PF_EffectWorld* dst, RowFunc rowFunc) const {
+    ConvertData cd{};
+    cd.inData = inData_;
+    cd.src = src;
+    cd.dst = dst;
+    cd.iterateSuite = direct_->iterate8.get();
+    cd.gain = 1.0f;
+    return iterateRows_(rows, &cd, rowFunc);
+  }
+
+  PF_Err abortAnswer() const { return inData_->inter.abort(inData_->effect_ref); }
+
+  PF_UtilCallbacks const* utils() const { return inData_->utils; }
+
+ private:
+  std::optional<PF_Err> acquireSuites() {
+    SPBasicSuite const* basic = inData_->pica_basicP;
+    handler_.emplace(basic);
+    if (basic->AcquireSuite == nullptr || basic->ReleaseSuite == nullptr)
+      return PF_Err_BAD_CALLBACK_PARAM;
+
+    direct_.emplace(basic);
+    direct_->pixelFormat.acquire();
+    SPErr const worldSuiteErr = direct_->world.acquire();
+    // A host that hands out no World Suite yet reports success still gets an error.
+    if (direct_->world.get() == nullptr)
+      return worldSuiteErr != kSPNoError ? worldSuiteErr : PF_Err_BAD_CALLBACK_PARAM;
+    bool const premiere = inData_->appl_id == kAppID_PremierePro;
+    // Premiere Pro without the Pixel Format Suite cannot tell its formats
+    // apart; the frame is left as it is.
+    if (premiere && direct_->pixelFormat.get() == nullptr)
+      return PF_Err_NONE;
+
+    worldSuite_ = direct_->world.get();
+    pixelFormatSuite_ = premiere ? direct_->pixelFormat.get() : nullptr;
+    if (!callbacksPresent(*inData_) || worldSuite_->PF_GetPixelFormat == nullptr ||
+        (pixelFormatSuite_ != nullptr && pixelFormatSuite_->GetPixelFormat == nullptr))
+      return PF_Err_BAD_CALLBACK_PARAM;
+
+    iterateRows_ = handler_->Iterate8Suite1()->iterate_generic;
+    if (iterateRows_ == nullptr) {
+      direct_->iterate8.acquire();
+      iterateRows_ = MyGenericIterateFunc;
+    }
+    return std::nullopt;
+  }
+
+  PF_InData* inData_;
+  // Released in reverse: the directly held suites, then the handler's.
+  std::optional<AEGP_SuiteHandler> handler_;
+  std::optional<DirectSuites> direct_;
+  PF_WorldSuite2 const* worldSuite_ = nullptr;
+  PF_PixelFormatSuite1 const* pixelFormatSuite_ = nullptr;
+  RowIterator iterateRows_ = nullptr;
+};
 
 // What can be checked of a host world: sizes that are not negative, and for a
 // world whose pixels are touched, pixel memory and rows long enough for its
@@ -161,6 +241,85 @@ float downsampleFactor(PF_RationalScale const& scale) {
   return static_cast<float>(scale.num) / static_cast<float>(den);
 }
 
+// What a frame needs, worked out from the two worlds and their format codes
+// alone, before any memory is taken or any pixel converted.
+struct FramePlan {
+  PixelFormat const* inputFormat = nullptr;   // null: the input reads as transparent black
+  PixelFormat const* outputFormat = nullptr;  // null: the output world stays as the host gave it
+  bool emptyOutput = false;                   // nothing to compute or write
+  ImageDesc input;                            // the working buffers, without their memory
+  ImageDesc result;
+  A_u_longlong inputBytes = 0;
+  A_u_longlong resultBytes = 0;
+};
+
+PF_Err planFrame(PF_LayerDef const& inputLayer, PF_PixelFormat inputCode, PF_LayerDef const& output,
+                 PF_PixelFormat outputCode, FramePlan& plan) {
+  plan.inputFormat = findPixelFormat(inputCode);
+  plan.outputFormat = findPixelFormat(outputCode);
+  if (PF_Err const err = checkWorld(inputLayer, plan.inputFormat))
+    return err;
+  if (PF_Err const err = checkWorld(output, plan.outputFormat))
+    return err;
+  plan.emptyOutput = output.width == 0 || output.height == 0;
+  if (plan.emptyOutput)
+    return PF_Err_NONE;
+  A_long const workingDepth = plan.inputFormat != nullptr ? plan.inputFormat->workingDepth : 32;
+  if (!describeBuffer(inputLayer.width, inputLayer.height, workingDepth, plan.input, plan.inputBytes) ||
+      !describeBuffer(output.width, output.height, 32, plan.result, plan.resultBytes))
+    return PF_Err_OUT_OF_MEMORY;
+  return PF_Err_NONE;
+}
+
+// The planned frame: buffers taken, the input converted, the result
+// computed and converted into `output`.
+PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData& rd, PF_LayerDef* output,
+                     WorkerStart startThread) {
+  // An empty output has nothing to be computed or written; a cancel is still
+  // the host's answer for the frame.
+  if (plan.emptyOutput)
+    return host.abortAnswer();
+
+  WorkBuffers buffers(host.utils());
+  rd.input = plan.input;
+  rd.output = plan.result;
+  // An empty input needs no memory: the kernel reads every pixel of it as
+  // transparent black.
+  if (plan.inputBytes != 0) {
+    if (!buffers.input.allocate(plan.inputBytes))
+      return PF_Err_OUT_OF_MEMORY;
+    rd.input.data = buffers.input.data();
+  }
+  if (!buffers.result.allocate(plan.resultBytes))
+    return PF_Err_OUT_OF_MEMORY;
+  rd.output.data = buffers.result.data();
+  // The result starts out zero, not as whatever the host's fresh memory held.
+  std::memset(rd.output.data, 0, static_cast<std::size_t>(plan.resultBytes));
+
+  if (plan.inputBytes != 0) {
+    if (plan.inputFormat != nullptr) {
+      PF_EffectWorld inputWorld = worldOf(rd.input);
+      if (PF_Err const err =
+              host.convert(rd.input.height, rd.inputLayer, &inputWorld, plan.inputFormat->toWorking))
+        return err;
+    } else {
+      // Pixels in a format we cannot read count as transparent black
+      // rather than whatever the fresh handle held.
+      std::memset(rd.input.data, 0, static_cast<std::size_t>(plan.inputBytes));
+    }
+  }
+
+  if (PF_Err const err = host.abortAnswer())
+    return err;
+
+  dispatchRows(&rd, startThread);
+
+  if (plan.outputFormat == nullptr)
+    return PF_Err_NONE;
+  PF_EffectWorld resultWorld = worldOf(rd.output);
+  return host.convert(output->height, &resultWorld, output, plan.outputFormat->fromWorking);
+}
+
 }  // namespace
 
 PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF_LayerDef* output,
@@ -168,112 +327,22 @@ PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF
   if (in_data == nullptr || rd == nullptr || rd->inputLayer == nullptr || output == nullptr)
     return PF_Err_BAD_CALLBACK_PARAM;
 
-  AEGP_SuiteHandler suites(in_data->pica_basicP);
-  SPBasicSuite const* basic = in_data->pica_basicP;
-  if (basic->AcquireSuite == nullptr || basic->ReleaseSuite == nullptr)
-    return PF_Err_BAD_CALLBACK_PARAM;
-
-  ConvertData cd{};
-  cd.gain = 1.0f;
-
-  DirectSuites direct(basic);
-  direct.pixelFormat.acquire();
-  SPErr const worldSuiteErr = direct.world.acquire();
-
-  bool const premiere = in_data->appl_id == kAppID_PremierePro;
-  if (direct.world.get() == nullptr) {
-    // A host that hands out no World Suite yet reports success still gets an error.
-    return worldSuiteErr != kSPNoError ? worldSuiteErr : PF_Err_BAD_CALLBACK_PARAM;
-  }
-  // Premiere Pro without the Pixel Format Suite cannot tell its formats
-  // apart; the frame is left as it is.
-  if (premiere && direct.pixelFormat.get() == nullptr)
-    return PF_Err_NONE;
-
-  PF_WorldSuite2 const* worldSuite = direct.world.get();
-  PF_PixelFormatSuite1 const* pixelFormatSuite = premiere ? direct.pixelFormat.get() : nullptr;
-  if (!callbacksPresent(*in_data) || worldSuite->PF_GetPixelFormat == nullptr ||
-      (pixelFormatSuite != nullptr && pixelFormatSuite->GetPixelFormat == nullptr))
-    return PF_Err_BAD_CALLBACK_PARAM;
-
-  cd.inData = in_data;
-
-  RowIterator iterateRows = suites.Iterate8Suite1()->iterate_generic;
-  if (iterateRows == nullptr) {
-    direct.iterate8.acquire();
-    cd.iterateSuite = direct.iterate8.get();
-    iterateRows = MyGenericIterateFunc;
-  }
+  HostServices host(in_data);
+  if (std::optional<PF_Err> const answer = host.acquire())
+    return *answer;
 
   rd->downsampleX = downsampleFactor(in_data->downsample_x);
   rd->downsampleY = downsampleFactor(in_data->downsample_y);
 
-  // Both formats are known, and both worlds checked, before any memory is
-  // taken or any pixel converted.
-  PF_LayerDef* const inputLayer = rd->inputLayer;
   PF_PixelFormat inputCode = 0;
-  if (PF_Err const queryErr = queryPixelFormat(worldSuite, pixelFormatSuite, inputLayer, inputCode))
-    return queryErr;
+  if (PF_Err const err = host.pixelFormat(rd->inputLayer, inputCode))
+    return err;
   PF_PixelFormat outputCode = 0;
-  if (PF_Err const queryErr = queryPixelFormat(worldSuite, pixelFormatSuite, output, outputCode))
-    return queryErr;
-  PixelFormat const* const inputFormat = findPixelFormat(inputCode);
-  PixelFormat const* const outputFormat = findPixelFormat(outputCode);
-  if (PF_Err const worldErr = checkWorld(*inputLayer, inputFormat))
-    return worldErr;
-  if (PF_Err const worldErr = checkWorld(*output, outputFormat))
-    return worldErr;
+  if (PF_Err const err = host.pixelFormat(output, outputCode))
+    return err;
 
-  // An empty output has nothing to be computed or written; a cancel is still
-  // the host's answer for the frame.
-  if (output->width == 0 || output->height == 0)
-    return in_data->inter.abort(in_data->effect_ref);
-
-  A_long const workingDepth = inputFormat != nullptr ? inputFormat->workingDepth : 32;
-  A_u_longlong inputBytes = 0;
-  A_u_longlong resultBytes = 0;
-  if (!describeBuffer(inputLayer->width, inputLayer->height, workingDepth, rd->input, inputBytes) ||
-      !describeBuffer(output->width, output->height, 32, rd->output, resultBytes))
-    return PF_Err_OUT_OF_MEMORY;
-
-  WorkBuffers buffers(in_data->utils);
-  // An empty input needs no memory: the kernel reads every pixel of it as
-  // transparent black.
-  if (inputBytes != 0) {
-    if (!buffers.input.allocate(inputBytes))
-      return PF_Err_OUT_OF_MEMORY;
-    rd->input.data = buffers.input.data();
-  }
-  if (!buffers.result.allocate(resultBytes))
-    return PF_Err_OUT_OF_MEMORY;
-  rd->output.data = buffers.result.data();
-  // The result starts out zero, not as whatever the host's fresh memory held.
-  std::memset(rd->output.data, 0, static_cast<std::size_t>(resultBytes));
-
-  PF_EffectWorld inputWorld = worldOf(rd->input);
-  if (inputBytes != 0) {
-    if (inputFormat != nullptr) {
-      cd.src = inputLayer;
-      cd.dst = &inputWorld;
-      if (PF_Err const inputErr = iterateRows(rd->input.height, &cd, inputFormat->toWorking))
-        return inputErr;
-    } else {
-      // Pixels in a format we cannot read count as transparent black
-      // rather than whatever the fresh handle held.
-      std::memset(rd->input.data, 0, static_cast<std::size_t>(inputBytes));
-    }
-  }
-
-  if (PF_Err const abortErr = in_data->inter.abort(in_data->effect_ref))
-    return abortErr;
-
-  dispatchRows(rd, startThread);
-
-  // An output format without conversion leaves the world as the host gave it.
-  if (outputFormat == nullptr)
-    return PF_Err_NONE;
-  PF_EffectWorld resultWorld = worldOf(rd->output);
-  cd.src = &resultWorld;
-  cd.dst = output;
-  return iterateRows(output->height, &cd, outputFormat->fromWorking);
+  FramePlan plan;
+  if (PF_Err const err = planFrame(*rd->inputLayer, inputCode, *output, outputCode, plan))
+    return err;
+  return renderPlanned(host, plan, *rd, output, startThread);
 }

@@ -15,9 +15,10 @@
 // buffer cannot be had, PF_Err_BAD_CALLBACK_PARAM for records that cannot be
 // rendered, the host's error for a missing World Suite or a failed format
 // query (the Pixel Format Suite's in Premiere Pro, the World Suite's
-// elsewhere), and 0 with `output` untouched in Premiere Pro without the
-// Pixel Format Suite. Throws the int 516 when the basic suite or the Iterate8 suite
-// is missing, and std::system_error when a worker thread cannot be started.
+// elsewhere), PF_Err_BAD_CALLBACK_PARAM as well when the basic suite or the
+// Iterate8 suite is missing, and 0 with `output` untouched in Premiere Pro
+// without the Pixel Format Suite. Throws only when a worker thread cannot be
+// started (std::system_error).
 // Every handle and suite acquired is given back on every way out.
 //
 // startThread starts the dispatch's workers; it is replaceable so that

@@ -393,7 +393,7 @@ TEST_F(RenderEntryTest, FailedWorldCheckoutEndsTheSmartRenderBeforeAnyParameter)
 }
 
 TEST_F(RenderEntryTest, DriverFailureIsReportedWithParametersCheckedIn) {
-  // Without the Iterate8 suite the driver cannot convert anything and throws
+  // Without the Iterate8 suite the driver cannot convert anything and answers
   // 516: the frame must not be reported as rendered.
   host.setSuiteMissing(kPFIterate8Suite, kPFIterate8SuiteVersion1);
   for (const Path path : {Path::Plain, Path::Smart}) {

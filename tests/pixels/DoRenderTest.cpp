@@ -332,20 +332,14 @@ struct Untouched {
   std::vector<std::uint8_t> before;
 };
 
-TEST(DoRender, WithoutTheIterate8SuiteThrows516AndReleasesEverything) {
+TEST(DoRender, WithoutTheIterate8SuiteReturns516AndReleasesEverything) {
   Host host(App::AfterEffects);
   host.setSuiteMissing(kPFIterate8Suite, kPFIterate8SuiteVersion1);
   World in(PF_PixelFormat_ARGB32, 4, 4);
   World out(PF_PixelFormat_ARGB32, 4, 4);
   Untouched const output(out);
   RenderData rd = amountZero();
-  int thrown = 0;
-  try {
-    render(host, in, out, rd);
-  } catch (int err) {
-    thrown = err;
-  }
-  EXPECT_EQ(thrown, PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(render(host, in, out, rd), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_TRUE(output.still());
   EXPECT_EQ(host.accountingReport(), "");
 }
@@ -510,6 +504,8 @@ TEST(DoRender, NullRecordsAreRefused) {
   EXPECT_EQ(doRender(&inData, &outData, &rd, nullptr), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(doRender(&inData, &outData, nullptr, out.record()), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(doRender(nullptr, &outData, &rd, out.record()), PF_Err_BAD_CALLBACK_PARAM);
+  inData.pica_basicP = nullptr;
+  EXPECT_EQ(doRender(&inData, &outData, &rd, out.record()), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.handleStats().allocated, 0);
   EXPECT_EQ(host.accountingReport(), "");
 }
