@@ -58,6 +58,38 @@ Conversion const& conversionNamed(char const* name) {
   throw std::invalid_argument(name);
 }
 
+// Each conversion on each instruction-set path this machine runs: the
+// library picks one, and every one must write the rule's bits.
+struct OnPath {
+  Conversion const& c;
+  RowFunc fn;
+  char const* path;
+};
+
+std::vector<OnPath> everyPath(bool (*wanted)(Conversion const&)) {
+  char const* const names[] = {"scalar", "sse2", "avx2"};
+  std::vector<OnPath> all;
+  for (Conversion const& c : allConversions) {
+    for (ConversionPath path : conversionPaths) {
+      if (wanted(c) && conversionPathSupported(path))
+        all.push_back({c, conversionOnPath(c.fn, path), names[static_cast<int>(path)]});
+    }
+  }
+  return all;
+}
+
+bool anyConversion(Conversion const&) {
+  return true;
+}
+
+bool readsFloats(Conversion const& c) {
+  return c.src.type == ChannelType::F32;
+}
+
+bool readsIntegers(Conversion const& c) {
+  return !readsFloats(c);
+}
+
 // Converts a one-pixel frame whose four channels all hold `in`, and checks
 // all four channels of the result; an expected +0.0 must not come out as -0.0.
 void expectEveryChannel(ConversionHarness& h, Conversion const& c, double in, double out, float gain = 1.0f) {
@@ -165,24 +197,26 @@ double sourceValue(LayoutDesc const& layout, std::mt19937& rng) {
   return static_cast<double>(std::uniform_real_distribution<float>(-0.5f, 1.5f)(rng));
 }
 
-// Rows of every width around the vector steps (two and four pixels), every
-// pixel and channel checked against the rule: no pixel may be converted
-// differently for where it falls in the row.
+// Rows of every width around the vector steps (two, four and eight pixels),
+// every pixel and channel checked against the rule: no pixel may be
+// converted differently for where it falls in the row.
 TEST(Conversions, EveryPixelOfARowFollowsTheRuleWhateverTheWidth) {
   int const widths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 64, 67};
   float const gains[] = {1.0f, 0.5f, 3.0f, -1.0f};
   std::mt19937 rng(31337);
   ConversionHarness h;
-  for (Conversion const& c : allConversions) {
+  for (OnPath const& p : everyPath(anyConversion)) {
+    Conversion const& c = p.c;
     for (int width : widths) {
       for (float gain : gains) {
-        SCOPED_TRACE(testing::Message() << c.name << " width " << width << " gain " << gain);
+        SCOPED_TRACE(testing::Message()
+                     << c.name << " on " << p.path << " width " << width << " gain " << gain);
         TestFrame src(c.src, width, 1);
         TestFrame dst(c.dst, width, 1);
         for (int x = 0; x < width; ++x)
           for (Channel ch : {Alpha, Red, Green, Blue})
             src.set(x, 0, ch, sourceValue(c.src, rng));
-        h.run(c.fn, src, dst, 0, 1, gain);
+        h.run(p.fn, src, dst, 0, 1, gain);
         for (int x = 0; x < width; ++x) {
           for (Channel ch : {Alpha, Red, Green, Blue}) {
             std::uint32_t const in = src.bits(x, 0, ch);
@@ -204,7 +238,7 @@ TEST(Conversions, EveryPixelOfARowFollowsTheRuleWhateverTheWidth) {
 // per-pixel tail sees values too.
 class RuleSweep {
  public:
-  explicit RuleSweep(Conversion const& c) : c_(c), src_(c.src, width, 1), dst_(c.dst, width, 1) {}
+  explicit RuleSweep(OnPath const& p) : c_(p.c), p_(p), src_(c_.src, width, 1), dst_(c_.dst, width, 1) {}
 
   // Queues one value (raw bits).
   void add(std::uint32_t value) {
@@ -221,15 +255,15 @@ class RuleSweep {
       return mismatch_.empty();
     std::memset(src_.pixelBytes(0, 0) + queued_ * c_.src.channelBytes(), 0,
                 static_cast<std::size_t>((width * 4 - queued_) * c_.src.channelBytes()));
-    h_.run(c_.fn, src_, dst_, 0, 1, 1.0f);
+    h_.run(p_.fn, src_, dst_, 0, 1, 1.0f);
     for (int x = 0; x < width; ++x) {
       for (Channel ch : {Alpha, Red, Green, Blue}) {
         std::uint32_t const in = src_.bits(x, 0, ch);
         std::uint32_t const expected = ruleBits(c_.rule, in, 1.0f);
         std::uint32_t const actual = dst_.bits(x, 0, ch);
         if (actual != expected && mismatch_.empty()) {
-          mismatch_ = (testing::Message() << c_.name << ": input 0x" << std::hex << in << " gives 0x"
-                                          << actual << ", the rule 0x" << expected)
+          mismatch_ = (testing::Message() << c_.name << " on " << p_.path << ": input 0x" << std::hex << in
+                                          << " gives 0x" << actual << ", the rule 0x" << expected)
                           .GetString();
         }
       }
@@ -243,6 +277,7 @@ class RuleSweep {
  private:
   static constexpr int width = 1021;
   Conversion const& c_;
+  OnPath const& p_;
   ConversionHarness h_;
   TestFrame src_;
   TestFrame dst_;
@@ -250,17 +285,13 @@ class RuleSweep {
   std::string mismatch_;
 };
 
-bool readsFloats(Conversion const& c) {
-  return c.src.type == ChannelType::F32;
-}
-
 // Float bit patterns spread over the whole range by an odd stride, and every
 // pattern near the values where a rule changes course: zeros, 1.0, the
 // rounding steps of the 8-bit output, the ends of the int range, infinities
 // and the first NaNs.
 std::vector<std::uint32_t> sampledFloatPatterns() {
   std::vector<std::uint32_t> patterns;
-  for (std::uint64_t b = 0; b < (std::uint64_t{1} << 32); b += 2039)
+  for (std::uint64_t b = 0; b < (std::uint64_t{1} << 32); b += 4093)
     patterns.push_back(static_cast<std::uint32_t>(b));
   std::vector<float> centres = {0.0f, 0.5f, 1.0f, 2147483648.0f, std::numeric_limits<float>::max()};
   for (int k = 1; k <= 255; ++k)
@@ -279,11 +310,9 @@ std::vector<std::uint32_t> sampledFloatPatterns() {
 
 // Every 8-bit and 16-bit source value, in every conversion that reads them.
 TEST(Conversions, EveryByteAndWordValueFollowsTheRule) {
-  for (Conversion const& c : allConversions) {
-    if (readsFloats(c))
-      continue;
-    RuleSweep sweep(c);
-    std::uint32_t const values = c.src.type == ChannelType::U8 ? 256 : 65536;
+  for (OnPath const& p : everyPath(readsIntegers)) {
+    RuleSweep sweep(p);
+    std::uint32_t const values = p.c.src.type == ChannelType::U8 ? 256 : 65536;
     for (std::uint32_t v = 0; v < values; ++v)
       sweep.add(v);
     EXPECT_TRUE(sweep.flush()) << sweep.mismatch();
@@ -292,30 +321,26 @@ TEST(Conversions, EveryByteAndWordValueFollowsTheRule) {
 
 TEST(Conversions, SampledFloatPatternsFollowTheRule) {
   std::vector<std::uint32_t> const patterns = sampledFloatPatterns();
-  for (Conversion const& c : allConversions) {
-    if (!readsFloats(c))
-      continue;
-    RuleSweep sweep(c);
+  for (OnPath const& p : everyPath(readsFloats)) {
+    RuleSweep sweep(p);
     for (std::uint32_t b : patterns)
       sweep.add(b);
     EXPECT_TRUE(sweep.flush()) << sweep.mismatch();
   }
 }
 
-// All 2^32 float patterns through each float-reading conversion: a few
-// minutes on two cores, so it runs only when asked for:
+// All 2^32 float patterns through each float-reading conversion on each
+// path: a quarter of an hour on two cores, so it runs only when asked for:
 //   zf_pixels_tests --gtest_also_run_disabled_tests --gtest_filter='*EveryFloatPattern*'
 TEST(Conversions, DISABLED_EveryFloatPatternFollowsTheRule) {
   unsigned const threads = std::max(1u, std::thread::hardware_concurrency());
   std::uint64_t const all = std::uint64_t{1} << 32;
-  for (Conversion const& c : allConversions) {
-    if (!readsFloats(c))
-      continue;
+  for (OnPath const& p : everyPath(readsFloats)) {
     std::vector<std::string> mismatches(threads);
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
       workers.emplace_back([&, t] {
-        RuleSweep sweep(c);
+        RuleSweep sweep(p);
         for (std::uint64_t b = all * t / threads; b < all * (t + 1) / threads; ++b)
           sweep.add(static_cast<std::uint32_t>(b));
         sweep.flush();
