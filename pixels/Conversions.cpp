@@ -6,9 +6,16 @@
 // operation per line, never contracted (-ffp-contract=off on every target).
 // A float reaches an int conversion only when it is known to fit: NaN and
 // out-of-range values are settled before, since converting them is undefined.
+//
+// On x86-64 the rows run through SSE2 or AVX2 code (ConversionVectors.inl)
+// that applies the same operations lane by lane; the widest path the
+// processor has is chosen when the library is loaded.
 
 #include "pixels/Convert.h"
+#include "render/KernelPath.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +23,10 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define ZF_CONVERT_SSE2 1
 #include <emmintrin.h>
+#if defined(__GNUC__)
+#define ZF_CONVERT_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 namespace {
@@ -151,130 +162,7 @@ void store(unsigned char* p, Channel c) {
   std::memcpy(p, &c, sizeof c);
 }
 
-#if ZF_CONVERT_SSE2
-
-// The rules that the compiler leaves to a pixel at a time, four pixels at a
-// time in SSE2 registers: the same float operations, lane by lane, in the
-// same order. Each returns how many pixels it converted (a multiple of its
-// step); the scalar loop does the rest.
-
-// _mm_shuffle_epi32 order that moves each channel from its lane in a source
-// pixel to its lane in a destination pixel.
-template <class Src, class Dst>
-constexpr int laneOrder() {
-  constexpr std::ptrdiff_t s = sizeof(typename Src::Type);
-  constexpr std::ptrdiff_t d = sizeof(typename Dst::Type);
-  return static_cast<int>(
-      (Src::alpha / s) << (2 * (Dst::alpha / d)) | (Src::red / s) << (2 * (Dst::red / d)) |
-      (Src::green / s) << (2 * (Dst::green / d)) | (Src::blue / s) << (2 * (Dst::blue / d)));
-}
-
-// clampUnit() per lane: min_ps gives its second operand unless the first is
-// smaller, so min(1, x) is "x > 1 ? 1 : x" and keeps NaN; max(c, 0) is
-// "c > 0 ? c : 0" and turns NaN into 0.
-inline __m128 clampUnitLanes(__m128 x) {
-  __m128 const c = _mm_min_ps(_mm_set1_ps(1.0f), x);
-  return _mm_max_ps(c, _mm_setzero_ps());
-}
-
-// FloatToByte or FloatToWord on one pixel: the rounded values as int32
-// lanes in destination order.
-template <int Order>
-inline __m128i roundedPixel(unsigned char const* p, __m128 gain, __m128 fullScale) {
-  __m128 c = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<float const*>(p)), gain);
-  c = clampUnitLanes(c);
-  c = _mm_mul_ps(c, fullScale);
-  c = _mm_add_ps(c, _mm_set1_ps(0.5f));
-  return _mm_shuffle_epi32(_mm_cvttps_epi32(c), Order);
-}
-
-template <class Src, class Dst, class Rule>
-struct VectorRun {
-  static constexpr bool available = false;
-  static std::ptrdiff_t run(unsigned char const*, unsigned char*, std::ptrdiff_t, float) { return 0; }
-};
-
-template <class Src, class Dst>
-struct VectorRun<Src, Dst, FloatToByte> {
-  static constexpr bool available = true;
-  static std::ptrdiff_t run(unsigned char const* s, unsigned char* d, std::ptrdiff_t width, float gainValue) {
-    constexpr int order = laneOrder<Src, Dst>();
-    __m128 const gain = _mm_set1_ps(gainValue);
-    __m128 const fullScale = _mm_set1_ps(255.0f);
-    std::ptrdiff_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-      unsigned char const* p = s + x * 16;
-      // Values are 0 .. 255: both packs are exact.
-      __m128i const low = _mm_packs_epi32(roundedPixel<order>(p, gain, fullScale),
-                                          roundedPixel<order>(p + 16, gain, fullScale));
-      __m128i const high = _mm_packs_epi32(roundedPixel<order>(p + 32, gain, fullScale),
-                                           roundedPixel<order>(p + 48, gain, fullScale));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), _mm_packus_epi16(low, high));
-    }
-    return x;
-  }
-};
-
-template <class Src, class Dst>
-struct VectorRun<Src, Dst, FloatToWord> {
-  static constexpr bool available = true;
-  static std::ptrdiff_t run(unsigned char const* s, unsigned char* d, std::ptrdiff_t width, float gainValue) {
-    constexpr int order = laneOrder<Src, Dst>();
-    __m128 const gain = _mm_set1_ps(gainValue);
-    __m128 const fullScale = _mm_set1_ps(32768.0f);
-    // Values are 0 .. 32768, beyond the signed pack: shifted down by
-    // 32768 they pack exactly, and flipping the top bit shifts them back.
-    __m128i const bias = _mm_set1_epi32(32768);
-    __m128i const flip = _mm_set1_epi16(static_cast<short>(0x8000));
-    std::ptrdiff_t x = 0;
-    for (; x + 2 <= width; x += 2) {
-      unsigned char const* p = s + x * 16;
-      __m128i const first = _mm_sub_epi32(roundedPixel<order>(p, gain, fullScale), bias);
-      __m128i const second = _mm_sub_epi32(roundedPixel<order>(p + 16, gain, fullScale), bias);
-      __m128i const words = _mm_xor_si128(_mm_packs_epi32(first, second), flip);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 8), words);
-    }
-    return x;
-  }
-};
-
-template <class Src, class Dst>
-struct VectorRun<Src, Dst, WordToByte> {
-  static constexpr bool available = true;
-
-  // The low 8 bits of the truncated value, as int32 lanes in destination
-  // order; lanes that fit no int give 0.
-  template <int Order>
-  static __m128i pixel(__m128i words, __m128 gain) {
-    __m128 x = _mm_mul_ps(_mm_cvtepi32_ps(words), _mm_set1_ps(K16));
-    x = _mm_mul_ps(x, _mm_set1_ps(255.0f));
-    x = _mm_mul_ps(x, gain);
-    __m128 const fits =
-        _mm_and_ps(_mm_cmpgt_ps(x, _mm_set1_ps(intLow)), _mm_cmplt_ps(x, _mm_set1_ps(intHigh)));
-    __m128i const value = _mm_and_si128(_mm_cvttps_epi32(x), _mm_castps_si128(fits));
-    return _mm_and_si128(_mm_shuffle_epi32(value, Order), _mm_set1_epi32(0xFF));
-  }
-
-  static std::ptrdiff_t run(unsigned char const* s, unsigned char* d, std::ptrdiff_t width, float gainValue) {
-    constexpr int order = laneOrder<Src, Dst>();
-    __m128 const gain = _mm_set1_ps(gainValue);
-    __m128i const zero = _mm_setzero_si128();
-    std::ptrdiff_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-      unsigned char const* p = s + x * 8;
-      __m128i const first = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p));
-      __m128i const second = _mm_loadu_si128(reinterpret_cast<__m128i const*>(p + 16));
-      __m128i const low = _mm_packs_epi32(pixel<order>(_mm_unpacklo_epi16(first, zero), gain),
-                                          pixel<order>(_mm_unpackhi_epi16(first, zero), gain));
-      __m128i const high = _mm_packs_epi32(pixel<order>(_mm_unpacklo_epi16(second, zero), gain),
-                                           pixel<order>(_mm_unpackhi_epi16(second, zero), gain));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), _mm_packus_epi16(low, high));
-    }
-    return x;
-  }
-};
-
-#endif
+#include "ConversionVectors.inl"
 
 // Rows are addressed with the world's own rowbytes, which may include padding
 // or be negative (rows stored bottom up).
@@ -284,7 +172,7 @@ unsigned char* rowStart(PF_EffectWorld const* world, A_long row) {
 }
 
 template <class Src, class Dst, class Rule>
-PF_Err convertRow(void* refcon, A_long threadIndex, A_long row) {
+PF_Err convertRow(ConversionPath path, void* refcon, A_long threadIndex, A_long row) {
   static_assert(sizeof(typename Src::Type) == sizeof(typename Rule::In),
                 "rule reads the source channel type");
   static_assert(sizeof(typename Dst::Type) == sizeof(typename Rule::Out), "rule writes the destination type");
@@ -303,10 +191,20 @@ PF_Err convertRow(void* refcon, A_long threadIndex, A_long row) {
   float const gain = cd->gain;
   using In = typename Rule::In;
   std::ptrdiff_t x = 0;
-#if ZF_CONVERT_SSE2
-  if constexpr (VectorRun<Src, Dst, Rule>::available)
-    x = VectorRun<Src, Dst, Rule>::run(s, d, width, gain);
+  switch (path) {
+    case ConversionPath::Avx2:
+#if ZF_CONVERT_AVX2
+      x = streamRow<Src, Dst, Rule>(avx2::vectorRun<Src, Dst>, s, d, width, gain);
 #endif
+      break;
+    case ConversionPath::Sse2:
+#if ZF_CONVERT_SSE2
+      x = streamRow<Src, Dst, Rule>(sse2::vectorRun<Src, Dst>, s, d, width, gain);
+#endif
+      break;
+    case ConversionPath::Scalar:
+      break;
+  }
   for (; x < width; ++x) {
     unsigned char const* sp = s + x * Src::pixelBytes;
     unsigned char* dp = d + x * Dst::pixelBytes;
@@ -322,68 +220,153 @@ PF_Err convertRow(void* refcon, A_long threadIndex, A_long row) {
   return result;
 }
 
+ConversionPath widestSupportedPath() {
+  ConversionPath widest = ConversionPath::Scalar;
+  for (ConversionPath path : conversionPaths) {
+    if (conversionPathSupported(path))
+      widest = path;
+  }
+  return widest;
+}
+
+// Chosen when the library is loaded, so that a row takes no lock, not even a
+// one-time initialisation guard.
+ConversionPath const widestPath = widestSupportedPath();
+
 }  // namespace
 
 // rowCount is part of the callback shape; a row needs only its own number.
 
 PF_Err it_Convert_ARGB8_to_RGBA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB8, RGBA8, CopyByte>(refcon, threadIndex, row);
+  return convertRow<ARGB8, RGBA8, CopyByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_ARGB8_to_RGBA32(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB8, RGBA32, ByteToFloat>(refcon, threadIndex, row);
+  return convertRow<ARGB8, RGBA32, ByteToFloat>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_ARGB16_to_RGBA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB16, RGBA8, WordToByte>(refcon, threadIndex, row);
+  return convertRow<ARGB16, RGBA8, WordToByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_ARGB16_to_RGBA32(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB16, RGBA32, WordToFloat>(refcon, threadIndex, row);
+  return convertRow<ARGB16, RGBA32, WordToFloat>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_ARGB32_to_RGBA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB32, RGBA8, FloatToByte>(refcon, threadIndex, row);
+  return convertRow<ARGB32, RGBA8, FloatToByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_ARGB32_to_RGBA32(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<ARGB32, RGBA32, FloatToFloat>(refcon, threadIndex, row);
+  return convertRow<ARGB32, RGBA32, FloatToFloat>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_BGRA8_to_RGBA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<BGRA8, RGBA8, CopyByte>(refcon, threadIndex, row);
+  return convertRow<BGRA8, RGBA8, CopyByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_BGRA8_to_RGBA32(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<BGRA8, RGBA32, ByteToFloat>(refcon, threadIndex, row);
+  return convertRow<BGRA8, RGBA32, ByteToFloat>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_BGRA32_to_RGBA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<BGRA32, RGBA8, FloatToByte>(refcon, threadIndex, row);
+  return convertRow<BGRA32, RGBA8, FloatToByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_BGRA32_to_RGBA32(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<BGRA32, RGBA32, FloatToFloat>(refcon, threadIndex, row);
+  return convertRow<BGRA32, RGBA32, FloatToFloat>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_RGBA32_to_ARGB8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<RGBA32, ARGB8, FloatToByte>(refcon, threadIndex, row);
+  return convertRow<RGBA32, ARGB8, FloatToByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_RGBA32_to_ARGB16(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<RGBA32, ARGB16, FloatToWord>(refcon, threadIndex, row);
+  return convertRow<RGBA32, ARGB16, FloatToWord>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_RGBA32_to_ARGB32_saturate(void* refcon, A_long threadIndex, A_long row,
                                             A_long /*rowCount*/) {
-  return convertRow<RGBA32, ARGB32, FloatSaturate>(refcon, threadIndex, row);
+  return convertRow<RGBA32, ARGB32, FloatSaturate>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_RGBA32_to_BGRA8(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
-  return convertRow<RGBA32, BGRA8, FloatToByte>(refcon, threadIndex, row);
+  return convertRow<RGBA32, BGRA8, FloatToByte>(widestPath, refcon, threadIndex, row);
 }
 
 PF_Err it_Convert_RGBA32_to_BGRA32_saturate(void* refcon, A_long threadIndex, A_long row,
                                             A_long /*rowCount*/) {
-  return convertRow<RGBA32, BGRA32, FloatSaturate>(refcon, threadIndex, row);
+  return convertRow<RGBA32, BGRA32, FloatSaturate>(widestPath, refcon, threadIndex, row);
+}
+
+bool conversionPathSupported(ConversionPath path) {
+  switch (path) {
+    case ConversionPath::Scalar:
+      return true;
+    case ConversionPath::Sse2:
+#if ZF_CONVERT_SSE2
+      return true;
+#else
+      return false;
+#endif
+    case ConversionPath::Avx2:
+#if ZF_CONVERT_AVX2
+      // The kernel's AVX2 variant is built under the same conditions, so its
+      // answer is whether the processor and the system run AVX2 code.
+      return kernelPathSupported(KernelPath::Avx2);
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+namespace {
+
+template <class Src, class Dst, class Rule, ConversionPath Path>
+PF_Err convertRowOn(void* refcon, A_long threadIndex, A_long row, A_long /*rowCount*/) {
+  return convertRow<Src, Dst, Rule>(Path, refcon, threadIndex, row);
+}
+
+struct PathEntry {
+  RowFunc conversion;
+  RowFunc onPath[3];  // indexed by ConversionPath
+};
+
+template <class Src, class Dst, class Rule>
+constexpr PathEntry pathEntry(RowFunc conversion) {
+  return {conversion,
+          {convertRowOn<Src, Dst, Rule, ConversionPath::Scalar>,
+           convertRowOn<Src, Dst, Rule, ConversionPath::Sse2>,
+           convertRowOn<Src, Dst, Rule, ConversionPath::Avx2>}};
+}
+
+PathEntry const pathEntries[] = {
+    pathEntry<ARGB8, RGBA8, CopyByte>(it_Convert_ARGB8_to_RGBA8),
+    pathEntry<ARGB8, RGBA32, ByteToFloat>(it_Convert_ARGB8_to_RGBA32),
+    pathEntry<ARGB16, RGBA8, WordToByte>(it_Convert_ARGB16_to_RGBA8),
+    pathEntry<ARGB16, RGBA32, WordToFloat>(it_Convert_ARGB16_to_RGBA32),
+    pathEntry<ARGB32, RGBA8, FloatToByte>(it_Convert_ARGB32_to_RGBA8),
+    pathEntry<ARGB32, RGBA32, FloatToFloat>(it_Convert_ARGB32_to_RGBA32),
+    pathEntry<BGRA8, RGBA8, CopyByte>(it_Convert_BGRA8_to_RGBA8),
+    pathEntry<BGRA8, RGBA32, ByteToFloat>(it_Convert_BGRA8_to_RGBA32),
+    pathEntry<BGRA32, RGBA8, FloatToByte>(it_Convert_BGRA32_to_RGBA8),
+    pathEntry<BGRA32, RGBA32, FloatToFloat>(it_Convert_BGRA32_to_RGBA32),
+    pathEntry<RGBA32, ARGB8, FloatToByte>(it_Convert_RGBA32_to_ARGB8),
+    pathEntry<RGBA32, ARGB16, FloatToWord>(it_Convert_RGBA32_to_ARGB16),
+    pathEntry<RGBA32, ARGB32, FloatSaturate>(it_Convert_RGBA32_to_ARGB32_saturate),
+    pathEntry<RGBA32, BGRA8, FloatToByte>(it_Convert_RGBA32_to_BGRA8),
+    pathEntry<RGBA32, BGRA32, FloatSaturate>(it_Convert_RGBA32_to_BGRA32_saturate),
+};
+
+}  // namespace
+
+RowFunc conversionOnPath(RowFunc conversion, ConversionPath path) {
+  if (!conversionPathSupported(path))
+    return nullptr;
+  for (PathEntry const& entry : pathEntries) {
+    if (entry.conversion == conversion)
+      return entry.onPath[static_cast<int>(path)];
+  }
+  return nullptr;
 }

@@ -50,22 +50,12 @@ std::uint8_t const* TestFrame::channelAddress(int x, int y, Channel c) const {
 }
 
 double TestFrame::get(int x, int y, Channel c) const {
-  std::uint8_t const* p = channelAddress(x, y, c);
-  switch (layout_.type) {
-    case ChannelType::U8:
-      return *p;
-    case ChannelType::U16: {
-      std::uint16_t v;
-      std::memcpy(&v, p, sizeof v);
-      return v;
-    }
-    case ChannelType::F32: {
-      float v;
-      std::memcpy(&v, p, sizeof v);
-      return v;
-    }
-  }
-  return 0;
+  std::uint32_t const b = bits(x, y, c);
+  if (layout_.type != ChannelType::F32)
+    return b;
+  float v;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
 }
 
 void TestFrame::set(int x, int y, Channel c, double value) {
@@ -92,6 +82,25 @@ void TestFrame::setPixel(int x, int y, double a, double r, double g, double b) {
   set(x, y, Red, r);
   set(x, y, Green, g);
   set(x, y, Blue, b);
+}
+
+std::uint32_t TestFrame::bits(int x, int y, Channel c) const {
+  std::uint8_t const* p = channelAddress(x, y, c);
+  switch (layout_.type) {
+    case ChannelType::U8:
+      return *p;
+    case ChannelType::U16: {
+      std::uint16_t v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
+    case ChannelType::F32: {
+      std::uint32_t v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
+  }
+  return 0;
 }
 
 bool TestFrame::isPixelByte(std::size_t index) const {

@@ -54,6 +54,8 @@ class TestFrame {
   double get(int x, int y, Channel c) const;
   void set(int x, int y, Channel c, double value);
   void setPixel(int x, int y, double a, double r, double g, double b);
+  // A channel's raw bits: the integer, or a float's bit pattern.
+  std::uint32_t bits(int x, int y, Channel c) const;
   std::uint8_t* pixelBytes(int x, int y);
 
   // Every byte outside the pixels still holds the guard.

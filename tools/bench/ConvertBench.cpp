@@ -1,4 +1,4 @@
-// Each of the fifteen row conversions over a 4K frame, run the way the
+// Each of the fifteen row conversions over a frame, run the way the
 // render driver runs them: through the stand-in host's iterate_generic, on
 // its worker threads. The floor, timed in the same iterations, runs a memcpy
 // row callback through the same iterator, reading and writing the same bytes
@@ -76,38 +76,42 @@ PF_EffectWorld worldOf(unsigned char* data, Size size, int pixelBytes) {
   return world;
 }
 
+void registerConversion(Conversion const& c, Size size) {
+  std::string const name = std::string("convert/") + c.name + "/" + size.name;
+  benchmark::RegisterBenchmark(
+      name.c_str(),
+      [c, size](benchmark::State& state) {
+        std::size_t const pixels = static_cast<std::size_t>(size.width) * size.height;
+        bench::Buffer src(pixels * c.sourceBytes);
+        bench::Buffer dst(pixels * c.destinationBytes);
+        fillSource(src.data(), pixels, c.source);
+        testhost::Host host;
+        PF_InData inData = host.inData(size.width, size.height);
+        PF_EffectWorld srcWorld = worldOf(src.data(), size, c.sourceBytes);
+        PF_EffectWorld dstWorld = worldOf(dst.data(), size, c.destinationBytes);
+        ConvertData cd{&inData, &srcWorld, &dstWorld, nullptr, 1.0f};
+        bench::Buffer floorDst(pixels * c.destinationBytes);
+        bench::CopyRows rows{src.data(), static_cast<std::size_t>(size.width) * c.sourceBytes,
+                             floorDst.data(), static_cast<std::size_t>(size.width) * c.destinationBytes};
+        PF_Err err = PF_Err_NONE;
+        bench::runWithFloor(
+            state, [&] { err |= host.utils()->iterate_generic(size.height, &cd, c.rowFunc); },
+            [&] { host.utils()->iterate_generic(size.height, &rows, bench::copyRow); });
+        if (err != PF_Err_NONE)
+          state.SkipWithError("conversion reported an error");
+        bench::setThroughput(state, static_cast<std::int64_t>(pixels),
+                             static_cast<std::int64_t>(pixels) * (c.sourceBytes + c.destinationBytes));
+      })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  bench::addComparison({name, ""});
+}
+
 }  // namespace
 
 void registerConversionBenchmarks() {
-  Size const size = bench::uhd;
-  for (Conversion const& c : conversions) {
-    std::string const name = std::string("convert/") + c.name + "/" + size.name;
-    benchmark::RegisterBenchmark(
-        name.c_str(),
-        [c, size](benchmark::State& state) {
-          std::size_t const pixels = static_cast<std::size_t>(size.width) * size.height;
-          bench::Buffer src(pixels * c.sourceBytes);
-          bench::Buffer dst(pixels * c.destinationBytes);
-          fillSource(src.data(), pixels, c.source);
-          testhost::Host host;
-          PF_InData inData = host.inData(size.width, size.height);
-          PF_EffectWorld srcWorld = worldOf(src.data(), size, c.sourceBytes);
-          PF_EffectWorld dstWorld = worldOf(dst.data(), size, c.destinationBytes);
-          ConvertData cd{&inData, &srcWorld, &dstWorld, nullptr, 1.0f};
-          bench::Buffer floorDst(pixels * c.destinationBytes);
-          bench::CopyRows rows{src.data(), static_cast<std::size_t>(size.width) * c.sourceBytes,
-                               floorDst.data(), static_cast<std::size_t>(size.width) * c.destinationBytes};
-          PF_Err err = PF_Err_NONE;
-          bench::runWithFloor(
-              state, [&] { err |= host.utils()->iterate_generic(size.height, &cd, c.rowFunc); },
-              [&] { host.utils()->iterate_generic(size.height, &rows, bench::copyRow); });
-          if (err != PF_Err_NONE)
-            state.SkipWithError("conversion reported an error");
-          bench::setThroughput(state, static_cast<std::int64_t>(pixels),
-                               static_cast<std::int64_t>(pixels) * (c.sourceBytes + c.destinationBytes));
-        })
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    bench::addComparison({name, ""});
+  for (Size const size : {bench::fullHd, bench::uhd}) {
+    for (Conversion const& c : conversions)
+      registerConversion(c, size);
   }
 }

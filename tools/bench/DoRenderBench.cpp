@@ -7,6 +7,13 @@
 // the result written by 16 threads split as the kernel's bands, and the
 // output conversion's read and write through iterate_generic again.
 //
+// Physical floor. "<format>/<size>/physical-floor" reads the input world once
+// and writes the output world once, a memcpy row callback through
+// iterate_generic: the least any render of the frame could cost, for
+// comparison only, since the pipeline's stages also move the working input
+// and the result. It is timed in the same iterations as the pipeline floor,
+// so its floor ratio says what share of that floor the frame's own bytes are.
+//
 // Handle memory. The stand-in host gives every new handle fresh memory
 // filled with a garbage pattern (a testing aid), which for a 4K frame adds a
 // page fault per page and a 165 MB fill to every render. The applications
@@ -206,10 +213,35 @@ void registerRender(testhost::PixelFormatInfo const& info, Size size, bool poole
   bench::addComparison({name, ""});
 }
 
+void registerPhysicalFloor(testhost::PixelFormatInfo const& info, Size size) {
+  std::string const name = std::string("doRender/") + info.name + "/" + size.name + "/physical-floor";
+  benchmark::RegisterBenchmark(
+      name.c_str(),
+      [&info, size](benchmark::State& state) {
+        testhost::Host host;
+        testhost::World input(info.code, size.width, size.height);
+        testhost::World output(info.code, size.width, size.height);
+        fill(input);
+        bench::CopyRows frame{input.row(0), static_cast<std::size_t>(input.rowbytes()), output.row(0),
+                              static_cast<std::size_t>(output.rowbytes())};
+        FloorFrame floor(info, size);
+        bench::runWithFloor(
+            state, [&] { host.utils()->iterate_generic(size.height, &frame, bench::copyRow); },
+            [&] { floor.run(host, size.height); });
+        std::int64_t const pixels = std::int64_t{size.width} * size.height;
+        bench::setThroughput(state, pixels, pixels * 2 * info.bytesPerPixel);
+      })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  bench::addComparison({name, ""});
+}
+
 }  // namespace
 
 void registerDoRenderBenchmarks() {
-  for (testhost::PixelFormatInfo const& info : testhost::kPixelFormats)
+  for (testhost::PixelFormatInfo const& info : testhost::kPixelFormats) {
     registerRender(info, bench::uhd, true);
+    registerPhysicalFloor(info, bench::uhd);
+  }
   registerRender(testhost::kPixelFormats[0], bench::uhd, false);
 }
