@@ -293,8 +293,6 @@ PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData
   if (!buffers.result.allocate(plan.resultBytes))
     return PF_Err_OUT_OF_MEMORY;
   rd.output.data = buffers.result.data();
-  // The result starts out zero, not as whatever the host's fresh memory held.
-  std::memset(rd.output.data, 0, static_cast<std::size_t>(plan.resultBytes));
 
   if (plan.inputBytes != 0) {
     if (plan.inputFormat != nullptr) {
@@ -312,6 +310,8 @@ PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData
   if (PF_Err const err = host.abortAnswer())
     return err;
 
+  // The result starts out zero, not as whatever the host's fresh memory
+  // held: each worker clears its band of it, then computes the band.
   dispatchRows(&rd, startThread);
 
   if (plan.outputFormat == nullptr)

@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 
 #include "render/Dispatch.h"
+#include "render/Kernel.h"
 #include "render/KernelPath.h"
 
 #include <string>
@@ -27,6 +28,12 @@ Centre const centres[] = {{"middle", 0.5, 0.5}, {"offcentre", 0.2, 0.85}};
 template <KernelPath Path>
 std::thread startPath(int, RenderData const* rd, int firstRow, int endRow) {
   return std::thread(processWith, Path, rd, firstRow, endRow);
+}
+
+// The kernel alone, on the path process() picks: a render's workers also
+// clear their bands first.
+std::thread startKernel(int, RenderData const* rd, int firstRow, int endRow) {
+  return std::thread(process, rd, firstRow, endRow);
 }
 
 WorkerStart startFor(KernelPath path) {
@@ -96,7 +103,7 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) 
   bool const listScalar = size.width == bench::uhd.width && bitDepth == 8;
   for (Variant const& v : variants) {
     std::string const name = std::string("kernel/") + (v.active ? "ours" : kernelPathName(v.path)) + tail;
-    WorkerStart const start = v.active ? startWorker : startFor(v.path);
+    WorkerStart const start = v.active ? startKernel : startFor(v.path);
     auto* b = benchmark::RegisterBenchmark(name.c_str(),
                                            [run, start](benchmark::State& state) { run(state, start); });
     b->Unit(benchmark::kMillisecond);
