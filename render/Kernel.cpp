@@ -90,6 +90,14 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   // Row centre is measured from the bottom edge; saved projects depend on this.
   f.cyEff = frameH - cy;
   f.maxR = maxR;
+  // Columns x and 2 cx - x are exactly as far from the centre, in float
+  // too, while every column and the centre are whole floats: up to 2^24.
+  // Linear scaling has nothing per pixel worth sharing.
+  constexpr int wholeFloatLimit = 1 << 24;
+  bool const mirrored =
+      f.scaling != Scaling::Linear && rd->centerX >= 0 && rd->centerX < width && width <= wholeFloatLimit;
+  f.centreColumn = rd->centerX;
+  f.mirrorReach = mirrored ? std::min(rd->centerX, width - 1 - rd->centerX) : -1;
 
   f.inData = rd->input.data;
   f.inRowBytes = rd->input.rowBytes;
@@ -120,9 +128,17 @@ bool kernelPathCompiled(KernelPath path) {
   return false;
 }
 
+namespace {
+
+// Asked once, when the library is loaded: in a virtual machine every cpuid
+// is a trip to the hypervisor.
+bool const avx2Runs = avx2Compiled() && cpuHasAvx2();
+
+}  // namespace
+
 bool kernelPathSupported(KernelPath path) {
   if (path == KernelPath::Avx2)
-    return avx2Compiled() && cpuHasAvx2();
+    return avx2Runs;
   return kernelPathCompiled(path);
 }
 

@@ -67,6 +67,12 @@ struct Avx2Lanes {
   static I iota(int x0) {
     return _mm256_add_epi32(_mm256_set1_epi32(x0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
   }
+  static I reverse(I v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0)); }
+  static F reverse(F v) { return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0)); }
+  static F negate(F v) { return _mm256_xor_ps(v, _mm256_set1_ps(-0.0f)); }
+  static F loadFloats(float const* p) { return _mm256_loadu_ps(p); }
+  static I loadInts(int const* p) { return _mm256_loadu_si256(reinterpret_cast<__m256i const*>(p)); }
+  static void storeFloats(float* dst, F v) { _mm256_storeu_ps(dst, v); }
   static void storeInts(int* dst, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), v); }
 
   static F isZero(F v) { return _mm256_cmp_ps(v, _mm256_setzero_ps(), _CMP_EQ_OQ); }
@@ -76,8 +82,6 @@ struct Avx2Lanes {
   // a2 only where a1 < a2, as std::max(a1, a2) chooses.
   static F larger(F a1, F a2) { return _mm256_max_ps(a2, a1); }
   static I larger(I a1, I a2) { return _mm256_max_epi32(a1, a2); }
-  static F channelFloat(F v) { return v; }
-  static F channelFloat(I v) { return _mm256_div_ps(_mm256_cvtepi32_ps(v), _mm256_set1_ps(255.0f)); }
 
   // Two pixels, one in each half of a register.
   static F pixelPair(unsigned char const* low, unsigned char const* high) {
@@ -159,6 +163,18 @@ struct Avx2Lanes {
     I const y = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(rows));
     I const inside =
         _mm256_and_si256(withinBound(x, _mm256_set1_epi32(width)), withinBound(y, _mm256_set1_epi32(height)));
+    // Lanes that share the first lane's row and lie within eight pixels of
+    // its column, all inside, as they do wherever the displaced row stays
+    // the same: one load, and a permute puts each pixel in its lane.
+    I const step = _mm256_sub_epi32(x, _mm256_set1_epi32(columns[0]));
+    I const near = _mm256_and_si256(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(rows[0])),
+                                    withinBound(step, _mm256_set1_epi32(8)));
+    if (_mm256_movemask_epi8(_mm256_and_si256(inside, near)) == -1 && columns[0] <= width - 8) {
+      unsigned char const* first =
+          input + std::ptrdiff_t{rows[0]} * rowBytes + std::ptrdiff_t{4} * columns[0];
+      I const window = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(first));
+      return byteChannels(_mm256_permutevar8x32_epi32(window, step));
+    }
     I const offset =
         _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rowBytes)), _mm256_slli_epi32(x, 2));
     return byteChannels(_mm256_mask_i32gather_epi32(_mm256_setzero_si256(),

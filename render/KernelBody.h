@@ -23,11 +23,21 @@ struct Rgba {
   V r, g, b, a;
 };
 
-// What a row shares: its distance from the centre row and the input row of
-// its plain samples.
-struct RowStart {
-  float dy;
-  float dy2;
+// float(trunc(v)), toward zero; beyond 2^23 v is whole already, and NaN
+// stays NaN.
+template <class L>
+inline typename L::F wholeOf(typename L::F v) {
+  auto const small = L::both(L::greater(v, L::set1(-firstWholeFloat)), L::less(v, L::set1(firstWholeFloat)));
+  return L::select(small, L::fromInt(L::truncInt(v)), v);
+}
+
+// What a row shares: its distance from the centre row, the input row of its
+// plain samples, and with linear scaling, where the magnification is one
+// number for the whole frame, the input row of its displaced samples.
+template <class L>
+struct RowLanes {
+  typename L::F dy, dy2;
+  typename L::I linearRow;
   int plainRow;
 };
 
@@ -37,11 +47,9 @@ struct RowStart {
 template <class L>
 struct FrameLanes {
   using F = typename L::F;
-  F cx, cyEff, maxR, amount, offsetX, offsetY, one, fiftieth;
+  F cx, cyEff, maxR, amount, offsetX, offsetY, one, fiftieth, linearS;
   Scaling scaling;
   bool positive;
-  float rowCentre;
-  float rowOffset;
 
   explicit FrameLanes(KernelFrame const& f)
       : cx(L::set1(f.cx)),
@@ -53,67 +61,70 @@ struct FrameLanes {
         one(L::set1(1.0f)),
         fiftieth(L::set1(0.02f)),
         scaling(f.scaling),
-        positive(f.amount >= 0.0f),
-        rowCentre(f.cyEff),
-        rowOffset(f.offsetY) {}
+        positive(f.amount >= 0.0f) {
+    // Linear: g is Amount itself, so s = 1 + g * 0.02 (1 - when negative)
+    // is the same for every pixel.
+    F const k = L::mul(amount, fiftieth);
+    linearS = positive ? L::add(one, k) : L::sub(one, k);
+  }
 
-  RowStart rowStart(int y) const {
-    float const yf = static_cast<float>(y);
-    float const dy = yf - rowCentre;
-    float const dy2 = dy * dy;
-    return {dy, dy2, sampleCoordinate(yf - rowOffset)};
+  RowLanes<L> row(int y) const {
+    F const yf = L::set1(static_cast<float>(y));
+    F const dy = L::sub(yf, cyEff);
+    F const dys = L::div(dy, linearS);
+    F const ys = L::add(dys, cyEff);
+    alignas(32) int plain[L::lanes];
+    L::storeInts(plain, L::truncInt(L::sub(yf, offsetY)));
+    return {dy, L::mul(dy, dy), L::truncInt(L::sub(wholeOf<L>(ys), offsetY)), plain[0]};
   }
 };
 
-// Input columns and rows of the plain and the displaced samples. Lanes whose
-// value does not fit an int hold a negative number, outside every input.
+// Where the displaced samples of `lanes` neighbouring pixels of a row lie
+// relative to the centre. Pixels at columns centre + d and centre - d share
+// their magnification s and displaced row, and have dx and dx / s of
+// opposite sign, exactly: dx is exact for whole floats, and IEEE division is
+// symmetric in sign.
 template <class L>
-struct SampleCoordinates {
-  typename L::I plainColumn, column, row;
+struct Displacement {
+  typename L::F dxs;  // (float(x) - cx) / s
+  typename L::I row;  // input row of the displaced samples
 };
 
-// float(trunc(v)), toward zero; beyond 2^23 v is whole already, and NaN
-// stays NaN.
 template <class L>
-inline typename L::F wholeOf(typename L::F v) {
-  auto const small = L::both(L::greater(v, L::set1(-firstWholeFloat)), L::less(v, L::set1(firstWholeFloat)));
-  return L::select(small, L::fromInt(L::truncInt(v)), v);
-}
-
-// Pixels x0 .. x0 + lanes - 1 of a row whose distance from the centre row is
-// dy: where their two samples lie.
-template <class L>
-inline SampleCoordinates<L> sampleCoordinates(FrameLanes<L> const& c, typename L::F dy, typename L::F dy2,
-                                              int x0) {
+inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, typename L::F xf) {
   using F = typename L::F;
-  F const xf = L::fromInt(L::iota(x0));
   F const dx = L::sub(xf, c.cx);
-  F const dx2 = L::mul(dx, dx);
-  F const r2 = L::add(dx2, dy2);
-  F const r = L::sqrt(r2);
+  if (c.scaling == Scaling::Linear)
+    return {L::div(dx, c.linearS), rowLanes.linearRow};
 
-  F g = c.amount;
-  if (c.scaling == Scaling::Square) {
-    F const q = L::div(r, c.maxR);
-    g = L::mul(q, c.amount);
-  } else if (c.scaling == Scaling::Cubic) {
-    F const q = L::div(r, c.maxR);
-    F const qa = L::mul(q, c.amount);
-    g = L::mul(qa, q);
-  }
+  F const dx2 = L::mul(dx, dx);
+  F const r2 = L::add(dx2, rowLanes.dy2);
+  F const r = L::sqrt(r2);
+  F const q = L::div(r, c.maxR);
+  F g = L::mul(q, c.amount);
+  if (c.scaling == Scaling::Cubic)
+    g = L::mul(g, q);
   F const k = L::mul(g, c.fiftieth);
   // g has the sign of Amount, so s >= 1 either way.
   F const s = c.positive ? L::add(c.one, k) : L::sub(c.one, k);
-
   F const dxs = L::div(dx, s);
-  F const xs = L::add(dxs, c.cx);
-  F const dys = L::div(dy, s);
+  F const dys = L::div(rowLanes.dy, s);
   F const ys = L::add(dys, c.cyEff);
+  return {dxs, L::truncInt(L::sub(wholeOf<L>(ys), c.offsetY))};
+}
 
-  F const plainX = L::sub(xf, c.offsetX);
-  F const displacedX = L::sub(wholeOf<L>(xs), c.offsetX);
-  F const displacedY = L::sub(wholeOf<L>(ys), c.offsetY);
-  return {L::truncInt(plainX), L::truncInt(displacedX), L::truncInt(displacedY)};
+// Input columns of the plain and the displaced samples. Lanes whose value
+// does not fit an int hold a negative number, outside every input.
+template <class L>
+struct SampleColumns {
+  typename L::I plain, displaced;
+};
+
+// The samples of the pixels at xf.
+template <class L>
+inline SampleColumns<L> sampleColumns(FrameLanes<L> const& c, typename L::F xf, Displacement<L> const& d) {
+  typename L::F const xs = L::add(d.dxs, c.cx);
+  return {L::truncInt(L::sub(xf, c.offsetX)), L::truncInt(L::sub(wholeOf<L>(xs), c.offsetX))};
 }
 
 // Where the displaced sample supplies a channel, set up once per frame as
@@ -131,6 +142,18 @@ struct DisplacedMasks {
         green(L::displacedMask(all, all.green)),
         blue(L::displacedMask(all, all.blue)) {}
 };
+
+// A sample's channel as a float: RGBA32 channels as they are, RGBA8 bytes
+// as v / 255.
+template <class L>
+inline typename L::F channelFloat(typename L::F v) {
+  return v;
+}
+
+template <class L>
+inline typename L::F channelFloat(typename L::I v) {
+  return L::div(L::fromInt(v), L::set1(255.0f));
+}
 
 // The output of `lanes` pixels from their plain samples p1 and displaced
 // samples p2: transparent samples lose their colour, the displaced sample
@@ -156,23 +179,23 @@ inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L
   V const aMax = L::larger(p1.a, p2.a);
 
   if constexpr (S == Show::Alpha) {
-    F const m = L::channelFloat(aMax);
+    F const m = channelFloat<L>(aMax);
     return {m, m, m, m};
   } else if constexpr (S == Show::FullAlpha) {
-    F const m = L::channelFloat(aMax);
+    F const m = channelFloat<L>(aMax);
     F const full = L::select(L::greater(m, L::set1(0.0f)), L::set1(1.0f), m);
     return {full, full, full, full};
   } else {
     F alpha;
     if constexpr (S == Show::JustCA) {
-      F const difference = L::sub(L::channelFloat(p1.a), L::channelFloat(p2.a));
+      F const difference = L::sub(channelFloat<L>(p1.a), channelFloat<L>(p2.a));
       alpha = L::abs(difference);
     } else if constexpr (S == Show::WithoutCA) {
-      alpha = L::mul(L::channelFloat(p1.a), L::channelFloat(p2.a));
+      alpha = L::mul(channelFloat<L>(p1.a), channelFloat<L>(p2.a));
     } else {
-      alpha = L::channelFloat(aMax);
+      alpha = channelFloat<L>(aMax);
     }
-    return {L::channelFloat(red), L::channelFloat(green), L::channelFloat(blue), alpha};
+    return {channelFloat<L>(red), channelFloat<L>(green), channelFloat<L>(blue), alpha};
   }
 }
 

@@ -34,6 +34,11 @@ struct KernelFrame {
   float cx;
   float cyEff;  // centre row, counted from the bottom edge
   float maxR;   // largest distance from the centre to a corner
+  // Columns centre - mirrorReach .. centre + mirrorReach of every row lie
+  // in mirrored pairs about the centre column (see KernelRows.h); -1 when
+  // the centre lies outside the row or the row is too wide for that.
+  int centreColumn;
+  int mirrorReach;
   unsigned char const* inData;
   std::int64_t inRowBytes;
   int inWidth;  // clamped to >= 0, so unsigned compares bound both sides

@@ -49,6 +49,18 @@ struct NeonLanes {
     std::int32_t const steps[4] = {0, 1, 2, 3};
     return vaddq_s32(vdupq_n_s32(x0), vld1q_s32(steps));
   }
+  static I reverse(I v) {
+    I const pairs = vrev64q_s32(v);
+    return vextq_s32(pairs, pairs, 2);
+  }
+  static F reverse(F v) {
+    F const pairs = vrev64q_f32(v);
+    return vextq_f32(pairs, pairs, 2);
+  }
+  static F negate(F v) { return vnegq_f32(v); }
+  static F loadFloats(float const* p) { return vld1q_f32(p); }
+  static I loadInts(int const* p) { return vld1q_s32(p); }
+  static void storeFloats(float* dst, F v) { vst1q_f32(dst, v); }
   static void storeInts(int* dst, I v) { vst1q_s32(dst, v); }
 
   static Mask isZero(F v) { return vceqq_f32(v, vdupq_n_f32(0.0f)); }
@@ -61,8 +73,6 @@ struct NeonLanes {
   // would turn a NaN alpha into NaN either way round.
   static F larger(F a1, F a2) { return vbslq_f32(vcltq_f32(a1, a2), a2, a1); }
   static I larger(I a1, I a2) { return vmaxq_s32(a1, a2); }
-  static F channelFloat(F v) { return v; }
-  static F channelFloat(I v) { return vdivq_f32(vcvtq_f32_s32(v), vdupq_n_f32(255.0f)); }
 
   static Rgba<F> loadPixels(unsigned char const* const* p) {
     float32x4x4_t v;

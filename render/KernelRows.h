@@ -18,6 +18,7 @@
 
 #include "KernelBody.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -101,68 +102,123 @@ struct GatheredByteSamples {
   }
 };
 
-// Rows firstRow .. endRow - 1, each in runs of up to `run` pixels: the
+// Up to `run` pixels of a row whose sample coordinates are known, merged
+// and stored by the samples' lane type M from `out` on. The last group may
+// reach past `count`; those lanes are computed and dropped.
+template <class M, Show S, class Samples>
+inline void storeRun(Samples const& samples, DisplacedMasks<M> const& displaced,
+                     unsigned char const* plainRow, int const* plainColumn, int const* column, int const* row,
+                     int count, unsigned char* out) {
+  for (int i = 0; i < count; i += M::lanes) {
+    Rgba<typename M::F> const px = mergeSamples<M, S>(samples.plain(plainRow, plainColumn + i),
+                                                      samples.displaced(column + i, row + i), displaced);
+    if (count - i >= M::lanes) {
+      M::storePixels(out, px);
+      out += 16 * M::lanes;
+    } else {
+      alignas(32) unsigned char group[16 * M::lanes];
+      M::storePixels(group, px);
+      std::memcpy(out, group, static_cast<std::size_t>(count - i) * 16);
+    }
+  }
+}
+
+// What columns centre + d share with columns centre - d, for d = 0 ..
+// `filled` - 1 of one row (see Displacement).
+template <class L, int Capacity>
+struct MirrorCache {
+  alignas(32) float dxs[Capacity + L::lanes];
+  alignas(32) int row[Capacity + L::lanes];
+  int filled = 0;
+
+  void fill(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, int centre, int reach) {
+    filled = reach + 1 < Capacity ? reach + 1 : Capacity;
+    for (int d = 0; d < filled; d += L::lanes) {
+      typename L::F const xf = L::fromInt(L::iota(centre + d));
+      Displacement<L> const m = displacement<L>(c, rowLanes, xf);
+      L::storeFloats(dxs + d, m.dxs);
+      L::storeInts(row + d, m.row);
+    }
+  }
+};
+
+// Rows firstRow .. endRow - 1. Each row in runs of up to `run` pixels: the
 // coordinates of a whole run first, L::lanes pixels at a time, then its
-// samples, merged and stored by the samples' lane type M. The last group of
-// a row may reach past its end; those lanes are computed and dropped.
-// Everything the loops read is a local copy (see InputImage).
+// samples, merged and stored by the samples' lane type M. Everything the
+// loops read is a local copy (see InputImage).
+//
+// With square and cubic scaling every pixel has a square root and three
+// divisions of its own, but columns centre + d and centre - d of a row are
+// equally far from the centre: their magnification, displaced row and
+// dx / s (up to its sign) are computed once, for the right one, before the
+// row is walked. The row is still walked left to right, so that memory is
+// read and written in order.
 template <class L, Show S, class Samples>
 void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int endRow) {
   using M = typename Samples::Lanes;
+  using F = typename L::F;
   constexpr int run = 256;
-  static_assert(run % L::lanes == 0 && run % M::lanes == 0, "groups must tile a run");
-  constexpr int firstToLast = L::lanes > 1 ? L::lanes - 1 : 1;  // lanes apart
+  constexpr int lanes = L::lanes;
+  static_assert(run % lanes == 0 && run % M::lanes == 0, "groups must tile a run");
 
   FrameLanes<L> const c(f);
   DisplacedMasks<M> const displaced(f.displaced);
   int const width = f.width;
+  int const centre = f.centreColumn;
   alignas(32) int plainColumn[run];
   alignas(32) int column[run];
   alignas(32) int row[run];
+  // Lanes past a row's end are read, then dropped; never undefined.
+  std::fill(plainColumn, plainColumn + run, -1);
+  std::fill(column, column + run, -1);
+  std::fill(row, row + run, -1);
+  MirrorCache<L, 4096> mirror;
 
   for (int y = firstRow; y < endRow; ++y) {
-    RowStart const start = c.rowStart(y);
-    typename L::F const dy = L::set1(start.dy);
-    typename L::F const dy2 = L::set1(start.dy2);
-    unsigned char const* plainRow = samples.row(start.plainRow);
+    RowLanes<L> const rowLanes = c.row(y);
+    unsigned char const* plainRow = samples.row(rowLanes.plainRow);
     unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
+    if (f.mirrorReach >= 0)
+      mirror.fill(c, rowLanes, centre, f.mirrorReach);
+    // Groups that lie wholly within centre - filled + 1 .. centre - 1, or
+    // centre .. centre + filled - 1, take what the cache holds.
+    int const leftFrom = centre - mirror.filled + 1;
+    int const rightTo = centre + mirror.filled - lanes;  // last start of a group
 
     // Counted in int: a float bound would stop short of the last columns
     // of rows wider than 2^24.
     for (int runStart = 0; runStart < width; runStart += run) {
       int const runLength = width - runStart < run ? width - runStart : run;
-      // The long chain of divisions and square roots of one run does not
-      // wait for the stores of the previous one.
-      for (int i = 0; i < runLength; i += L::lanes) {
-        SampleCoordinates<L> const k = sampleCoordinates<L>(c, dy, dy2, runStart + i);
-        L::storeInts(plainColumn + i, k.plainColumn);
-        L::storeInts(column + i, k.column);
-        L::storeInts(row + i, k.row);
-        // Displaced samples wander across input rows that the hardware
-        // prefetchers do not follow; fetch the lines of the group's first
-        // and last lanes while the rest of the run is computed. (Written
+      for (int i = 0; i < runLength; i += lanes) {
+        int const x0 = runStart + i;
+        F const xf = L::fromInt(L::iota(x0));
+        Displacement<L> d;
+        if (x0 >= centre && x0 <= rightTo) {
+          d.dxs = L::loadFloats(mirror.dxs + (x0 - centre));
+          d.row = L::loadInts(mirror.row + (x0 - centre));
+        } else if (x0 >= leftFrom && x0 + lanes <= centre) {
+          // Lane k is column x0 + k, the mirror image of centre - x0 - k.
+          int const nearest = centre - x0 - (lanes - 1);
+          d.dxs = L::negate(L::reverse(L::loadFloats(mirror.dxs + nearest)));
+          d.row = L::reverse(L::loadInts(mirror.row + nearest));
+        } else {
+          d = displacement<L>(c, rowLanes, xf);
+        }
+        SampleColumns<L> const k = sampleColumns<L>(c, xf, d);
+        L::storeInts(plainColumn + i, k.plain);
+        L::storeInts(column + i, k.displaced);
+        L::storeInts(row + i, d.row);
+        // Away from the centre row, displaced samples wander across input
+        // rows that the hardware prefetchers do not follow. This row's
+        // gathers fetch their own lines; the next output row reads about
+        // one input row further on, so its line is asked for now. (Written
         // here, not in a helper: GCC takes a function that only prefetches
         // for one without effects and drops its calls.)
-        for (int lane = i; lane < i + L::lanes; lane += firstToLast) {
-          if (unsigned char const* p = samples.address(column[lane], row[lane]))
-            __builtin_prefetch(p, 0, 3);
-        }
+        if (unsigned char const* p = samples.address(column[i], row[i] + 1))
+          __builtin_prefetch(p, 0, 3);
       }
-
-      for (int i = 0; i < runLength; i += M::lanes) {
-        Rgba<typename M::F> const px = mergeSamples<M, S>(samples.plain(plainRow, plainColumn + i),
-                                                          samples.displaced(column + i, row + i), displaced);
-        if (runLength - i >= M::lanes) {
-          M::storePixels(out, px);
-          out += 16 * M::lanes;
-        } else {
-          alignas(32) unsigned char group[16 * M::lanes];
-          M::storePixels(group, px);
-          std::size_t const bytes = static_cast<std::size_t>(runLength - i) * 16;
-          std::memcpy(out, group, bytes);
-          out += bytes;
-        }
-      }
+      storeRun<M, S>(samples, displaced, plainRow, plainColumn, column, row, runLength,
+                     out + std::int64_t{16} * runStart);
     }
   }
 }

@@ -37,6 +37,12 @@ struct ScalarLanes {
   static F fromInt(I v) { return static_cast<float>(v); }
   static I truncInt(F v) { return sampleCoordinate(v); }
   static I iota(int x0) { return x0; }
+  static I reverse(I v) { return v; }
+  static F reverse(F v) { return v; }
+  static F negate(F v) { return -v; }
+  static F loadFloats(float const* p) { return *p; }
+  static I loadInts(int const* p) { return *p; }
+  static void storeFloats(float* dst, F v) { *dst = v; }
   static void storeInts(int* dst, I v) { *dst = v; }
 
   static bool isZero(F v) { return v == 0.0f; }
@@ -45,8 +51,6 @@ struct ScalarLanes {
   static I zeroWhere(bool mask, I v) { return mask ? 0 : v; }
   static F larger(F a1, F a2) { return a1 < a2 ? a2 : a1; }
   static I larger(I a1, I a2) { return a1 < a2 ? a2 : a1; }
-  static F channelFloat(F v) { return v; }
-  static F channelFloat(I v) { return static_cast<float>(v) / 255.0f; }
 
   static Rgba<F> loadPixels(unsigned char const* const* p) {
     float px[4];

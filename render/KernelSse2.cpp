@@ -43,6 +43,12 @@ struct Sse2Lanes {
   // NaN and out-of-range lanes give INT_MIN.
   static I truncInt(F v) { return _mm_cvttps_epi32(v); }
   static I iota(int x0) { return _mm_add_epi32(_mm_set1_epi32(x0), _mm_setr_epi32(0, 1, 2, 3)); }
+  static I reverse(I v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)); }
+  static F reverse(F v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+  static F negate(F v) { return _mm_xor_ps(v, _mm_set1_ps(-0.0f)); }
+  static F loadFloats(float const* p) { return _mm_loadu_ps(p); }
+  static I loadInts(int const* p) { return _mm_loadu_si128(reinterpret_cast<__m128i const*>(p)); }
+  static void storeFloats(float* dst, F v) { _mm_storeu_ps(dst, v); }
   static void storeInts(int* dst, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v); }
 
   static F isZero(F v) { return _mm_cmpeq_ps(v, _mm_setzero_ps()); }
@@ -55,8 +61,6 @@ struct Sse2Lanes {
     I const second = _mm_cmpgt_epi32(a2, a1);
     return _mm_or_si128(_mm_and_si128(second, a2), _mm_andnot_si128(second, a1));
   }
-  static F channelFloat(F v) { return v; }
-  static F channelFloat(I v) { return _mm_div_ps(_mm_cvtepi32_ps(v), _mm_set1_ps(255.0f)); }
 
   static Rgba<F> loadPixels(unsigned char const* const* p) {
     F r = _mm_loadu_ps(reinterpret_cast<float const*>(p[0]));

@@ -68,20 +68,28 @@ void fillPixelsFloat(float* data, std::size_t pixels, std::uint32_t seed) {
   }
 }
 
+namespace {
+
+// The work of the bands being dispatched. The dispatch's worker start is a
+// plain function, so the work reaches it here; benchmarks run one at a time.
+std::function<void(int, int, int)> const* bandWork = nullptr;
+
+std::thread startBandWork(int worker, RenderData const*, int firstRow, int endRow) {
+  std::function<void(int, int, int)> const* work = bandWork;
+  return std::thread([work, worker, firstRow, endRow] {
+    if (firstRow < endRow)
+      (*work)(worker, firstRow, endRow);
+  });
+}
+
+}  // namespace
+
 void onDispatchBands(int height, std::function<void(int, int, int)> const& fn) {
-  int const band = bandHeight(height);
-  std::array<std::thread, workerCount> threads;
-  int first = 0;
-  for (int i = 0; i < workerCount; ++i) {
-    int const end = std::min(height, first + band);
-    threads[static_cast<std::size_t>(i)] = std::thread([&fn, i, first, end] {
-      if (first < end)
-        fn(i, first, end);
-    });
-    first = std::min(height, first + band);
-  }
-  for (std::thread& t : threads)
-    t.join();
+  RenderData frame{};
+  frame.output.height = height;
+  bandWork = &fn;
+  dispatchRows(&frame, startBandWork);
+  bandWork = nullptr;
 }
 
 void readAway(unsigned char const* src, std::size_t bytes) {
@@ -130,22 +138,34 @@ PF_Err copyRow(void* refcon, A_long, A_long row, A_long) {
 }
 
 void runWithFloor(benchmark::State& state, std::function<void()> const& work,
-                  std::function<void()> const& floor) {
+                  std::function<void()> const& floor, std::function<void()> const& writeFloor) {
   using Clock = std::chrono::steady_clock;
+  auto const seconds = [](Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+  };
   std::vector<double> floorSeconds;
+  std::vector<double> writeFloorSeconds;
   for (auto _ : state) {
     auto const start = Clock::now();
     work();
     auto const workEnd = Clock::now();
     floor();
     auto const floorEnd = Clock::now();
-    state.SetIterationTime(std::chrono::duration<double>(workEnd - start).count());
-    floorSeconds.push_back(std::chrono::duration<double>(floorEnd - workEnd).count());
+    state.SetIterationTime(seconds(start, workEnd));
+    floorSeconds.push_back(seconds(workEnd, floorEnd));
+    if (writeFloor) {
+      writeFloor();
+      writeFloorSeconds.push_back(seconds(floorEnd, Clock::now()));
+    }
   }
-  if (floorSeconds.empty())
-    return;
-  std::sort(floorSeconds.begin(), floorSeconds.end());
-  state.counters["floor_ms"] = floorSeconds[floorSeconds.size() / 2] * 1e3;
+  auto const medianMilliseconds = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2] * 1e3;
+  };
+  if (!floorSeconds.empty())
+    state.counters["floor_ms"] = medianMilliseconds(floorSeconds);
+  if (!writeFloorSeconds.empty())
+    state.counters["write_floor_ms"] = medianMilliseconds(writeFloorSeconds);
 }
 
 void setThroughput(benchmark::State& state, std::int64_t pixelsPerIteration, std::int64_t bytesPerIteration) {

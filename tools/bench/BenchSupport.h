@@ -3,6 +3,7 @@
 #ifndef ZF_TOOLS_BENCH_BENCHSUPPORT_H
 #define ZF_TOOLS_BENCH_BENCHSUPPORT_H
 
+#include "render/RenderData.h"
 #include "suites/HostInterface.h"
 
 #include <benchmark/benchmark.h>
@@ -46,7 +47,7 @@ void fillPixels8(unsigned char* data, std::size_t pixels, std::uint32_t seed);
 void fillPixelsFloat(float* data, std::size_t pixels, std::uint32_t seed);
 
 // Runs fn(band, firstRow, endRow) for the 16 bands of `height` rows on 16
-// threads, split exactly as the kernel's row dispatch splits a frame.
+// threads, through the kernel's own row dispatch.
 void onDispatchBands(int height, std::function<void(int band, int firstRow, int endRow)> const& fn);
 
 // Reads `bytes` from src at memcpy speed, keeping nothing.
@@ -73,11 +74,12 @@ PF_Err copyRow(void* refcon, A_long threadIndex, A_long row, A_long rowCount);
 // time.
 void setThroughput(benchmark::State& state, std::int64_t pixelsPerIteration, std::int64_t bytesPerIteration);
 
-// Times `work` and then `floor` in every iteration. The benchmark's time is
-// work's (register it with UseManualTime) and the counter floor_ms holds the
-// median of floor's, so the two meet the same load on a shared machine.
+// Times `work`, then `floor`, then `writeFloor` if given, in every
+// iteration. The benchmark's time is work's (register it with
+// UseManualTime); the counters floor_ms and write_floor_ms hold the medians
+// of the floors', so all of them meet the same load on a shared machine.
 void runWithFloor(benchmark::State& state, std::function<void()> const& work,
-                  std::function<void()> const& floor);
+                  std::function<void()> const& floor, std::function<void()> const& writeFloor = {});
 
 // A line of the closing table: `name` compared with the benchmark `baseline`
 // (may be empty) and with its own floor_ms counter.
