@@ -7,6 +7,7 @@
 #ifndef ZF_PIXELS_CONVERT_H
 #define ZF_PIXELS_CONVERT_H
 
+#include "render/InstructionSet.h"
 #include "suites/HostInterface.h"
 
 // What one conversion reads and writes; handed to every row callback as its
@@ -70,20 +71,10 @@ PF_Err it_Convert_RGBA32_to_ARGB32_saturate(void* refcon, A_long threadIndex, A_
 PF_Err it_Convert_RGBA32_to_BGRA8(void* refcon, A_long threadIndex, A_long row, A_long rowCount);
 PF_Err it_Convert_RGBA32_to_BGRA32_saturate(void* refcon, A_long threadIndex, A_long row, A_long rowCount);
 
-// The instruction sets the conversions are written for, narrowest first. All
-// of them write the same bits; the conversions above run on the widest the
-// processor has.
-enum class ConversionPath { Scalar, Sse2, Avx2 };
-
-inline constexpr ConversionPath conversionPaths[] = {ConversionPath::Scalar, ConversionPath::Sse2,
-                                                     ConversionPath::Avx2};
-
-// Compiled into this build and supported by the processor it runs on.
-bool conversionPathSupported(ConversionPath path);
-
-// `conversion`, one of the fifteen, held to `path`, so that tests and
-// benchmarks reach every path on one machine. Null when the path is not
-// supported or `conversion` is no conversion.
-RowFunc conversionOnPath(RowFunc conversion, ConversionPath path);
+// `conversion`, one of the fifteen, held to one instruction set, so that
+// tests and benchmarks reach every one the machine runs; all of them write
+// the same bits. Null when the set is not supported here or `conversion` is
+// no conversion.
+RowFunc conversionOn(RowFunc conversion, InstructionSet set);
 
 #endif

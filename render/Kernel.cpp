@@ -114,91 +114,29 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   return true;
 }
 
-bool kernelPathCompiled(KernelPath path) {
-  switch (path) {
-    case KernelPath::Scalar:
-      return true;
-    case KernelPath::Sse2:
-      return sse2Compiled();
-    case KernelPath::Avx2:
-      return avx2Compiled();
-    case KernelPath::Neon:
-      return neonCompiled();
-  }
-  return false;
-}
-
-namespace {
-
-// Asked once, when the library is loaded: in a virtual machine every cpuid
-// is a trip to the hypervisor.
-bool const avx2Runs = avx2Compiled() && cpuHasAvx2();
-
-}  // namespace
-
-bool kernelPathSupported(KernelPath path) {
-  if (path == KernelPath::Avx2)
-    return avx2Runs;
-  return kernelPathCompiled(path);
-}
-
-namespace {
-
-KernelPath fastestSupportedPath() {
-  for (KernelPath path : {KernelPath::Avx2, KernelPath::Sse2, KernelPath::Neon})
-    if (kernelPathSupported(path))
-      return path;
-  return KernelPath::Scalar;
-}
-
-// Chosen when the library is loaded, so that process() takes no lock, not
-// even a one-time initialisation guard.
-KernelPath const fastestPath = fastestSupportedPath();
-
-}  // namespace
-
-KernelPath activeKernelPath() {
-  return fastestPath;
-}
-
-char const* kernelPathName(KernelPath path) {
-  switch (path) {
-    case KernelPath::Scalar:
-      return "scalar";
-    case KernelPath::Sse2:
-      return "sse2";
-    case KernelPath::Avx2:
-      return "avx2";
-    case KernelPath::Neon:
-      return "neon";
-  }
-  return "unknown";
-}
-
-void processWith(KernelPath path, RenderData const* rd, int firstRow, int endRow) {
+void processWith(InstructionSet set, RenderData const* rd, int firstRow, int endRow) {
   KernelFrame frame;
   if (!kernelFrame(rd, firstRow, endRow, frame))
     return;
-  // A path this processor cannot run would fault; the portable one gives
-  // the same pixels.
-  if (!kernelPathSupported(path))
-    path = KernelPath::Scalar;
-  switch (path) {
-    case KernelPath::Sse2:
+  // Code this processor cannot run would fault.
+  if (!instructionSetSupported(set))
+    set = InstructionSet::Scalar;
+  switch (set) {
+    case InstructionSet::Sse2:
       processRowsSse2(frame, firstRow, endRow);
       return;
-    case KernelPath::Avx2:
+    case InstructionSet::Avx2:
       processRowsAvx2(frame, firstRow, endRow);
       return;
-    case KernelPath::Neon:
+    case InstructionSet::Neon:
       processRowsNeon(frame, firstRow, endRow);
       return;
-    case KernelPath::Scalar:
+    case InstructionSet::Scalar:
       break;
   }
   processRowsScalar(frame, firstRow, endRow);
 }
 
 void process(RenderData const* rd, int firstRow, int endRow) {
-  processWith(activeKernelPath(), rd, firstRow, endRow);
+  processWith(fastestInstructionSet(), rd, firstRow, endRow);
 }

@@ -1,18 +1,14 @@
 // The AVX2 path, eight pixels per vector, taken where the processor has
 // AVX2; RGBA8 samples come by the hardware's 32-bit gathers.
 
+#include "InstructionSet.h"
 #include "KernelFrame.h"
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define ZF_KERNEL_AVX2 1
-#endif
-
-#if ZF_KERNEL_AVX2
+#if ZF_AVX2
 
 // Everything the code below includes from the standard library comes
-// before the AVX2 region: an inline function defined inside it would carry
-// AVX2 code that the linker could hand to callers on any processor.
-#include <cpuid.h>
+// before the AVX2 region (see InstructionSet.h).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -22,13 +18,8 @@
 
 // From here to the end of the region, every function, the formula's
 // templates included, is compiled for AVX2. Only processRowsAvx2 is called
-// from outside, and only once cpuHasAvx2() said yes.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+// from outside, and only where the processor runs AVX2.
+ZF_BEGIN_AVX2
 
 // The vector types' alignment attributes do not travel into a template
 // argument; Rgba<> of them only holds values, it never overlays memory.
@@ -218,44 +209,10 @@ void processRowsAvx2(KernelFrame const& frame, int firstRow, int endRow) {
   processRowsOn<Avx2Lanes>(frame, firstRow, endRow);
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
-
-bool avx2Compiled() {
-  return true;
-}
-
-// cpuid says the processor has AVX2, xgetbv that the system saves the
-// 256-bit registers across thread switches.
-bool cpuHasAvx2() {
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid(1, &a, &b, &c, &d))
-    return false;
-  bool const osxsave = (c & (1u << 27)) != 0;
-  bool const avx = (c & (1u << 28)) != 0;
-  if (!osxsave || !avx)
-    return false;
-  unsigned xcr0Low = 0, xcr0High = 0;
-  __asm__("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
-  if ((xcr0Low & 6u) != 6u)
-    return false;
-  if (__get_cpuid_max(0, nullptr) < 7)
-    return false;
-  __cpuid_count(7, 0, a, b, c, d);
-  return (b & (1u << 5)) != 0;
-}
+ZF_END_AVX2
 
 #else
 
 void processRowsAvx2(KernelFrame const&, int, int) {}
-bool avx2Compiled() {
-  return false;
-}
-bool cpuHasAvx2() {
-  return false;
-}
 
 #endif

@@ -95,15 +95,11 @@ inline int sampleCoordinate(float v) {
 }
 
 // The rows of each path: rows firstRow .. endRow - 1 of a set-up frame.
-// A path missing from this build writes nothing; kernelPathCompiled says
+// A path missing from this build writes nothing; instructionSetCompiled says
 // which are there.
 void processRowsScalar(KernelFrame const& frame, int firstRow, int endRow);
 void processRowsSse2(KernelFrame const& frame, int firstRow, int endRow);
 void processRowsAvx2(KernelFrame const& frame, int firstRow, int endRow);
 void processRowsNeon(KernelFrame const& frame, int firstRow, int endRow);
-bool sse2Compiled();
-bool avx2Compiled();
-bool neonCompiled();
-bool cpuHasAvx2();
 
 #endif

@@ -2,9 +2,10 @@
 // chosen whenever the build is for arm64. NEON's division and square root
 // are IEEE operations, like SSE's.
 
+#include "InstructionSet.h"
 #include "KernelFrame.h"
 
-#if defined(__aarch64__)
+#if ZF_NEON
 
 #include <climits>
 #include <cstdint>
@@ -108,15 +109,8 @@ void processRowsNeon(KernelFrame const& frame, int firstRow, int endRow) {
   processRowsOn<NeonLanes>(frame, firstRow, endRow);
 }
 
-bool neonCompiled() {
-  return true;
-}
-
 #else
 
 void processRowsNeon(KernelFrame const&, int, int) {}
-bool neonCompiled() {
-  return false;
-}
 
 #endif

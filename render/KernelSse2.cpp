@@ -1,9 +1,10 @@
 // The SSE2 path, four pixels per vector: the x86-64 baseline, so every
 // x86-64 processor runs it.
 
+#include "InstructionSet.h"
 #include "KernelFrame.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if ZF_SSE2
 
 #include <cstdint>
 #include <cstring>
@@ -96,15 +97,8 @@ void processRowsSse2(KernelFrame const& frame, int firstRow, int endRow) {
   processRowsOn<Sse2Lanes>(frame, firstRow, endRow);
 }
 
-bool sse2Compiled() {
-  return true;
-}
-
 #else
 
 void processRowsSse2(KernelFrame const&, int, int) {}
-bool sse2Compiled() {
-  return false;
-}
 
 #endif

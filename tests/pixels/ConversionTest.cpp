@@ -67,12 +67,11 @@ struct OnPath {
 };
 
 std::vector<OnPath> everyPath(bool (*wanted)(Conversion const&)) {
-  char const* const names[] = {"scalar", "sse2", "avx2"};
   std::vector<OnPath> all;
   for (Conversion const& c : allConversions) {
-    for (ConversionPath path : conversionPaths) {
-      if (wanted(c) && conversionPathSupported(path))
-        all.push_back({c, conversionOnPath(c.fn, path), names[static_cast<int>(path)]});
+    for (InstructionSet set : instructionSets) {
+      if (wanted(c) && instructionSetSupported(set))
+        all.push_back({c, conversionOn(c.fn, set), instructionSetName(set)});
     }
   }
   return all;

@@ -18,8 +18,8 @@
 #include <vector>
 
 // Test names and messages show a path by its name.
-void PrintTo(KernelPath path, std::ostream* os) {
-  *os << kernelPathName(path);
+void PrintTo(InstructionSet path, std::ostream* os) {
+  *os << instructionSetName(path);
 }
 
 namespace {
@@ -35,16 +35,16 @@ std::vector<unsigned char> referenceBytes(RenderData rd) {
   return expected.bytes;
 }
 
-// Every path of kernelPaths, each test once per path. A path this build or
+// Every path of instructionSets, each test once per path. A path this build or
 // this processor cannot run is reported as skipped, with the reason.
-class KernelPaths : public testing::TestWithParam<KernelPath> {
+class KernelPaths : public testing::TestWithParam<InstructionSet> {
  protected:
   void SetUp() override {
-    KernelPath const path = GetParam();
-    if (!kernelPathCompiled(path))
-      GTEST_SKIP() << kernelPathName(path) << " is not built for this processor architecture";
-    if (!kernelPathSupported(path))
-      GTEST_SKIP() << "this processor cannot run " << kernelPathName(path);
+    InstructionSet const path = GetParam();
+    if (!instructionSetCompiled(path))
+      GTEST_SKIP() << instructionSetName(path) << " is not built for this processor architecture";
+    if (!instructionSetSupported(path))
+      GTEST_SKIP() << "this processor cannot run " << instructionSetName(path);
   }
 
   void render(RenderData const& rd, int firstRow, int endRow) const {
@@ -71,20 +71,20 @@ class KernelPaths : public testing::TestWithParam<KernelPath> {
   }
 };
 
-INSTANTIATE_TEST_SUITE_P(Kernel, KernelPaths, testing::ValuesIn(kernelPaths),
-                         [](testing::TestParamInfo<KernelPath> const& path) {
-                           return std::string(kernelPathName(path.param));
+INSTANTIATE_TEST_SUITE_P(Kernel, KernelPaths, testing::ValuesIn(instructionSets),
+                         [](testing::TestParamInfo<InstructionSet> const& path) {
+                           return std::string(instructionSetName(path.param));
                          });
 
 TEST(KernelPathChoice, ScalarIsAlwaysAvailableAndTheActivePathIsSupported) {
-  EXPECT_TRUE(kernelPathSupported(KernelPath::Scalar));
-  EXPECT_TRUE(kernelPathSupported(activeKernelPath()));
+  EXPECT_TRUE(instructionSetSupported(InstructionSet::Scalar));
+  EXPECT_TRUE(instructionSetSupported(fastestInstructionSet()));
 #if defined(__x86_64__) || defined(_M_X64)
-  EXPECT_TRUE(kernelPathSupported(KernelPath::Sse2));
-  EXPECT_NE(activeKernelPath(), KernelPath::Scalar);
+  EXPECT_TRUE(instructionSetSupported(InstructionSet::Sse2));
+  EXPECT_NE(fastestInstructionSet(), InstructionSet::Scalar);
 #endif
 #if defined(__aarch64__)
-  EXPECT_EQ(activeKernelPath(), KernelPath::Neon);
+  EXPECT_EQ(fastestInstructionSet(), InstructionSet::Neon);
 #endif
 }
 
@@ -313,7 +313,7 @@ TEST(KernelReference, FullUhdFrameHashIsFixed) {
   EXPECT_EQ(hash, uhdFrameHash) << "actual 0x" << std::hex << hash;
 }
 
-KernelPath pathUnderTest = KernelPath::Scalar;
+InstructionSet pathUnderTest = InstructionSet::Scalar;
 
 TEST_P(KernelPaths, FullUhdFrameHashMatchesReference) {
   Frame in = generatedByteFrame(uhdWidth, uhdHeight, 0x4b);

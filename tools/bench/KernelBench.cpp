@@ -27,7 +27,7 @@ struct Centre {
 };
 Centre const centres[] = {{"middle", 0.5, 0.5}, {"offcentre", 0.2, 0.85}};
 
-template <KernelPath Path>
+template <InstructionSet Path>
 std::thread startPath(int, RenderData const* rd, int firstRow, int endRow) {
   return std::thread(processWith, Path, rd, firstRow, endRow);
 }
@@ -38,18 +38,18 @@ std::thread startKernel(int, RenderData const* rd, int firstRow, int endRow) {
   return std::thread(process, rd, firstRow, endRow);
 }
 
-WorkerStart startFor(KernelPath path) {
+WorkerStart startFor(InstructionSet path) {
   switch (path) {
-    case KernelPath::Sse2:
-      return startPath<KernelPath::Sse2>;
-    case KernelPath::Avx2:
-      return startPath<KernelPath::Avx2>;
-    case KernelPath::Neon:
-      return startPath<KernelPath::Neon>;
-    case KernelPath::Scalar:
+    case InstructionSet::Sse2:
+      return startPath<InstructionSet::Sse2>;
+    case InstructionSet::Avx2:
+      return startPath<InstructionSet::Avx2>;
+    case InstructionSet::Neon:
+      return startPath<InstructionSet::Neon>;
+    case InstructionSet::Scalar:
       break;
   }
-  return startPath<KernelPath::Scalar>;
+  return startPath<InstructionSet::Scalar>;
 }
 
 struct Frames {
@@ -94,27 +94,27 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) 
     bench::setThroughput(state, pixels, pixels * ((bitDepth == 8 ? 4 : 16) + 16));
   };
   struct Variant {
-    KernelPath path;
+    InstructionSet path;
     bool active;  // the path process() takes, as "ours"
   };
-  std::vector<Variant> variants = {{activeKernelPath(), true}, {KernelPath::Scalar, false}};
+  std::vector<Variant> variants = {{fastestInstructionSet(), true}, {InstructionSet::Scalar, false}};
   // The paths apart on the 4K 8-bit frame, to see what each instruction set buys.
   if (size.width == bench::uhd.width && bitDepth == 8) {
-    for (KernelPath path : kernelPaths)
-      if (path != KernelPath::Scalar && kernelPathSupported(path))
+    for (InstructionSet path : instructionSets)
+      if (path != InstructionSet::Scalar && instructionSetSupported(path))
         variants.push_back({path, false});
   }
   std::string const baseline = std::string("kernel/scalar") + tail;
   // The baseline runs for every frame; its own line in the table only where the paths are compared.
   bool const listScalar = size.width == bench::uhd.width && bitDepth == 8;
   for (Variant const& v : variants) {
-    std::string const name = std::string("kernel/") + (v.active ? "ours" : kernelPathName(v.path)) + tail;
+    std::string const name = std::string("kernel/") + (v.active ? "ours" : instructionSetName(v.path)) + tail;
     WorkerStart const start = v.active ? startKernel : startFor(v.path);
     auto* b = benchmark::RegisterBenchmark(name.c_str(),
                                            [run, start](benchmark::State& state) { run(state, start); });
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
-    if (v.path != KernelPath::Scalar || v.active)
+    if (v.path != InstructionSet::Scalar || v.active)
       bench::addComparison({name, baseline});
     else if (listScalar)
       bench::addComparison({name, ""});

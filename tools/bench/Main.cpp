@@ -5,7 +5,7 @@
 
 #include "BenchSupport.h"
 
-#include "render/KernelPath.h"
+#include "render/InstructionSet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -95,7 +95,7 @@ class TableReporter : public benchmark::ConsoleReporter {
            {&m.seconds, &m.megapixels, &m.gigabytes, &m.floorMilliseconds, &m.writeFloorMilliseconds})
         f->finish();
     }
-    std::printf("\nKernel path taken by process(): %s\n", kernelPathName(activeKernelPath()));
+    std::printf("\nKernel path taken by process(): %s\n", instructionSetName(fastestInstructionSet()));
     std::printf(
         "Medians. speed-up = baseline time / time; floor ratio = time / floor time (floor timed in the same "
         "iterations); the kernel's write floor writes the result without reading the input.\n\n");
