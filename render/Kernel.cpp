@@ -48,6 +48,10 @@ Show showOf(std::int32_t show) {
   return show >= 0 && show <= 4 ? static_cast<Show>(show) : Show::Final;
 }
 
+Sampling samplingOf(std::int32_t sampling) {
+  return sampling == 1 ? Sampling::Smooth : Sampling::Nearest;
+}
+
 // By Mode, then by the sign of Amount: a positive Amount displaces the named
 // primary, a negative one its two complementary channels.
 constexpr DisplacedChannels displacedByMode[4][2] = {
@@ -72,6 +76,7 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   f.scaling = scalingOf(rd->scaling);
   f.mode = modeOf(rd->mode);
   f.show = showOf(rd->show);
+  f.sampling = samplingOf(rd->sampling);
   f.displaced = displacedByMode[static_cast<int>(f.mode)][f.amount < 0.0f ? 1 : 0];
 
   float const cx = static_cast<float>(rd->centerX);

@@ -133,7 +133,7 @@ struct Avx2Lanes {
   // Plain samples of one input row (null: outside): one load when the
   // columns are consecutive and inside, as they are unless the offset is
   // not whole.
-  static Rgba<I> gatherRowBytes(unsigned char const* rowData, int const* columns, int width) {
+  ZF_INLINE static Rgba<I> gatherRowBytes(unsigned char const* rowData, int const* columns, int width) {
     if (rowData == nullptr)
       return byteChannels(_mm256_setzero_si256());
     I const x = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(columns));
@@ -148,8 +148,8 @@ struct Avx2Lanes {
 
   // Displaced samples by byte offset from the input's start; lanes outside
   // read 0.
-  static Rgba<I> gatherBytes(unsigned char const* input, int const* columns, int const* rows, int width,
-                             int height, std::int32_t rowBytes) {
+  ZF_INLINE static Rgba<I> gatherBytes(unsigned char const* input, int const* columns, int const* rows,
+                                       int width, int height, std::int32_t rowBytes) {
     I const x = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(columns));
     I const y = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(rows));
     I const inside =

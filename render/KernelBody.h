@@ -33,10 +33,11 @@ inline typename L::F wholeOf(typename L::F v) {
 
 // What a row shares: its distance from the centre row, the input row of its
 // plain samples, and with linear scaling, where the magnification is one
-// number for the whole frame, the input row of its displaced samples.
+// number for the whole frame, where its displaced samples lie vertically.
 template <class L>
 struct RowLanes {
   typename L::F dy, dy2;
+  typename L::F linearYs;
   typename L::I linearRow;
   int plainRow;
 };
@@ -75,8 +76,12 @@ struct FrameLanes {
     F const ys = L::add(dys, cyEff);
     alignas(32) int plain[L::lanes];
     L::storeInts(plain, L::truncInt(L::sub(yf, offsetY)));
-    return {dy, L::mul(dy, dy), L::truncInt(L::sub(wholeOf<L>(ys), offsetY)), plain[0]};
+    return {dy, L::mul(dy, dy), ys, nearestRow(ys), plain[0]};
   }
+
+  // The input row a displaced sample reads with nearest sampling:
+  // trunc(float(trunc(ys)) - offset).
+  typename L::I nearestRow(F ys) const { return L::truncInt(L::sub(wholeOf<L>(ys), offsetY)); }
 };
 
 // Where the displaced samples of `lanes` neighbouring pixels of a row lie
@@ -87,7 +92,8 @@ struct FrameLanes {
 template <class L>
 struct Displacement {
   typename L::F dxs;  // (float(x) - cx) / s
-  typename L::I row;  // input row of the displaced samples
+  typename L::F ys;   // dy / s + cyEff: the displaced point's row
+  typename L::I row;  // input row of the nearest displaced sample
 };
 
 template <class L>
@@ -95,7 +101,7 @@ inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& r
   using F = typename L::F;
   F const dx = L::sub(xf, c.cx);
   if (c.scaling == Scaling::Linear)
-    return {L::div(dx, c.linearS), rowLanes.linearRow};
+    return {L::div(dx, c.linearS), rowLanes.linearYs, rowLanes.linearRow};
 
   F const dx2 = L::mul(dx, dx);
   F const r2 = L::add(dx2, rowLanes.dy2);
@@ -110,21 +116,93 @@ inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& r
   F const dxs = L::div(dx, s);
   F const dys = L::div(rowLanes.dy, s);
   F const ys = L::add(dys, c.cyEff);
-  return {dxs, L::truncInt(L::sub(wholeOf<L>(ys), c.offsetY))};
+  return {dxs, ys, c.nearestRow(ys)};
 }
 
-// Input columns of the plain and the displaced samples. Lanes whose value
-// does not fit an int hold a negative number, outside every input.
+// The input column of the nearest displaced sample: trunc(float(trunc(xs))
+// - offset). Lanes whose value does not fit an int hold INT_MIN, outside
+// every input.
 template <class L>
-struct SampleColumns {
-  typename L::I plain, displaced;
+inline typename L::I sampleColumn(FrameLanes<L> const& c, Displacement<L> const& d) {
+  typename L::F const xs = L::add(d.dxs, c.cx);
+  return L::truncInt(L::sub(wholeOf<L>(xs), c.offsetX));
+}
+
+// floor(v); beyond 2^23 v is whole already, and NaN stays NaN.
+template <class L>
+inline typename L::F floorOf(typename L::F v) {
+  typename L::F const whole = wholeOf<L>(v);
+  return L::select(L::greater(whole, v), L::sub(whole, L::set1(1.0f)), whole);
+}
+
+// Smooth sampling reads the displaced point (u, v) in input pixels, input
+// pixel (i, j) sitting at the whole-number point (i, j): the four pixels
+// around it, x0 = floor(u) .. x1 = x0 + 1 and y0 = floor(v) .. y1, and the
+// point's fractions fx = u - x0, fy = v - y0. A point whose floor fits no
+// int reads transparent black: its columns or rows lie outside every input
+// and its fractions are 0, so no NaN or infinity reaches the weights.
+template <class L>
+struct SmoothPoint {
+  typename L::I x0, x1, y0, y1;
+  typename L::F fx, fy;
 };
 
-// The samples of the pixels at xf.
 template <class L>
-inline SampleColumns<L> sampleColumns(FrameLanes<L> const& c, typename L::F xf, Displacement<L> const& d) {
-  typename L::F const xs = L::add(d.dxs, c.cx);
-  return {L::truncInt(L::sub(xf, c.offsetX)), L::truncInt(L::sub(wholeOf<L>(xs), c.offsetX))};
+inline SmoothPoint<L> smoothPoint(FrameLanes<L> const& c, Displacement<L> const& d) {
+  using F = typename L::F;
+  F const xs = L::add(d.dxs, c.cx);
+  F const u = L::sub(xs, c.offsetX);
+  F const v = L::sub(d.ys, c.offsetY);
+  F const floorU = floorOf<L>(u);
+  F const floorV = floorOf<L>(v);
+  // (A floor of exactly -2^31 reads columns INT_MIN and INT_MIN + 1, both
+  // outside, so leaving it out of the range changes nothing.)
+  auto const fits = L::both(L::both(L::greater(floorU, L::set1(intLow)), L::less(floorU, L::set1(intHigh))),
+                            L::both(L::greater(floorV, L::set1(intLow)), L::less(floorV, L::set1(intHigh))));
+  F const zero = L::set1(0.0f);
+  // x0 + 1 in float: past the last int it converts to INT_MIN, outside too.
+  return {L::truncInt(floorU),
+          L::truncInt(L::add(floorU, c.one)),
+          L::truncInt(floorV),
+          L::truncInt(L::add(floorV, c.one)),
+          L::select(fits, L::sub(u, floorU), zero),
+          L::select(fits, L::sub(v, floorV), zero)};
+}
+
+// The four pixels around a point mixed by its fractions. Colours are mixed
+// weighted by alpha, as the samples hold straight colour: a transparent
+// pixel adds transparency but no colour. Where both fractions are 0 the
+// sample is the pixel itself, value for value ((A * R) / A need not be R).
+template <class L>
+ZF_INLINE Rgba<typename L::F> smoothSample(Rgba<typename L::F> const& p00, Rgba<typename L::F> const& p10,
+                                           Rgba<typename L::F> const& p01, Rgba<typename L::F> const& p11,
+                                           typename L::F fx, typename L::F fy) {
+  using F = typename L::F;
+  F const gx = L::sub(L::set1(1.0f), fx);
+  F const gy = L::sub(L::set1(1.0f), fy);
+  F const w00 = L::mul(gx, gy);
+  F const w10 = L::mul(fx, gy);
+  F const w01 = L::mul(gx, fy);
+  F const w11 = L::mul(fx, fy);
+  F const wa00 = L::mul(w00, p00.a);
+  F const wa10 = L::mul(w10, p10.a);
+  F const wa01 = L::mul(w01, p01.a);
+  F const wa11 = L::mul(w11, p11.a);
+  F alpha = L::add(wa00, wa10);
+  alpha = L::add(alpha, wa01);
+  alpha = L::add(alpha, wa11);
+  auto const clear = L::isZero(alpha);
+  auto const mixed = [&](F c00, F c10, F c01, F c11) {
+    F sum = L::mul(wa00, c00);
+    sum = L::add(sum, L::mul(wa10, c10));
+    sum = L::add(sum, L::mul(wa01, c01));
+    sum = L::add(sum, L::mul(wa11, c11));
+    return L::zeroWhere(clear, L::div(sum, alpha));
+  };
+  auto const exact = L::both(L::isZero(fx), L::isZero(fy));
+  return {L::select(exact, p00.r, mixed(p00.r, p10.r, p01.r, p11.r)),
+          L::select(exact, p00.g, mixed(p00.g, p10.g, p01.g, p11.g)),
+          L::select(exact, p00.b, mixed(p00.b, p10.b, p01.b, p11.b)), L::select(exact, p00.a, alpha)};
 }
 
 // Where the displaced sample supplies a channel, set up once per frame as
@@ -162,7 +240,7 @@ inline typename L::F channelFloat(typename L::I v) {
 // (v / 255) only here. Byte to float is exact and increasing, so zeroing,
 // choosing and taking the larger alpha give the same floats either way.
 template <class L, Show S, class V>
-inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L> const& displaced) {
+ZF_INLINE Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L> const& displaced) {
   using F = typename L::F;
   auto const clear1 = L::isZero(p1.a);
   p1.r = L::zeroWhere(clear1, p1.r);
@@ -197,6 +275,16 @@ inline Rgba<typename L::F> mergeSamples(Rgba<V> p1, Rgba<V> p2, DisplacedMasks<L
     }
     return {channelFloat<L>(red), channelFloat<L>(green), channelFloat<L>(blue), alpha};
   }
+}
+
+// A smooth displaced sample is floats whatever the input: the plain sample
+// becomes floats too before the two are merged.
+template <class L, Show S>
+ZF_INLINE Rgba<typename L::F> mergeSamples(Rgba<typename L::I> p1, Rgba<typename L::F> p2,
+                                           DisplacedMasks<L> const& displaced) {
+  Rgba<typename L::F> const plain = {channelFloat<L>(p1.r), channelFloat<L>(p1.g), channelFloat<L>(p1.b),
+                                     channelFloat<L>(p1.a)};
+  return mergeSamples<L, S>(plain, p2, displaced);
 }
 
 #endif

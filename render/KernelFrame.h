@@ -10,11 +10,12 @@
 // The popups, as the record carries them (popup value minus 1). Values
 // outside the popup's range are legal in the record: a new instance sends
 // -1, and a damaged project anything. Scaling renders them as Linear and
-// Show as Final; Mode has a case of its own, in which no channel is
-// displaced.
+// Show as Final and Sampling as Nearest; Mode has a case of its own, in
+// which no channel is displaced.
 enum class Mode { RedCyan = 0, GreenPurple = 1, BlueYellow = 2, None };
 enum class Scaling { Linear = 0, Square = 1, Cubic = 2 };
 enum class Show { Final = 0, JustCA = 1, WithoutCA = 2, Alpha = 3, FullAlpha = 4 };
+enum class Sampling { Nearest = 0, Smooth = 1 };
 
 // The colour channels that come from the displaced sample; the plain
 // sample supplies the others.
@@ -30,6 +31,7 @@ struct KernelFrame {
   Scaling scaling;
   Mode mode;
   Show show;
+  Sampling sampling;
   DisplacedChannels displaced;
   float cx;
   float cyEff;  // centre row, counted from the bottom edge
@@ -75,6 +77,10 @@ struct InputImage {
   }
 };
 
+// For the per-pixel steps that the compiler would otherwise call, passing
+// whole vectors through memory.
+#define ZF_INLINE inline __attribute__((always_inline))
+
 // Set-up of one call; false when there is nothing to write.
 bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& frame);
 
@@ -87,11 +93,12 @@ constexpr float intLow = -2147483648.0f;  // -2^31
 constexpr float intHigh = 2147483648.0f;  // 2^31
 
 // trunc(v) as a pixel coordinate. NaN and values beyond the int range give
-// -1, which lies outside every input.
+// INT_MIN, as x86's conversion does: it lies outside every input, and so
+// does the column or row after it.
 inline int sampleCoordinate(float v) {
   if (v >= intLow && v < intHigh)
     return static_cast<int>(v);
-  return -1;
+  return INT32_MIN;
 }
 
 // The rows of each path: rows firstRow .. endRow - 1 of a set-up frame.

@@ -63,7 +63,7 @@ struct PointerSamples {
     return load(p);
   }
 
-  Channels displaced(int const* columns, int const* rows) const {
+  ZF_INLINE Channels displaced(int const* columns, int const* rows) const {
     unsigned char const* p[L::lanes];
     for (int k = 0; k < L::lanes; ++k) {
       unsigned char const* sample = address(columns[k], rows[k]);
@@ -91,7 +91,7 @@ struct GatheredByteSamples {
     return L::gatherRowBytes(rowData, columns, in.width);
   }
 
-  Channels displaced(int const* columns, int const* rows) const {
+  ZF_INLINE Channels displaced(int const* columns, int const* rows) const {
     return L::gatherBytes(in.data, columns, rows, in.width, in.height,
                           static_cast<std::int32_t>(in.rowBytes));
   }
@@ -102,16 +102,58 @@ struct GatheredByteSamples {
   }
 };
 
+// A sample's channels as floats.
+template <class L, class V>
+ZF_INLINE Rgba<typename L::F> channelFloats(Rgba<V> const& p) {
+  return {channelFloat<L>(p.r), channelFloat<L>(p.g), channelFloat<L>(p.b), channelFloat<L>(p.a)};
+}
+
+// Where the samples of one run of a row lie, in order of columns: the plain
+// samples' columns, and the displaced samples' column and row (nearest) or
+// the four pixels around them and the fractions (smooth).
+template <int Size>
+struct RunCoordinates {
+  alignas(32) int plainColumn[Size];
+  alignas(32) int column[Size];  // nearest; x0 when smooth
+  alignas(32) int row[Size];     // nearest; y0 when smooth
+  alignas(32) int x1[Size];
+  alignas(32) int y1[Size];
+  alignas(32) float fx[Size];
+  alignas(32) float fy[Size];
+
+  RunCoordinates() {
+    // Lanes past a row's end are read, then dropped; never undefined.
+    for (int* a : {plainColumn, column, row, x1, y1})
+      std::fill(a, a + Size, -1);
+    std::fill(fx, fx + Size, 0.0f);
+    std::fill(fy, fy + Size, 0.0f);
+  }
+};
+
+// The displaced samples of lanes i .. of a run.
+template <class M, Sampling P, class Samples, int Size>
+ZF_INLINE auto displacedSamples(Samples const& samples, RunCoordinates<Size> const& at, int i) {
+  if constexpr (P == Sampling::Nearest) {
+    return samples.displaced(at.column + i, at.row + i);
+  } else {
+    return smoothSample<M>(channelFloats<M>(samples.displaced(at.column + i, at.row + i)),
+                           channelFloats<M>(samples.displaced(at.x1 + i, at.row + i)),
+                           channelFloats<M>(samples.displaced(at.column + i, at.y1 + i)),
+                           channelFloats<M>(samples.displaced(at.x1 + i, at.y1 + i)),
+                           M::loadFloats(at.fx + i), M::loadFloats(at.fy + i));
+  }
+}
+
 // Up to `run` pixels of a row whose sample coordinates are known, merged
 // and stored by the samples' lane type M from `out` on. The last group may
 // reach past `count`; those lanes are computed and dropped.
-template <class M, Show S, class Samples>
+template <class M, Show S, Sampling P, class Samples, int Size>
 inline void storeRun(Samples const& samples, DisplacedMasks<M> const& displaced,
-                     unsigned char const* plainRow, int const* plainColumn, int const* column, int const* row,
-                     int count, unsigned char* out) {
+                     unsigned char const* plainRow, RunCoordinates<Size> const& at, int count,
+                     unsigned char* out) {
   for (int i = 0; i < count; i += M::lanes) {
-    Rgba<typename M::F> const px = mergeSamples<M, S>(samples.plain(plainRow, plainColumn + i),
-                                                      samples.displaced(column + i, row + i), displaced);
+    Rgba<typename M::F> const px = mergeSamples<M, S>(samples.plain(plainRow, at.plainColumn + i),
+                                                      displacedSamples<M, P>(samples, at, i), displaced);
     if (count - i >= M::lanes) {
       M::storePixels(out, px);
       out += 16 * M::lanes;
@@ -128,7 +170,7 @@ inline void storeRun(Samples const& samples, DisplacedMasks<M> const& displaced,
 template <class L, int Capacity>
 struct MirrorCache {
   alignas(32) float dxs[Capacity + L::lanes];
-  alignas(32) int row[Capacity + L::lanes];
+  alignas(32) float ys[Capacity + L::lanes];
   int filled = 0;
 
   void fill(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, int centre, int reach) {
@@ -137,7 +179,7 @@ struct MirrorCache {
       typename L::F const xf = L::fromInt(L::iota(centre + d));
       Displacement<L> const m = displacement<L>(c, rowLanes, xf);
       L::storeFloats(dxs + d, m.dxs);
-      L::storeInts(row + d, m.row);
+      L::storeFloats(ys + d, m.ys);
     }
   }
 };
@@ -153,7 +195,7 @@ struct MirrorCache {
 // dx / s (up to its sign) are computed once, for the right one, before the
 // row is walked. The row is still walked left to right, so that memory is
 // read and written in order.
-template <class L, Show S, class Samples>
+template <class L, Show S, Sampling P, class Samples>
 void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int endRow) {
   using M = typename Samples::Lanes;
   using F = typename L::F;
@@ -165,13 +207,7 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
   DisplacedMasks<M> const displaced(f.displaced);
   int const width = f.width;
   int const centre = f.centreColumn;
-  alignas(32) int plainColumn[run];
-  alignas(32) int column[run];
-  alignas(32) int row[run];
-  // Lanes past a row's end are read, then dropped; never undefined.
-  std::fill(plainColumn, plainColumn + run, -1);
-  std::fill(column, column + run, -1);
-  std::fill(row, row + run, -1);
+  RunCoordinates<run> at;
   MirrorCache<L, 4096> mirror;
 
   for (int y = firstRow; y < endRow; ++y) {
@@ -195,69 +231,90 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
         Displacement<L> d;
         if (x0 >= centre && x0 <= rightTo) {
           d.dxs = L::loadFloats(mirror.dxs + (x0 - centre));
-          d.row = L::loadInts(mirror.row + (x0 - centre));
+          d.ys = L::loadFloats(mirror.ys + (x0 - centre));
+          d.row = c.nearestRow(d.ys);
         } else if (x0 >= leftFrom && x0 + lanes <= centre) {
           // Lane k is column x0 + k, the mirror image of centre - x0 - k.
           int const nearest = centre - x0 - (lanes - 1);
           d.dxs = L::negate(L::reverse(L::loadFloats(mirror.dxs + nearest)));
-          d.row = L::reverse(L::loadInts(mirror.row + nearest));
+          d.ys = L::reverse(L::loadFloats(mirror.ys + nearest));
+          d.row = c.nearestRow(d.ys);
         } else {
           d = displacement<L>(c, rowLanes, xf);
         }
-        SampleColumns<L> const k = sampleColumns<L>(c, xf, d);
-        L::storeInts(plainColumn + i, k.plain);
-        L::storeInts(column + i, k.displaced);
-        L::storeInts(row + i, d.row);
+        L::storeInts(at.plainColumn + i, L::truncInt(L::sub(xf, c.offsetX)));
+        if constexpr (P == Sampling::Nearest) {
+          L::storeInts(at.column + i, sampleColumn<L>(c, d));
+          L::storeInts(at.row + i, d.row);
+        } else {
+          SmoothPoint<L> const p = smoothPoint<L>(c, d);
+          L::storeInts(at.column + i, p.x0);
+          L::storeInts(at.x1 + i, p.x1);
+          L::storeInts(at.row + i, p.y0);
+          L::storeInts(at.y1 + i, p.y1);
+          L::storeFloats(at.fx + i, p.fx);
+          L::storeFloats(at.fy + i, p.fy);
+        }
         // Away from the centre row, displaced samples wander across input
         // rows that the hardware prefetchers do not follow. This row's
         // gathers fetch their own lines; the next output row reads about
         // one input row further on, so its line is asked for now. (Written
         // here, not in a helper: GCC takes a function that only prefetches
         // for one without effects and drops its calls.)
-        if (unsigned char const* p = samples.address(column[i], row[i] + 1))
+        int const nextRow = P == Sampling::Nearest ? at.row[i] + 1 : at.y1[i] + 1;
+        if (unsigned char const* p = samples.address(at.column[i], nextRow))
           __builtin_prefetch(p, 0, 3);
       }
-      storeRun<M, S>(samples, displaced, plainRow, plainColumn, column, row, runLength,
-                     out + std::int64_t{16} * runStart);
+      storeRun<M, S, P>(samples, displaced, plainRow, at, runLength, out + std::int64_t{16} * runStart);
     }
   }
 }
 
-template <class L, class Samples>
+template <class L, Sampling P, class Samples>
 void walkRowsByShow(KernelFrame const& f, Samples const& samples, int firstRow, int endRow) {
   switch (f.show) {
     case Show::Final:
-      walkRows<L, Show::Final>(f, samples, firstRow, endRow);
+      walkRows<L, Show::Final, P>(f, samples, firstRow, endRow);
       return;
     case Show::JustCA:
-      walkRows<L, Show::JustCA>(f, samples, firstRow, endRow);
+      walkRows<L, Show::JustCA, P>(f, samples, firstRow, endRow);
       return;
     case Show::WithoutCA:
-      walkRows<L, Show::WithoutCA>(f, samples, firstRow, endRow);
+      walkRows<L, Show::WithoutCA, P>(f, samples, firstRow, endRow);
       return;
     case Show::Alpha:
-      walkRows<L, Show::Alpha>(f, samples, firstRow, endRow);
+      walkRows<L, Show::Alpha, P>(f, samples, firstRow, endRow);
       return;
     case Show::FullAlpha:
-      walkRows<L, Show::FullAlpha>(f, samples, firstRow, endRow);
+      walkRows<L, Show::FullAlpha, P>(f, samples, firstRow, endRow);
       return;
   }
+}
+
+template <class L, Sampling P>
+void walkRowsSampled(KernelFrame const& f, int firstRow, int endRow) {
+  if (!f.inBytes) {
+    // Smooth samples are mixed channel by channel, in L's own lanes.
+    using FloatLanes = std::conditional_t<P == Sampling::Nearest, typename L::Rgba32Lanes, L>;
+    walkRowsByShow<L, P>(f, PointerSamples<FloatLanes, false>(f), firstRow, endRow);
+    return;
+  }
+  if constexpr (L::gathers) {
+    if (f.gatherBytes) {
+      walkRowsByShow<L, P>(f, GatheredByteSamples<L>(f), firstRow, endRow);
+      return;
+    }
+  }
+  walkRowsByShow<L, P>(f, PointerSamples<L, true>(f), firstRow, endRow);
 }
 
 // Rows firstRow .. endRow - 1 of a set-up frame on lane type L.
 template <class L>
 void processRowsOn(KernelFrame const& f, int firstRow, int endRow) {
-  if (!f.inBytes) {
-    walkRowsByShow<L>(f, PointerSamples<typename L::Rgba32Lanes, false>(f), firstRow, endRow);
-    return;
-  }
-  if constexpr (L::gathers) {
-    if (f.gatherBytes) {
-      walkRowsByShow<L>(f, GatheredByteSamples<L>(f), firstRow, endRow);
-      return;
-    }
-  }
-  walkRowsByShow<L>(f, PointerSamples<L, true>(f), firstRow, endRow);
+  if (f.sampling == Sampling::Smooth)
+    walkRowsSampled<L, Sampling::Smooth>(f, firstRow, endRow);
+  else
+    walkRowsSampled<L, Sampling::Nearest>(f, firstRow, endRow);
 }
 
 #endif

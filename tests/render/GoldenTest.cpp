@@ -21,6 +21,7 @@ struct GoldenCase {
   int cx, cy, mode, scaling, show;
   float offsetX, offsetY;
   std::uint64_t hash;
+  int sampling = 0;  // 1: smooth
 };
 
 // Recorded once from the kernel and confirmed against the reference; a change
@@ -33,6 +34,10 @@ GoldenCase const goldenCases[] = {
     {"byte linear cyan", 8, -50.0f, 128, 65, 0, 0, 0, 0.0f, 0.0f, 0x66d2fc268ebf9e75ull},
     {"byte square green", 8, 73.1f, 250, 5, 1, 1, 3, -4.0f, 6.0f, 0x990094101bcc319dull},
     {"byte cubic blue", 8, 88.8f, 17, 117, 2, 2, 0, 0.0f, 0.0f, 0x4fe8db0d9b3c9d3aull},
+    {"smooth float square red", 32, 43.7f, 100, 40, 0, 1, 0, 3.0f, -2.0f, 0xb50c3eb943f3c37bull, 1},
+    {"smooth float linear cyan", 32, -61.0f, 200, 90, 0, 0, 1, 0.0f, 0.0f, 0xecce966cb01991feull, 1},
+    {"smooth byte cubic purple", 8, -88.8f, 17, 117, 1, 2, 0, -4.0f, 6.0f, 0x21e5c955bbebbc17ull, 1},
+    {"smooth byte linear yellow", 8, 25.0f, 128, 65, 2, 0, 2, 0.0f, 0.0f, 0xff06859343603379ull, 1},
 };
 
 constexpr int goldenWidth = 257;
@@ -42,6 +47,7 @@ RenderData goldenRecord(GoldenCase const& c, Frame& in, Frame& out) {
   RenderData rd = renderData(in, out, c.amount, c.cx, c.cy, c.mode, c.scaling, c.show);
   rd.inputOffsetX = c.offsetX;
   rd.inputOffsetY = c.offsetY;
+  rd.sampling = c.sampling;
   return rd;
 }
 

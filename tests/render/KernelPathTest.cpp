@@ -124,7 +124,7 @@ TEST_P(KernelPaths, MatchesReferenceOnRandomParameters) {
   int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 255, 256, 257, 300, 513};
   std::mt19937 rng(7071);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < 2000; ++i) {
     int const outW = i % 3 == 0 ? widths[rng() % (sizeof widths / sizeof widths[0])] : pick(1, 70);
     int const outH = pick(1, 24);
     int const inW = pick(1, outW + 20);
@@ -143,11 +143,13 @@ TEST_P(KernelPaths, MatchesReferenceOnRandomParameters) {
     rd.show = pick(-1, 5);
     rd.inputOffsetX = randomOffset(rng);
     rd.inputOffsetY = randomOffset(rng);
+    rd.sampling = pick(-1, 2);
     SCOPED_TRACE(testing::Message() << "case " << i << ": out " << outW << "x" << outH << " in " << inW << "x"
                                     << inH << " bitDepth " << in.desc.bitDepth << " amount " << rd.amount
                                     << " centre " << rd.centerX << "," << rd.centerY << " mode " << rd.mode
                                     << " scaling " << rd.scaling << " show " << rd.show << " offset "
-                                    << rd.inputOffsetX << "," << rd.inputOffsetY);
+                                    << rd.inputOffsetX << "," << rd.inputOffsetY << " sampling "
+                                    << rd.sampling);
     expectMatchesReference(rd);
     if (HasFailure())
       return;

@@ -9,14 +9,10 @@
 
 namespace {
 
-RefPixel readInput(ImageDesc const& in, float tx, float ty) {
-  // tx, ty are whole numbers (or NaN); compare before any conversion.
-  bool const inside = tx >= 0.0f && ty >= 0.0f && static_cast<double>(tx) < static_cast<double>(in.width) &&
-                      static_cast<double>(ty) < static_cast<double>(in.height);
-  if (!inside)
+// Input pixel (x, y), or transparent black outside.
+RefPixel pixelAt(ImageDesc const& in, std::int64_t x, std::int64_t y) {
+  if (x < 0 || y < 0 || x >= in.width || y >= in.height)
     return {0.0f, 0.0f, 0.0f, 0.0f};
-  std::int64_t const x = static_cast<std::int64_t>(tx);
-  std::int64_t const y = static_cast<std::int64_t>(ty);
   unsigned char const* row = in.data + y * in.rowBytes;
   if (in.bitDepth == 8) {
     unsigned char const* p = row + x * 4;
@@ -25,6 +21,47 @@ RefPixel readInput(ImageDesc const& in, float tx, float ty) {
   RefPixel px;
   std::memcpy(&px, row + x * 16, 16);
   return px;
+}
+
+RefPixel readInput(ImageDesc const& in, float tx, float ty) {
+  // tx, ty are whole numbers (or NaN); compare before any conversion.
+  bool const inside = tx >= 0.0f && ty >= 0.0f && static_cast<double>(tx) < static_cast<double>(in.width) &&
+                      static_cast<double>(ty) < static_cast<double>(in.height);
+  if (!inside)
+    return {0.0f, 0.0f, 0.0f, 0.0f};
+  return pixelAt(in, static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty));
+}
+
+// The smooth sample at (u, v) in input pixels: the four pixels around the
+// point, weighted by its fractions, colours weighted by alpha as well.
+RefPixel smoothSample(ImageDesc const& in, float u, float v) {
+  float const left = std::floor(u);
+  float const top = std::floor(v);
+  bool const fits =
+      left > -2147483648.0f && left < 2147483648.0f && top > -2147483648.0f && top < 2147483648.0f;
+  if (!fits)
+    return {0.0f, 0.0f, 0.0f, 0.0f};
+  float const fx = u - left;
+  float const fy = v - top;
+  auto const x0 = static_cast<std::int64_t>(left);
+  auto const y0 = static_cast<std::int64_t>(top);
+  RefPixel const p00 = pixelAt(in, x0, y0);
+  if (fx == 0.0f && fy == 0.0f)
+    return p00;
+  RefPixel const p10 = pixelAt(in, x0 + 1, y0);
+  RefPixel const p01 = pixelAt(in, x0, y0 + 1);
+  RefPixel const p11 = pixelAt(in, x0 + 1, y0 + 1);
+  float const w00 = (1.0f - fx) * (1.0f - fy);
+  float const w10 = fx * (1.0f - fy);
+  float const w01 = (1.0f - fx) * fy;
+  float const w11 = fx * fy;
+  float const a = w00 * p00.a + w10 * p10.a + w01 * p01.a + w11 * p11.a;
+  auto const colour = [&](float RefPixel::*c) {
+    float const sum =
+        w00 * p00.a * (p00.*c) + w10 * p10.a * (p10.*c) + w01 * p01.a * (p01.*c) + w11 * p11.a * (p11.*c);
+    return a == 0.0f ? 0.0f : sum / a;
+  };
+  return {colour(&RefPixel::r), colour(&RefPixel::g), colour(&RefPixel::b), a};
 }
 
 float distanceTo(float ax, float ay, float bx, float by) {
@@ -77,8 +114,9 @@ RefPixel referencePixel(RenderData const& rd, int x, int y) {
   float const ys = dy / s + cyEff;
 
   RefPixel p1 = readInput(rd.input, std::trunc(xf - rd.inputOffsetX), std::trunc(yf - rd.inputOffsetY));
-  RefPixel p2 = readInput(rd.input, std::trunc(std::trunc(xs) - rd.inputOffsetX),
-                          std::trunc(std::trunc(ys) - rd.inputOffsetY));
+  RefPixel p2 = rd.sampling == 1 ? smoothSample(rd.input, xs - rd.inputOffsetX, ys - rd.inputOffsetY)
+                                 : readInput(rd.input, std::trunc(std::trunc(xs) - rd.inputOffsetX),
+                                             std::trunc(std::trunc(ys) - rd.inputOffsetY));
   if (p1.a == 0.0f)
     p1.r = p1.g = p1.b = 0.0f;
   if (p2.a == 0.0f)

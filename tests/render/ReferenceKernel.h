@@ -4,9 +4,10 @@
 #include "render/RenderData.h"
 
 // A plain, per-pixel rendition of the aberration formula, kept apart from the
-// production kernel as the oracle it is checked against. It recomputes every
-// frame constant for every pixel and never converts a float to an int
-// before it knows the value lies inside the input.
+// production kernel as the oracle it is checked against, both samplings
+// included. It recomputes every frame constant for every pixel and never
+// converts a float to an int before it knows the value lies inside the
+// input.
 
 struct RefPixel {
   float r, g, b, a;
