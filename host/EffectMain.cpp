@@ -112,6 +112,7 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
   for (const ParamDecl& decl : kParamDecls) {
     std::memset(&def, 0, sizeof def);
     def.param_type = decl.type;
+    def.flags = decl.flags;
     in_data->utils->ansi.strcpy(def.name, decl.name);
     describeParam(decl, def.u);
     def.uu.id = decl.diskId;

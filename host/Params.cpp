@@ -6,9 +6,15 @@ namespace {
  * height: 50 puts the centre in the middle of any layer. */
 constexpr PF_Fixed kCenterDefault = 50 * 65536;
 
-/* Host popups count their values from 1, but the defaults stay 0 as they
- * always were: stored projects carry the parameter set as declared. */
+/* Host popups count their values from 1, but the first popups' defaults
+ * stay 0 as they always were: stored projects carry the parameter set as
+ * declared. */
 constexpr A_short kPopupDefault = 0;
+
+/* "Sampling" came later. Its default is "Nearest", the original look, and a
+ * project saved before it existed is told to load its value (also
+ * "Nearest"), whatever later versions choose as the default. */
+constexpr A_short kNearest = 1;
 
 constexpr PF_FpShort kAmountLimit = 100.0f;
 
@@ -16,6 +22,7 @@ constexpr PF_FpShort kAmountLimit = 100.0f;
 constexpr A_char kModeChoices[] = "Red-Cyan|Green-Purple|Blue-Yellow";
 constexpr A_char kScalingChoices[] = "linear|square|cubic";
 constexpr A_char kShowChoices[] = "Final|Just CA|Without CA|Alpha|Full Alpha";
+constexpr A_char kSamplingChoices[] = "Nearest|Smooth";
 
 void describeCenter(PF_PointDef& td) {
   td.x_value = kCenterDefault;
@@ -29,8 +36,8 @@ void describeCenter(PF_PointDef& td) {
 void describePopup(const ParamDecl& decl, PF_PopupDef& pd) {
   pd.u.namesptr = decl.choices;
   pd.num_choices = decl.numChoices;
-  pd.dephault = kPopupDefault;
-  pd.value = kPopupDefault;
+  pd.dephault = decl.popupDefault;
+  pd.value = decl.popupDefault;
 }
 
 void describeAmount(PF_FloatSliderDef& fs) {
@@ -53,11 +60,14 @@ void describeAmount(PF_FloatSliderDef& fs) {
  * "Alpha" and "Full Alpha", which the renderer produces. Values 1 to 3 mean
  * the same either way. */
 const ParamDecl kParamDecls[CA_NUM_PARAMS - 1] = {
-    {CA_CENTER, PF_Param_POINT, "Frame center", CENTER_DISK_ID, nullptr, 0},
-    {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 3},
-    {CA_SCALING, PF_Param_POPUP, "Scaling", SCALING_DISK_ID, kScalingChoices, 3},
-    {CA_AMOUNT, PF_Param_FLOAT_SLIDER, "Amount", AMOUNT_DISK_ID, nullptr, 0},
-    {CA_SHOW, PF_Param_POPUP, "Show", SHOW_DISK_ID, kShowChoices, 5},
+    {CA_CENTER, PF_Param_POINT, "Frame center", CENTER_DISK_ID, nullptr, 0, 0, PF_ParamFlag_NONE},
+    {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 3, kPopupDefault, PF_ParamFlag_NONE},
+    {CA_SCALING, PF_Param_POPUP, "Scaling", SCALING_DISK_ID, kScalingChoices, 3, kPopupDefault,
+     PF_ParamFlag_NONE},
+    {CA_AMOUNT, PF_Param_FLOAT_SLIDER, "Amount", AMOUNT_DISK_ID, nullptr, 0, 0, PF_ParamFlag_NONE},
+    {CA_SHOW, PF_Param_POPUP, "Show", SHOW_DISK_ID, kShowChoices, 5, kPopupDefault, PF_ParamFlag_NONE},
+    {CA_SAMPLING, PF_Param_POPUP, "Sampling", SAMPLING_DISK_ID, kSamplingChoices, 2, kNearest,
+     PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS},
 };
 
 void describeParam(const ParamDecl& decl, PF_ParamDefUnion& u) {

@@ -18,6 +18,7 @@ enum ParamIndex : PF_ParamIndex {
   CA_SCALING,
   CA_AMOUNT,
   CA_SHOW,
+  CA_SAMPLING,
   CA_NUM_PARAMS
 };
 
@@ -27,7 +28,8 @@ enum ParamDiskId : A_long {
   MODE_DISK_ID = 3,
   SCALING_DISK_ID = 4,
   AMOUNT_DISK_ID = 5,
-  SHOW_DISK_ID = 6
+  SHOW_DISK_ID = 6,
+  SAMPLING_DISK_ID = 7
 };
 
 /* One declared parameter. The type-specific part of the definition follows
@@ -40,9 +42,11 @@ struct ParamDecl {
   A_long diskId;
   const A_char* choices;  // popups: '|'-separated, static for the plug-in's life
   A_short numChoices;     // popups
+  A_short popupDefault;   // popups: dephault and value
+  PF_ParamFlags flags;
 };
 
-/* The five declared parameters, in the order they are added. */
+/* The declared parameters, in the order they are added. */
 extern const ParamDecl kParamDecls[CA_NUM_PARAMS - 1];
 
 /* Fills the type-specific part of a cleared definition (defaults, ranges,

@@ -131,6 +131,7 @@ void fillParamFields(const CheckedOutParams& params, RenderData& rd) {
   rd.scaling = zeroBased(params[CA_SCALING].u.pd.value);
   rd.amount = narrowAmount(params[CA_AMOUNT].u.fs_d.value);
   rd.show = zeroBased(params[CA_SHOW].u.pd.value);
+  rd.sampling = zeroBased(params[CA_SAMPLING].u.pd.value);
 }
 
 void UnionLRect(const PF_LRect* src, PF_LRect* dst) {

@@ -37,14 +37,14 @@ class ParamCheckout {
   std::unique_ptr<PF_ParamDef> def_;
 };
 
-/* The five parameters of one render call, checked out in index order. A
+/* The parameters of one render call, checked out in index order. A
  * failed checkout stops the sequence: the parameters after it are not asked
  * for, and the render must not go ahead on an incomplete set. */
 class CheckedOutParams {
  public:
   explicit CheckedOutParams(PF_InData* in_data);
 
-  /* The first checkout's error, or PF_Err_NONE when all five are out. */
+  /* The first checkout's error, or PF_Err_NONE when all are out. */
   PF_Err checkoutError() const { return checkoutError_; }
 
   /* Checks every held record in, in index order, and frees them all; returns

@@ -178,6 +178,36 @@ Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight)
   state.instances_.insert(this);
 }
 
+Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight, const SavedParams& project)
+    : Instance(effect, layerWidth, layerHeight) {
+  for (std::size_t index = 1; index < values_.size(); ++index) {
+    const auto saved = project.find(values_[index].uu.id);
+    values_[index] = saved != project.end() ? saved->second : valueForOldProject(values_[index]);
+  }
+}
+
+PF_ParamDef valueForOldProject(const PF_ParamDef& def) {
+  PF_ParamDef value = def;
+  if ((def.flags & PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS) != 0) {
+    return value;
+  }
+  switch (def.param_type) {
+    case PF_Param_POPUP:
+      value.u.pd.value = def.u.pd.dephault;
+      break;
+    case PF_Param_FLOAT_SLIDER:
+      value.u.fs_d.value = def.u.fs_d.dephault;
+      break;
+    case PF_Param_POINT:
+      value.u.td.x_value = def.u.td.x_dephault;
+      value.u.td.y_value = def.u.td.y_dephault;
+      break;
+    default:
+      break;
+  }
+  return value;
+}
+
 Instance::~Instance() {
   HostState& state = effect_.host().state();
   std::lock_guard<std::mutex> lock(state.mutex_);

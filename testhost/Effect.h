@@ -204,12 +204,25 @@ class Effect {
   PF_Handle globalData_ = nullptr;
 };
 
+/* A project as the applications save an instance's parameters: each value
+ * under its parameter's disk id (uu.id). */
+using SavedParams = std::map<A_long, PF_ParamDef>;
+
+/* What a parameter holds in a project saved before the parameter existed:
+ * its definition's value when the definition has
+ * PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, otherwise its default. */
+PF_ParamDef valueForOldProject(const PF_ParamDef& def);
+
 /* One use of the effect on a layer: its sequence data and parameter values. */
 class Instance {
  public:
   /* Parameter values start at the defaults of the effect's params setup,
    * also when the setup comes after the instance was made. */
   Instance(Effect& effect, A_long layerWidth, A_long layerHeight);
+  /* An instance opened from a saved project: each declared parameter takes
+   * the value saved under its disk id, or valueForOldProject() when the
+   * project has none. The effect's params setup must have been sent. */
+  Instance(Effect& effect, A_long layerWidth, A_long layerHeight, const SavedParams& project);
   ~Instance();
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "PluginFixture.h"
 
@@ -65,20 +68,54 @@ std::uint64_t frameHash(const World& world) {
 struct Setting {
   PF_ParamValue mode, scaling, show;  // popup values, from 1
   double amount;
+  PF_ParamValue sampling;
 };
 
-/* Negative Amount, "square" and "Final"; positive, "cubic" and "Just CA". */
-const Setting settings[] = {{2, 2, 1, -37.25}, {3, 3, 2, 81.5}};
+/* Negative Amount, "square" and "Final"; positive, "cubic" and "Just CA";
+ * the first again, sampled smoothly. */
+const Setting settings[] = {
+    {2, 2, 1, -37.25, kNearest}, {3, 3, 2, 81.5, kNearest}, {2, 2, 1, -37.25, kSmooth}};
 
-/* By format in kPixelFormats order, then by setting. */
-const std::uint64_t recordedHashes[6][2] = {
-    {0xf1fa51b0cad3466aull, 0x62355a5908a85385ull},  // ARGB8
-    {0xacdb492bd103bb7aull, 0xb3eb80a673b85c7aull},  // ARGB16
-    {0x98a9ccabda3d37b8ull, 0x8a8ada351a5983b5ull},  // ARGB32
-    {0x52791cccad0c79b8ull, 0x642d1158fa5afcddull},  // BGRA8
-    {0x7e38ddcfe97b4540ull, 0xa8bd46905a8758cdull},  // BGRA32
-    {0x7e38ddcfe97b4540ull, 0xa8bd46905a8758cdull},  // BGRA32_Linear
+/* By format in kPixelFormats order, then by setting. The nearest frames
+ * were recorded from the effect before it had a "Sampling" parameter. */
+const std::uint64_t recordedHashes[6][3] = {
+    {0xf1fa51b0cad3466aull, 0x62355a5908a85385ull, 0x9537e74150be573bull},  // ARGB8
+    {0xacdb492bd103bb7aull, 0xb3eb80a673b85c7aull, 0xd9b91806d0173a5full},  // ARGB16
+    {0x98a9ccabda3d37b8ull, 0x8a8ada351a5983b5ull, 0x05c4ca53401305c1ull},  // ARGB32
+    {0x52791cccad0c79b8ull, 0x642d1158fa5afcddull, 0xc3d9fc3803d47cfbull},  // BGRA8
+    {0x7e38ddcfe97b4540ull, 0xa8bd46905a8758cdull, 0xdeb05b645a4377fdull},  // BGRA32
+    {0x7e38ddcfe97b4540ull, 0xa8bd46905a8758cdull, 0xdeb05b645a4377fdull},  // BGRA32_Linear
 };
+
+/* The instance either made anew and set, or opened from a project saved
+ * before "Sampling" existed (disk ids 2 to 6 only), which must render as
+ * the effect did then. */
+enum class Made { New, FromOldProject };
+
+std::unique_ptr<testhost::Instance> instanceWith(testhost::Effect& effect, const Setting& setting, Made made,
+                                                 A_long w, A_long h) {
+  if (made == Made::New) {
+    auto instance = std::make_unique<testhost::Instance>(effect, w, h);
+    instance->setPoint(kCenter, pixels(29), pixels(43));
+    instance->setPopup(kMode, setting.mode);
+    instance->setPopup(kScaling, setting.scaling);
+    instance->setFloat(kAmount, setting.amount);
+    instance->setPopup(kShow, setting.show);
+    instance->setPopup(kSampling, setting.sampling);
+    return instance;
+  }
+  const std::vector<PF_ParamDef> defs = effect.paramDefs();
+  testhost::SavedParams project;
+  for (PF_ParamIndex index = kCenter; index <= kShow; ++index)
+    project[defs[static_cast<std::size_t>(index)].uu.id] = defs[static_cast<std::size_t>(index)];
+  project[2].u.td.x_value = pixels(29);
+  project[2].u.td.y_value = pixels(43);
+  project[3].u.pd.value = setting.mode;
+  project[4].u.pd.value = setting.scaling;
+  project[5].u.fs_d.value = setting.amount;
+  project[6].u.pd.value = setting.show;
+  return std::make_unique<testhost::Instance>(effect, w, h, project);
+}
 
 TEST(WholeFrames, EveryFormatRendersTheRecordedFrames) {
   const A_long w = 257, h = 131;
@@ -89,25 +126,25 @@ TEST(WholeFrames, EveryFormatRendersTheRecordedFrames) {
     testhost::Effect effect(host, ZF_PLUGIN_PATH);
     ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
     ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);
-    for (std::size_t s = 0; s < 2; ++s) {
-      SCOPED_TRACE(testing::Message() << info.name << " setting " << s);
-      testhost::Instance instance(effect, w, h);
-      ASSERT_EQ(instance.sequenceSetup().err, PF_Err_NONE);
-      instance.setPoint(kCenter, pixels(29), pixels(43));
-      instance.setPopup(kMode, settings[s].mode);
-      instance.setPopup(kScaling, settings[s].scaling);
-      instance.setFloat(kAmount, settings[s].amount);
-      instance.setPopup(kShow, settings[s].show);
-      World input(info.code, w, h);
-      World output(info.code, w, h, 12);
-      fillFrame(input);
-      // Premiere Pro renders by the plain command, After Effects by smart render.
-      const PF_Err err =
-          premiere ? instance.render(input, output).err : instance.smartRender(input, output).render.err;
-      ASSERT_EQ(err, PF_Err_NONE);
-      const std::uint64_t hash = frameHash(output);
-      EXPECT_EQ(hash, recordedHashes[f][s]) << "actual 0x" << std::hex << hash;
-      EXPECT_EQ(instance.sequenceSetdown().err, PF_Err_NONE);
+    for (std::size_t s = 0; s < std::size(settings); ++s) {
+      for (const Made made : {Made::New, Made::FromOldProject}) {
+        if (made == Made::FromOldProject && settings[s].sampling != kNearest)
+          continue;
+        SCOPED_TRACE(testing::Message() << info.name << " setting " << s
+                                        << (made == Made::New ? "" : ", project saved before Sampling"));
+        std::unique_ptr<testhost::Instance> instance = instanceWith(effect, settings[s], made, w, h);
+        ASSERT_EQ(instance->sequenceSetup().err, PF_Err_NONE);
+        World input(info.code, w, h);
+        World output(info.code, w, h, 12);
+        fillFrame(input);
+        // Premiere Pro renders by the plain command, After Effects by smart render.
+        const PF_Err err =
+            premiere ? instance->render(input, output).err : instance->smartRender(input, output).render.err;
+        ASSERT_EQ(err, PF_Err_NONE);
+        const std::uint64_t hash = frameHash(output);
+        EXPECT_EQ(hash, recordedHashes[f][s]) << "actual 0x" << std::hex << hash;
+        EXPECT_EQ(instance->sequenceSetdown().err, PF_Err_NONE);
+      }
     }
     EXPECT_EQ(host.accountingReport(), "");
   }

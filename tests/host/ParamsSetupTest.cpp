@@ -36,7 +36,7 @@ class DefImage {
   std::vector<unsigned char> bytes_;
 };
 
-/* PF_ParamDef: uu.id 0, param_type 12, name 16, u 56. */
+/* PF_ParamDef: uu.id 0, param_type 12, name 16, flags 48, u 56. */
 DefImage header(std::int32_t diskId, std::int32_t type, const char* name) {
   DefImage image;
   image.at<std::int32_t>(0, diskId).at<std::int32_t>(12, type).text(16, name);
@@ -44,11 +44,13 @@ DefImage header(std::int32_t diskId, std::int32_t type, const char* name) {
 }
 
 /* PF_PopupDef at 56: value 56, num_choices 60, dephault 62, namesptr 64. */
-DefImage popup(std::int32_t diskId, const char* name, std::int16_t choices, const void* namesptr) {
+DefImage popup(std::int32_t diskId, const char* name, std::int16_t choices, const void* namesptr,
+               std::int16_t dephault = 0, std::int32_t flags = 0) {
   return header(diskId, 7, name)
-      .at<std::int32_t>(56, 0)
+      .at<std::int32_t>(48, flags)
+      .at<std::int32_t>(56, dephault)
       .at<std::int16_t>(60, choices)
-      .at<std::int16_t>(62, 0)
+      .at<std::int16_t>(62, dephault)
       .at(64, namesptr);
 }
 
@@ -63,9 +65,9 @@ class ParamsSetupTest : public PluginTest {};
 TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
   const testhost::CommandResult r = effect.paramsSetup();
   ASSERT_EQ(r.err, PF_Err_NONE);
-  EXPECT_EQ(r.out.num_params, 6);
+  EXPECT_EQ(r.out.num_params, 7);
   const std::vector<PF_ParamDef> defs = effect.paramDefs();
-  ASSERT_EQ(defs.size(), 6u);
+  ASSERT_EQ(defs.size(), 7u);
   static_assert(sizeof(PF_ParamDef) == kParamDefSize, "host layout");
 
   // 50.0 in 16.16: the host reads a point default as percent of the layer.
@@ -101,6 +103,10 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
       {"Amount", amount, nullptr},
       // Five choices, so that "Alpha" and "Full Alpha" can be chosen.
       {"Show", popup(6, "Show", 5, namesPointerOf(defs[5])), "Final|Just CA|Without CA|Alpha|Full Alpha"},
+      // Added later: "Nearest" (1) by default, and, with
+      // PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS (128), also for projects
+      // saved before it existed.
+      {"Sampling", popup(7, "Sampling", 2, namesPointerOf(defs[6]), 1, 128), "Nearest|Smooth"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];

@@ -29,6 +29,9 @@ constexpr PF_ParamIndex kMode = 2;
 constexpr PF_ParamIndex kScaling = 3;
 constexpr PF_ParamIndex kAmount = 4;
 constexpr PF_ParamIndex kShow = 5;
+constexpr PF_ParamIndex kSampling = 6;
+constexpr PF_ParamValue kNearest = 1;
+constexpr PF_ParamValue kSmooth = 2;
 
 constexpr PF_Fixed pixels(int whole) {
   return whole * 65536;

@@ -267,6 +267,58 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
   }
 }
 
+// "Sampling" reaches the renderer on every path of both hosts: a red ramp
+// read at half the distance from the centre column reads between two
+// pixels, which nearest sampling truncates and smooth sampling mixes. A
+// value outside the popup (a damaged project) is nearest. All six
+// parameters go back to the host.
+TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
+  struct Route {
+    testhost::App app;
+    PF_PixelFormat format;
+    Path path;
+  };
+  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
+                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Smart},
+                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain}};
+  // Column 7 reads the point 3.5 (Amount 50 doubles distances from column 0);
+  // red is a tenth of the column.
+  struct Case {
+    PF_ParamValue sampling;
+    double red;
+  };
+  const Case cases[] = {{kNearest, 0.3}, {kSmooth, 0.35}, {0, 0.3}, {3, 0.3}};
+  const A_long w = 16, h = 4;
+  for (const Route& route : routes) {
+    testhost::Host host(route.app);
+    testhost::Effect effect(host, ZF_PLUGIN_PATH);
+    ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
+    ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message()
+                   << (route.app == testhost::App::PremierePro ? "Premiere Pro " : "After Effects ")
+                   << nameOf(route.path) << ", sampling " << c.sampling);
+      testhost::Instance instance(effect, w, h);
+      instance.setPoint(kCenter, pixels(0), pixels(h - 1));  // centre row 1, counted from the bottom
+      instance.setPopup(kMode, kRedCyan);
+      instance.setPopup(kScaling, kLinear);
+      instance.setFloat(kAmount, 50.0);
+      instance.setPopup(kShow, kFinal);
+      instance.setPopup(kSampling, c.sampling);
+      World input(route.format, w, h);
+      World output(route.format, w, h);
+      fillWorld(input, [](A_long x, A_long) { return Channels{1.0, x / 10.0, 0.5, 0.5}; });
+      const PF_Err err = route.path == Path::Plain ? instance.render(input, output).err
+                                                   : instance.smartRender(input, output).render.err;
+      ASSERT_EQ(err, PF_Err_NONE);
+      EXPECT_NEAR(output.get(7, 1).red, c.red, 1e-6);
+      EXPECT_EQ(instance.checkoutLog().size(), 6u);
+      EXPECT_EQ(instance.outstandingCheckouts(), 0);
+    }
+    EXPECT_EQ(host.accountingReport(), "");
+  }
+}
+
 /* Displaced column of pixel x on the centre row, centre at column 0, linear
  * scaling: x / s truncated, s = 1 + 0.02 Amount, all in float. */
 std::vector<A_long> displacedColumns(float amount, A_long w) {
@@ -342,7 +394,7 @@ TEST_F(RenderEntryTest, FailedCheckInIsReportedAfterEveryParameterIsBack) {
     fillWorld(input, codedPixel);
     host.faults().checkinParam.failAt(3, PF_Err_INVALID_INDEX);
     EXPECT_EQ(renderFrame(instance, path, input, output), PF_Err_INVALID_INDEX);
-    EXPECT_EQ(host.faults().checkinParam.calls(), 5);
+    EXPECT_EQ(host.faults().checkinParam.calls(), 6);
     host.faults().checkinParam.reset();
     EXPECT_EQ(instance.outstandingCheckouts(), 0);
     // The frame itself was rendered: Amount 0 gives the opaque input back.

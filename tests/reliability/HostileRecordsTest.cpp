@@ -110,7 +110,7 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
     }
   }
   session.host.setApp(App::AfterEffects);
-  EXPECT_EQ(session.effect.paramDefs().size(), 6u);
+  EXPECT_EQ(session.effect.paramDefs().size(), 7u);
   EXPECT_EQ(output.bytes(), pixels);
   EXPECT_EQ(session.imbalance(), "");
   reportCases("commands without in_data or out_data", cases);
@@ -323,7 +323,7 @@ void runTableCase(App app, const TableCase& c) {
     case Command::ParamsSetup: {
       const testhost::CommandResult r = session.effect.paramsSetup(hook);
       EXPECT_EQ(r.err, want);
-      EXPECT_EQ(session.effect.paramDefs().size(), c.refused ? 1u : 6u);
+      EXPECT_EQ(session.effect.paramDefs().size(), c.refused ? 1u : 7u);
       session.effect.paramsSetup();
       break;
     }

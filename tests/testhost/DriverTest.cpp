@@ -170,6 +170,48 @@ TEST(Driver, InstanceMadeBeforeParamsSetupGetsTheDefaults) {
   EXPECT_EQ(instance.param(3).u.fs_d.value, 0.5);
 }
 
+// A project saved before a parameter existed: the parameter holds its
+// definition's value where the definition asks for that, else its default.
+TEST(Driver, OldProjectsTakeTheValueOnlyWhereTheDefinitionAsks) {
+  PF_ParamDef popup{};
+  popup.param_type = PF_Param_POPUP;
+  popup.u.pd.value = 2;
+  popup.u.pd.dephault = 3;
+  PF_ParamDef slider{};
+  slider.param_type = PF_Param_FLOAT_SLIDER;
+  slider.u.fs_d.value = 0.25;
+  slider.u.fs_d.dephault = 4.0f;
+  PF_ParamDef point{};
+  point.param_type = PF_Param_POINT;
+  point.u.td.x_value = 7;
+  point.u.td.x_dephault = 8;
+  point.u.td.y_value = 9;
+  point.u.td.y_dephault = 10;
+  for (const A_long flags : {PF_ParamFlag_NONE, PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS}) {
+    SCOPED_TRACE(testing::Message() << "flags " << flags);
+    const bool useValue = flags != PF_ParamFlag_NONE;
+    popup.flags = slider.flags = point.flags = flags;
+    EXPECT_EQ(testhost::valueForOldProject(popup).u.pd.value, useValue ? 2 : 3);
+    EXPECT_EQ(testhost::valueForOldProject(slider).u.fs_d.value, useValue ? 0.25 : 4.0);
+    const PF_PointDef p = testhost::valueForOldProject(point).u.td;
+    EXPECT_EQ(p.x_value, useValue ? 7 : 8);
+    EXPECT_EQ(p.y_value, useValue ? 9 : 10);
+  }
+}
+
+// An instance opened from a project: saved values by disk id, the rest as
+// for an old project.
+TEST(Driver, InstanceFromAProjectTakesTheSavedValuesByDiskId) {
+  Host host;
+  Effect effect(host, ZF_STUB_EFFECT_PATH);
+  effect.paramsSetup();
+  PF_ParamDef gain = effect.paramDefs()[3];
+  gain.u.fs_d.value = 0.75;
+  Instance instance(effect, 2, 2, testhost::SavedParams{{4, gain}});
+  EXPECT_EQ(instance.param(3).u.fs_d.value, 0.75);
+  EXPECT_EQ(instance.param(2).u.pd.value, 2);  // no disk id 3 saved: the default
+}
+
 TEST(Loader, FindsOtherExportsByName) {
   testhost::Plugin plugin(ZF_STUB_EFFECT_PATH);
   EXPECT_NE(plugin.symbol("PluginDataEntryFunction"), nullptr);
