@@ -44,6 +44,8 @@ using bench::Size;
 constexpr PF_ParamIndex centerParam = 1;
 constexpr PF_ParamIndex scalingParam = 3;
 constexpr PF_ParamIndex amountParam = 4;
+constexpr PF_ParamIndex samplingParam = 6;
+constexpr PF_ParamValue smoothSampling = 2;
 
 bool isPremiereFormat(PF_PixelFormat code) {
   return code == PF_PixelFormat_BGRA32 || code == PrPixelFormat_BGRA_4444_32f ||
@@ -176,12 +178,12 @@ struct FloorFrame {
   }
 };
 
-void registerRender(testhost::PixelFormatInfo const& info, Size size, bool pooled) {
-  std::string const name =
-      std::string("doRender/") + info.name + "/" + size.name + (pooled ? "" : "/fresh-handles");
+void registerRender(testhost::PixelFormatInfo const& info, Size size, bool pooled, bool smooth = false) {
+  std::string const name = std::string("doRender/") + info.name + "/" + size.name +
+                           (pooled ? "" : "/fresh-handles") + (smooth ? "/smooth" : "");
   benchmark::RegisterBenchmark(
       name.c_str(),
-      [&info, size, pooled](benchmark::State& state) {
+      [&info, size, pooled, smooth](benchmark::State& state) {
         PF_PixelFormat const code = info.code;
         testhost::Host host(isPremiereFormat(code) ? testhost::App::PremierePro
                                                    : testhost::App::AfterEffects);
@@ -198,6 +200,8 @@ void registerRender(testhost::PixelFormatInfo const& info, Size size, bool poole
         instance.setPoint(centerParam, (size.width / 2) << 16, (size.height / 2) << 16);
         instance.setPopup(scalingParam, 1);
         instance.setFloat(amountParam, 50.0);
+        if (smooth)
+          instance.setPopup(samplingParam, smoothSampling);
         testhost::CommandHook const hook = pooled ? testhost::CommandHook(usePooledHandles) : nullptr;
         // One render before timing: the pool's memory is then in place.
         instance.render(input, output, hook);
@@ -247,6 +251,7 @@ void registerPhysicalFloor(testhost::PixelFormatInfo const& info, Size size) {
 void registerDoRenderBenchmarks() {
   for (testhost::PixelFormatInfo const& info : testhost::kPixelFormats) {
     registerRender(info, bench::uhd, true);
+    registerRender(info, bench::uhd, true, true);
     registerPhysicalFloor(info, bench::uhd);
   }
   registerRender(testhost::kPixelFormats[0], bench::uhd, false);

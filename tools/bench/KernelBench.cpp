@@ -72,13 +72,14 @@ struct Frames {
   }
 };
 
-void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) {
+void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, bool smooth) {
   std::string const tail = std::string("/") + size.name + (bitDepth == 8 ? "/rgba8/" : "/rgba32/") +
-                           scalingNames[scaling] + "/" + centre.name;
-  auto run = [size, bitDepth, scaling, centre](benchmark::State& state, WorkerStart start) {
+                           scalingNames[scaling] + "/" + centre.name + (smooth ? "/smooth" : "");
+  auto run = [size, bitDepth, scaling, centre, smooth](benchmark::State& state, WorkerStart start) {
     Frames frames(size, bitDepth);
     frames.rd.amount = 50.0f;
     frames.rd.scaling = scaling;
+    frames.rd.sampling = smooth ? 1 : 0;
     frames.rd.centerX = static_cast<int>(size.width * centre.fx);
     frames.rd.centerY = static_cast<int>(size.height * centre.fy);
     std::size_t const inputRowBytes = static_cast<std::size_t>(frames.rd.input.rowBytes);
@@ -97,9 +98,12 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) 
     InstructionSet path;
     bool active;  // the path process() takes, as "ours"
   };
-  std::vector<Variant> variants = {{fastestInstructionSet(), true}, {InstructionSet::Scalar, false}};
+  std::vector<Variant> variants = {{fastestInstructionSet(), true}};
+  // Smooth sampling: ours alone, to compare with the nearest row of the same frame.
+  if (!smooth)
+    variants.push_back({InstructionSet::Scalar, false});
   // The paths apart on the 4K 8-bit frame, to see what each instruction set buys.
-  if (size.width == bench::uhd.width && bitDepth == 8) {
+  if (size.width == bench::uhd.width && bitDepth == 8 && !smooth) {
     for (InstructionSet path : instructionSets)
       if (path != InstructionSet::Scalar && instructionSetSupported(path))
         variants.push_back({path, false});
@@ -114,7 +118,9 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre) 
                                            [run, start](benchmark::State& state) { run(state, start); });
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
-    if (v.path != InstructionSet::Scalar || v.active)
+    if (smooth)
+      bench::addComparison({name, ""});
+    else if (v.path != InstructionSet::Scalar || v.active)
       bench::addComparison({name, baseline});
     else if (listScalar)
       bench::addComparison({name, ""});
@@ -128,6 +134,11 @@ void registerKernelBenchmarks() {
     for (int bitDepth : {8, 32})
       for (int scaling = 0; scaling < 3; ++scaling)
         for (Centre const& centre : centres)
-          registerKernel(size, bitDepth, scaling, centre);
+          registerKernel(size, bitDepth, scaling, centre, false);
   }
+  // Smooth sampling at 4K, named as the nearest rows with /smooth appended.
+  for (int bitDepth : {8, 32})
+    for (int scaling = 0; scaling < 3; ++scaling)
+      for (Centre const& centre : centres)
+        registerKernel(bench::uhd, bitDepth, scaling, centre, true);
 }
