@@ -5,7 +5,7 @@
 // buffer sizes, memory) is settled before the first pixel is converted, so
 // a refused frame leaves the output world as the host gave it. Every suite
 // and handle taken has an owner that gives it back on every way out,
-// exceptions included.
+// exceptions included. One status, FrameStatus, runs through every step.
 
 #include "pixels/DoRender.h"
 
@@ -18,9 +18,32 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <optional>
+#include <system_error>
 
 namespace {
+
+// What a step of the frame decides: go on, or end the frame with this
+// answer to the host, 0 where the frame is left as it is. Exceptions that
+// a step meets (the suite handler's thrown int, a thread or memory the
+// system refuses) become a status where they happen.
+class FrameStatus {
+ public:
+  static FrameStatus goOn() { return FrameStatus(true, PF_Err_NONE); }
+  static FrameStatus leaveFrame() { return FrameStatus(false, PF_Err_NONE); }
+  static FrameStatus answer(PF_Err err) { return FrameStatus(false, err); }
+  // A host call's result: 0 goes on, anything else is the answer.
+  static FrameStatus from(PF_Err err) { return err == PF_Err_NONE ? goOn() : answer(err); }
+
+  bool goesOn() const { return goOn_; }
+  PF_Err hostAnswer() const { return err_; }
+
+ private:
+  FrameStatus(bool goOn, PF_Err err) : goOn_(goOn), err_(err) {}
+  bool goOn_;
+  PF_Err err_;
+};
 
 // The suites the driver holds itself, released in the order they were taken.
 struct DirectSuites {
@@ -96,19 +119,17 @@ bool callbacksPresent(PF_InData const& in) {
 
 // What the host lends one frame: its suites, its row iterator and its
 // callbacks, acquired in a fixed order and given back on every way out.
-// Every failure to get them is a return code; the suite handler's thrown
-// int stops here.
+// The suite handler's thrown int stops here.
 class HostServices {
  public:
   explicit HostServices(PF_InData* in_data) : inData_(in_data) {}
 
-  // Empty when the frame can go on; otherwise the frame's answer to the
-  // host, given before anything is read or written.
-  std::optional<PF_Err> acquire() {
+  // Settled before anything is read or written.
+  FrameStatus acquire() {
     try {
       return acquireSuites();
     } catch (int err) {
-      return err;
+      return FrameStatus::answer(err);
     }
   }
 
@@ -117,64 +138,65 @@ class HostServices {
   // one to trust there, replaces the first. Only the query whose answer is
   // used can end the frame: a Premiere Pro World Suite that fails on Premiere
   // Pro's own formats must not.
-  PF_Err pixelFormat(PF_EffectWorld* world, PF_PixelFormat& code) const {
+  FrameStatus pixelFormat(PF_EffectWorld* world, PF_PixelFormat& code) const {
     PF_Err const worldErr = worldSuite_->PF_GetPixelFormat(world, &code);
     if (pixelFormatSuite_ == nullptr)
-      return worldErr;
+      return FrameStatus::from(worldErr);
     PrPixelFormat premiereCode = 0;
     if (PF_Err const err = pixelFormatSuite_->GetPixelFormat(world, &premiereCode))
-      return err;
+      return FrameStatus::answer(err);
     code = premiereCode;
-    return PF_Err_NONE;
+    return FrameStatus::goOn();
   }
 
   // Runs a row conversion from src to dst over `rows` rows through the row
   // iterator; the first error or cancel ends it.
-  PF_Err convert(A_long rows, PF_EffectWorld* src, PF_EffectWorld* dst, RowFunc rowFunc) const {
+  FrameStatus convert(A_long rows, PF_EffectWorld* src, PF_EffectWorld* dst, RowFunc rowFunc) const {
     ConvertData cd{};
     cd.inData = inData_;
     cd.src = src;
     cd.dst = dst;
     cd.iterateSuite = direct_->iterate8.get();
     cd.gain = 1.0f;
-    return iterateRows_(rows, &cd, rowFunc);
+    return FrameStatus::from(iterateRows_(rows, &cd, rowFunc));
   }
 
-  PF_Err abortAnswer() const { return inData_->inter.abort(inData_->effect_ref); }
+  // The host's abort poll: a cancel ends the frame with the host's answer.
+  FrameStatus abortPoll() const { return FrameStatus::from(inData_->inter.abort(inData_->effect_ref)); }
 
   PF_UtilCallbacks const* utils() const { return inData_->utils; }
 
  private:
-  std::optional<PF_Err> acquireSuites() {
+  FrameStatus acquireSuites() {
     SPBasicSuite const* basic = inData_->pica_basicP;
     handler_.emplace(basic);
     if (basic->AcquireSuite == nullptr || basic->ReleaseSuite == nullptr)
-      return PF_Err_BAD_CALLBACK_PARAM;
+      return FrameStatus::answer(PF_Err_BAD_CALLBACK_PARAM);
 
     direct_.emplace(basic);
     direct_->pixelFormat.acquire();
     SPErr const worldSuiteErr = direct_->world.acquire();
     // A host that hands out no World Suite yet reports success still gets an error.
     if (direct_->world.get() == nullptr)
-      return worldSuiteErr != kSPNoError ? worldSuiteErr : PF_Err_BAD_CALLBACK_PARAM;
+      return FrameStatus::answer(worldSuiteErr != kSPNoError ? worldSuiteErr : PF_Err_BAD_CALLBACK_PARAM);
     bool const premiere = inData_->appl_id == kAppID_PremierePro;
     // Premiere Pro without the Pixel Format Suite cannot tell its formats
     // apart; the frame is left as it is.
     if (premiere && direct_->pixelFormat.get() == nullptr)
-      return PF_Err_NONE;
+      return FrameStatus::leaveFrame();
 
     worldSuite_ = direct_->world.get();
     pixelFormatSuite_ = premiere ? direct_->pixelFormat.get() : nullptr;
     if (!callbacksPresent(*inData_) || worldSuite_->PF_GetPixelFormat == nullptr ||
         (pixelFormatSuite_ != nullptr && pixelFormatSuite_->GetPixelFormat == nullptr))
-      return PF_Err_BAD_CALLBACK_PARAM;
+      return FrameStatus::answer(PF_Err_BAD_CALLBACK_PARAM);
 
     iterateRows_ = handler_->Iterate8Suite1()->iterate_generic;
     if (iterateRows_ == nullptr) {
       direct_->iterate8.acquire();
       iterateRows_ = MyGenericIterateFunc;
     }
-    return std::nullopt;
+    return FrameStatus::goOn();
   }
 
   PF_InData* inData_;
@@ -253,32 +275,47 @@ struct FramePlan {
   A_u_longlong resultBytes = 0;
 };
 
-PF_Err planFrame(PF_LayerDef const& inputLayer, PF_PixelFormat inputCode, PF_LayerDef const& output,
-                 PF_PixelFormat outputCode, FramePlan& plan) {
+FrameStatus planFrame(PF_LayerDef const& inputLayer, PF_PixelFormat inputCode, PF_LayerDef const& output,
+                      PF_PixelFormat outputCode, FramePlan& plan) {
   plan.inputFormat = findPixelFormat(inputCode);
   plan.outputFormat = findPixelFormat(outputCode);
   if (PF_Err const err = checkWorld(inputLayer, plan.inputFormat))
-    return err;
+    return FrameStatus::answer(err);
   if (PF_Err const err = checkWorld(output, plan.outputFormat))
-    return err;
+    return FrameStatus::answer(err);
   plan.emptyOutput = output.width == 0 || output.height == 0;
   if (plan.emptyOutput)
-    return PF_Err_NONE;
+    return FrameStatus::goOn();
   A_long const workingDepth = plan.inputFormat != nullptr ? plan.inputFormat->workingDepth : 32;
   if (!describeBuffer(inputLayer.width, inputLayer.height, workingDepth, plan.input, plan.inputBytes) ||
       !describeBuffer(output.width, output.height, 32, plan.result, plan.resultBytes))
-    return PF_Err_OUT_OF_MEMORY;
-  return PF_Err_NONE;
+    return FrameStatus::answer(PF_Err_OUT_OF_MEMORY);
+  return FrameStatus::goOn();
+}
+
+// The result computed on the dispatch's sixteen threads. A thread the
+// system refuses ends the frame, the output world as the host gave it.
+FrameStatus computeResult(RenderData const& rd, WorkerStart startThread) {
+  try {
+    dispatchRows(&rd, startThread);
+    return FrameStatus::goOn();
+  } catch (std::system_error const&) {
+    return FrameStatus::answer(PF_Err_INTERNAL_STRUCT_DAMAGED);
+  } catch (std::bad_alloc const&) {
+    return FrameStatus::answer(PF_Err_INTERNAL_STRUCT_DAMAGED);
+  }
 }
 
 // The planned frame: buffers taken, the input converted, the result
 // computed and converted into `output`.
-PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData& rd, PF_LayerDef* output,
-                     WorkerStart startThread) {
+FrameStatus renderPlanned(HostServices const& host, FramePlan const& plan, RenderData& rd,
+                          PF_LayerDef* output, WorkerStart startThread) {
   // An empty output has nothing to be computed or written; a cancel is still
   // the host's answer for the frame.
-  if (plan.emptyOutput)
-    return host.abortAnswer();
+  if (plan.emptyOutput) {
+    FrameStatus const poll = host.abortPoll();
+    return poll.goesOn() ? FrameStatus::leaveFrame() : poll;
+  }
 
   WorkBuffers buffers(host.utils());
   rd.input = plan.input;
@@ -287,19 +324,20 @@ PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData
   // transparent black.
   if (plan.inputBytes != 0) {
     if (!buffers.input.allocate(plan.inputBytes))
-      return PF_Err_OUT_OF_MEMORY;
+      return FrameStatus::answer(PF_Err_OUT_OF_MEMORY);
     rd.input.data = buffers.input.data();
   }
   if (!buffers.result.allocate(plan.resultBytes))
-    return PF_Err_OUT_OF_MEMORY;
+    return FrameStatus::answer(PF_Err_OUT_OF_MEMORY);
   rd.output.data = buffers.result.data();
 
   if (plan.inputBytes != 0) {
     if (plan.inputFormat != nullptr) {
       PF_EffectWorld inputWorld = worldOf(rd.input);
-      if (PF_Err const err =
-              host.convert(rd.input.height, rd.inputLayer, &inputWorld, plan.inputFormat->toWorking))
-        return err;
+      if (FrameStatus const s =
+              host.convert(rd.input.height, rd.inputLayer, &inputWorld, plan.inputFormat->toWorking);
+          !s.goesOn())
+        return s;
     } else {
       // Pixels in a format we cannot read count as transparent black
       // rather than whatever the fresh handle held.
@@ -307,17 +345,40 @@ PF_Err renderPlanned(HostServices const& host, FramePlan const& plan, RenderData
     }
   }
 
-  if (PF_Err const err = host.abortAnswer())
-    return err;
+  if (FrameStatus const s = host.abortPoll(); !s.goesOn())
+    return s;
 
   // The result starts out zero, not as whatever the host's fresh memory
   // held: each worker clears its band of it, then computes the band.
-  dispatchRows(&rd, startThread);
+  if (FrameStatus const s = computeResult(rd, startThread); !s.goesOn())
+    return s;
 
   if (plan.outputFormat == nullptr)
-    return PF_Err_NONE;
+    return FrameStatus::leaveFrame();
   PF_EffectWorld resultWorld = worldOf(rd.output);
   return host.convert(output->height, &resultWorld, output, plan.outputFormat->fromWorking);
+}
+
+// The frame's steps in order, each of which may end it.
+FrameStatus renderFrame(PF_InData* in_data, RenderData& rd, PF_LayerDef* output, WorkerStart startThread) {
+  HostServices host(in_data);
+  if (FrameStatus const s = host.acquire(); !s.goesOn())
+    return s;
+
+  rd.downsampleX = downsampleFactor(in_data->downsample_x);
+  rd.downsampleY = downsampleFactor(in_data->downsample_y);
+
+  PF_PixelFormat inputCode = 0;
+  if (FrameStatus const s = host.pixelFormat(rd.inputLayer, inputCode); !s.goesOn())
+    return s;
+  PF_PixelFormat outputCode = 0;
+  if (FrameStatus const s = host.pixelFormat(output, outputCode); !s.goesOn())
+    return s;
+
+  FramePlan plan;
+  if (FrameStatus const s = planFrame(*rd.inputLayer, inputCode, *output, outputCode, plan); !s.goesOn())
+    return s;
+  return renderPlanned(host, plan, rd, output, startThread);
 }
 
 }  // namespace
@@ -326,23 +387,5 @@ PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF
                 WorkerStart startThread) {
   if (in_data == nullptr || rd == nullptr || rd->inputLayer == nullptr || output == nullptr)
     return PF_Err_BAD_CALLBACK_PARAM;
-
-  HostServices host(in_data);
-  if (std::optional<PF_Err> const answer = host.acquire())
-    return *answer;
-
-  rd->downsampleX = downsampleFactor(in_data->downsample_x);
-  rd->downsampleY = downsampleFactor(in_data->downsample_y);
-
-  PF_PixelFormat inputCode = 0;
-  if (PF_Err const err = host.pixelFormat(rd->inputLayer, inputCode))
-    return err;
-  PF_PixelFormat outputCode = 0;
-  if (PF_Err const err = host.pixelFormat(output, outputCode))
-    return err;
-
-  FramePlan plan;
-  if (PF_Err const err = planFrame(*rd->inputLayer, inputCode, *output, outputCode, plan))
-    return err;
-  return renderPlanned(host, plan, *rd, output, startThread);
+  return renderFrame(in_data, *rd, output, startThread).hostAnswer();
 }

@@ -16,9 +16,10 @@
 // rendered, the host's error for a missing World Suite or a failed format
 // query (the Pixel Format Suite's in Premiere Pro, the World Suite's
 // elsewhere), PF_Err_BAD_CALLBACK_PARAM as well when the basic suite or the
-// Iterate8 suite is missing, and 0 with `output` untouched in Premiere Pro
-// without the Pixel Format Suite. Throws only when a worker thread cannot be
-// started (std::system_error).
+// Iterate8 suite is missing, PF_Err_INTERNAL_STRUCT_DAMAGED when a worker
+// thread cannot be started, and 0 with `output` untouched in Premiere Pro
+// without the Pixel Format Suite. Every failure leaves `output` as the host
+// gave it, except a cancel or an error during the output conversion itself.
 // Every handle and suite acquired is given back on every way out.
 //
 // startThread starts the dispatch's workers; it is replaceable so that
