@@ -9,7 +9,7 @@ source scripts/lib.sh
 
 out=${1:-demo-output}
 
-tool=build/release/tools/render/zarnit-render
+tool=build/release/tools/preview/zarnit-render
 build() {
   cmake --preset release >/dev/null
   cmake --build --preset release -j "$(nproc)" --target zarnit-render

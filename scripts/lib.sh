@@ -3,7 +3,7 @@
 # machine (scripts/fresh-check.sh makes one) gets everything from these lists.
 
 # Configure, build and test on Linux, and the preview renderer.
-ZF_PACKAGES=(cmake ninja-build g++ ccache
+ZF_PACKAGES=(cmake ninja-build g++ ccache libcli11-dev
              libgtest-dev googletest libbenchmark-dev
              libopenimageio-dev openimageio-tools libpng-dev)
 # Sanitizer and fuzz builds: clang with its runtimes, and the symbolizer that

@@ -115,22 +115,31 @@ INSTANTIATE_TEST_SUITE_P(Formats, EightBitRoundTrip,
                            return std::string(test.param.format) + "_" + test.param.path;
                          });
 
-TEST(RoundTrip, FileWithoutAlphaGetsAnOpaqueOne) {
+// A file without alpha is rendered with an opaque one and written without
+// alpha again, unless the render made some pixel less than opaque ("Just
+// CA" of an opaque image is transparent everywhere).
+TEST(RoundTrip, FileWithoutAlphaStaysWithoutUnlessTheRenderMakesSome) {
   const ScratchDir dir;
   std::vector<std::uint32_t> rgb;
   for (std::uint32_t i = 0; i < 16 * 16; ++i) {
     rgb.insert(rgb.end(), {i, 255 - i, (i * 29) & 0xFF});
   }
   tooltest::writePng(dir.path("rgb.png"), 16, 16, 8, rgb, 3);
-  const auto r = runTool({dir.path("rgb.png"), dir.path("out.png"), "--amount", "0"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const RawImage out = readPng(dir.path("out.png"));
-  ASSERT_EQ(out.channels, 4);
-  for (std::size_t p = 0; p < 16 * 16; ++p) {
-    ASSERT_EQ(out.samples[4 * p], rgb[3 * p]);
-    ASSERT_EQ(out.samples[4 * p + 1], rgb[3 * p + 1]);
-    ASSERT_EQ(out.samples[4 * p + 2], rgb[3 * p + 2]);
-    ASSERT_EQ(out.samples[4 * p + 3], 255u);
+  struct Case {
+    const char* show;
+    int channels;
+  };
+  for (const Case c : {Case{"final", 3}, Case{"just-ca", 4}}) {
+    SCOPED_TRACE(c.show);
+    const auto r = runTool({dir.path("rgb.png"), dir.path("out.png"), "--amount", "0", "--show", c.show});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const RawImage out = readPng(dir.path("out.png"));
+    ASSERT_EQ(out.channels, c.channels);
+    for (std::size_t p = 0; p < 16 * 16 && c.channels == 3; ++p) {
+      ASSERT_EQ(out.samples[3 * p], rgb[3 * p]);
+      ASSERT_EQ(out.samples[3 * p + 1], rgb[3 * p + 1]);
+      ASSERT_EQ(out.samples[3 * p + 2], rgb[3 * p + 2]);
+    }
   }
 }
 

@@ -1,19 +1,22 @@
 /* Command line of zarnit-render: what to render, with which parameter values,
- * in which host and pixel format. */
-#ifndef ZF_TOOLS_RENDER_OPTIONS_H
-#define ZF_TOOLS_RENDER_OPTIONS_H
+ * in which host and pixel format. Parsed by CLI11 from one table, which also
+ * writes --help. */
+#ifndef ZF_TOOLS_PREVIEW_OPTIONS_H
+#define ZF_TOOLS_PREVIEW_OPTIONS_H
 
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "Image.h"
+#include <OpenImageIO/typedesc.h>
+
 #include "suites/HostInterface.h"
 
 namespace preview {
 
-/* A bad command line: the message names the option and the value. */
+/* A bad command line: the message names the option and the value. Ends the
+ * tool with exit status 2. */
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -36,8 +39,17 @@ inline constexpr Choice kShows[] = {{"final", "Final", 1},
                                     {"without-ca", "Without CA", 3},
                                     {"alpha", "Alpha", 4},
                                     {"full-alpha", "Full Alpha", 5}};
+inline constexpr Choice kSamplings[] = {{"nearest", "Nearest", 1}, {"smooth", "Smooth", 2}};
 
-const Choice& choiceFor(const Choice* begin, const Choice* end, PF_ParamValue hostValue);
+template <std::size_t N>
+const Choice& choiceFor(const Choice (&choices)[N], PF_ParamValue hostValue) {
+  for (const Choice& c : choices) {
+    if (c.hostValue == hostValue) {
+      return c;
+    }
+  }
+  return choices[0];
+}
 
 enum class HostApp { AfterEffects, PremierePro };
 enum class RenderPath { Smart, Plain };
@@ -47,22 +59,22 @@ struct FormatInfo {
   const char* option;
   HostApp host;
   PF_PixelFormat code;
-  SampleType samples;  // what one channel is in the host's world and in the file written
+  OIIO::TypeDesc::BASETYPE samples;  // one channel in the host's world and in the file written
 };
 
 inline constexpr FormatInfo kFormats[] = {
-    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, SampleType::U8},
-    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, SampleType::U16},
-    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, SampleType::F32},
-    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, SampleType::U8},
-    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, SampleType::F32},
+    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, OIIO::TypeDesc::UINT8},
+    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, OIIO::TypeDesc::UINT16},
+    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, OIIO::TypeDesc::FLOAT},
+    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, OIIO::TypeDesc::UINT8},
+    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, OIIO::TypeDesc::FLOAT},
 };
 
 const FormatInfo* formatNamed(const std::string& name);
 /* The format a host uses for a file of the given depth: 8-bit files stay 8-bit,
  * 16-bit ones go to After Effects' 16-bit or Premiere Pro's float frames, the
  * rest to float. */
-const FormatInfo& defaultFormat(HostApp host, SampleType fileSamples);
+const FormatInfo& defaultFormat(HostApp host, OIIO::TypeDesc fileSamples);
 const char* hostName(HostApp host);
 
 /* "Frame center" as given: pixels or a percentage of the frame, per axis. */
@@ -73,16 +85,18 @@ struct CenterOption {
   bool yPercent = true;
 };
 
-/* The five parameter values, as the host sends them. */
+/* The parameter values, as the host sends them. */
 struct EffectValues {
   CenterOption center;
   PF_ParamValue mode = 1;
   PF_ParamValue scaling = 1;
   double amount = 25.0;
   PF_ParamValue show = 1;
+  PF_ParamValue sampling = 1;
 };
 
-/* The host's 16.16 fixed-point point value for a frame of the given size. */
+/* The host's 16.16 fixed-point point value for a frame of the given size.
+ * Throws UsageError beyond the host's 32767 pixels. */
 PF_Fixed centerFixedX(const CenterOption& center, int width);
 PF_Fixed centerFixedY(const CenterOption& center, int height);
 
@@ -93,6 +107,7 @@ struct FrameRange {
 
 struct Options {
   bool help = false;
+  std::string helpText;  // what --help prints
   bool version = false;
   std::string input;
   std::string output;
@@ -112,11 +127,6 @@ struct Options {
 /* Parses the arguments after the program name. Throws UsageError. */
 Options parseOptions(const std::vector<std::string>& args);
 
-std::string usageText();
-
-/* Long enough to show a frame of 30000 pixels; the host's point values hold
- * whole pixels up to 32767. */
-inline constexpr int kMaxFrameSide = 30000;
 inline constexpr int kMaxJobs = 64;
 inline constexpr int kMaxThreads = 64;
 

@@ -1,9 +1,9 @@
 /* The demo's test chart: sharp white and coloured lines on black and on grey,
  * a radial star, inside a transparent border. */
-#ifndef ZF_TOOLS_RENDER_CHART_H
-#define ZF_TOOLS_RENDER_CHART_H
+#ifndef ZF_TOOLS_PREVIEW_CHART_H
+#define ZF_TOOLS_PREVIEW_CHART_H
 
-#include "Image.h"
+#include <OpenImageIO/imagebuf.h>
 
 namespace preview {
 
@@ -13,7 +13,7 @@ constexpr int kChartBorder = 16;
 
 /* Float RGBA; every value is 0, 0.5 or 1, so the chart is the same in every
  * depth. */
-Image makeChart(int width = kChartWidth, int height = kChartHeight);
+OIIO::ImageBuf makeChart(int width = kChartWidth, int height = kChartHeight);
 
 }  // namespace preview
 

@@ -2,14 +2,16 @@
  * Premiere Pro drives it: global setup, parameter setup, one instance with
  * its sequence setup, then render commands, possibly from several threads at
  * once. */
-#ifndef ZF_TOOLS_RENDER_SESSION_H
-#define ZF_TOOLS_RENDER_SESSION_H
+#ifndef ZF_TOOLS_PREVIEW_SESSION_H
+#define ZF_TOOLS_PREVIEW_SESSION_H
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "Image.h"
+#include <OpenImageIO/imagebuf.h>
+
+#include "ImageFile.h"
 #include "Options.h"
 #include "testhost/Effect.h"
 #include "testhost/Host.h"
@@ -25,7 +27,9 @@ class PluginError : public ToolError {
 /* "PF_Err_OUT_OF_MEMORY (4)"; codes outside the host's list as "error N (N)". */
 std::string errorCodeText(PF_Err code);
 
-/* The plug-in library next to the running tool. */
+/* The plug-in library next to the running tool's own executable, found
+ * through /proc or the path the system started it by; never the working
+ * folder. Throws ToolError, pointing at --plugin, where neither tells. */
 std::string defaultPluginPath();
 
 class EffectInstance;
@@ -72,7 +76,7 @@ class EffectInstance {
   /* Renders one frame of this layer's size at the given frame number, in the
    * given host layout, by the given command path; the result has the
    * format's depth. Throws PluginError. */
-  Image render(const Image& input, const FormatInfo& format, RenderPath path, long frame);
+  OIIO::ImageBuf render(const OIIO::ImageBuf& input, const FormatInfo& format, RenderPath path, long frame);
 
  private:
   int width_;

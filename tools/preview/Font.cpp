@@ -1,5 +1,7 @@
 #include "Font.h"
 
+#include <OpenImageIO/imagebufalgo.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -51,41 +53,26 @@ const Glyph& glyphFor(char c) {
   return kGlyphs[std::size(kGlyphs) - 1];  // '?'
 }
 
-void setPixel(Image& canvas, int x, int y, Rgb colour) {
-  if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) {
-    return;
-  }
-  float* p = &canvas.f32[canvas.sampleIndex(x, y)];
-  p[0] = colour.r;
-  p[1] = colour.g;
-  p[2] = colour.b;
-  p[3] = 1.0f;
-}
-
 }  // namespace
 
 int textWidth(const std::string& text, int scale) {
   return text.empty() ? 0 : (static_cast<int>(text.size()) * kGlyphAdvance - 1) * scale;
 }
 
-void drawText(Image& canvas, int x, int y, const std::string& text, int scale, Rgb colour) {
+void drawText(OIIO::ImageBuf& canvas, int x, int y, const std::string& text, int scale, Rgb colour) {
+  const float ink[4] = {colour.r, colour.g, colour.b, 1.0f};
   for (std::size_t i = 0; i < text.size(); ++i) {
     const Glyph& glyph = glyphFor(text[i]);
     const int left = x + static_cast<int>(i) * kGlyphAdvance * scale;
     for (int row = 0; row < kGlyphHeight; ++row) {
       for (int col = 0; col < kGlyphWidth; ++col) {
         if ((glyph.rows[row] >> (kGlyphWidth - 1 - col) & 1) != 0) {
-          fillRect(canvas, left + col * scale, y + row * scale, scale, scale, colour);
+          const int px = left + col * scale;
+          const int py = y + row * scale;
+          OIIO::ImageBufAlgo::fill(
+              canvas, ink, OIIO::roi_intersection(OIIO::ROI(px, px + scale, py, py + scale), canvas.roi()));
         }
       }
-    }
-  }
-}
-
-void fillRect(Image& canvas, int x, int y, int width, int height, Rgb colour) {
-  for (int py = std::max(0, y); py < std::min(canvas.height, y + height); ++py) {
-    for (int px = std::max(0, x); px < std::min(canvas.width, x + width); ++px) {
-      setPixel(canvas, px, py, colour);
     }
   }
 }

@@ -1,8 +1,8 @@
 /* zarnit-render: renders image files through the built plug-in, loaded into
  * the stand-in host. See --help. */
-#include <csignal>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -11,12 +11,13 @@
 #include <OpenImageIO/imageio.h>
 
 #include "Options.h"
+#include "Progress.h"
 #include "Render.h"
 #include "TempFile.h"
 
 int main(int argc, char** argv) {
   using namespace preview;
-  removeTempFilesOnInterrupt();
+  cleanUpOnSignals();
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
   // The image library's worker threads synchronise in code the thread
@@ -24,9 +25,6 @@ int main(int argc, char** argv) {
   OIIO::attribute("threads", 1);
 #endif
 #endif
-  // Beyond a file size limit a write fails with EFBIG and is reported; the
-  // signal would end the process without a word.
-  std::signal(SIGXFSZ, SIG_IGN);
   // Every frame allocates the same large buffers again (files, host worlds,
   // the plug-in's working buffers), on whichever thread renders it. Served
   // from one heap they are reused; served by mmap or per-thread heaps, each
@@ -38,7 +36,7 @@ int main(int argc, char** argv) {
   try {
     const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
-      std::fputs(usageText().c_str(), stdout);
+      report("%s", options.helpText.c_str());
       return 0;
     }
     if (options.version) {
@@ -52,6 +50,9 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::fprintf(stderr, "zarnit-render: %s\n", e.what());
     return 2;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "zarnit-render: error: out of memory\n");
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zarnit-render: error: %s\n", e.what());
     return 1;

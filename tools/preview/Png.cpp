@@ -5,7 +5,7 @@
 
 #include <png.h>
 
-#include "Image.h"
+#include "ImageFile.h"
 
 namespace preview {
 namespace {
@@ -98,6 +98,16 @@ PngPixels decodePng(const std::vector<unsigned char>& bytes, const std::string& 
     throw ToolError("cannot read " + path + ": " + reader.message());
   }
   checkSize(pixels.width, pixels.height);
+  // Deflate packs at most 1032 bytes into one: a file too short to hold the
+  // rows it claims is damaged, and is refused before memory is taken for
+  // them.
+  constexpr std::size_t kDeflateLimit = 1032;
+  std::size_t const rawBytes = (reader.rowBytes() + 1) * static_cast<std::size_t>(pixels.height);
+  if (rawBytes / kDeflateLimit > bytes.size()) {
+    throw ToolError("cannot read " + path + ": the file is damaged or truncated (its " +
+                    std::to_string(bytes.size()) + " bytes cannot hold the " + std::to_string(pixels.width) +
+                    "x" + std::to_string(pixels.height) + " pixels it claims)");
+  }
   std::vector<unsigned char> data(reader.rowBytes() * static_cast<std::size_t>(pixels.height));
   std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.height));
   for (std::size_t y = 0; y < rows.size(); ++y) {

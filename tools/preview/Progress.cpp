@@ -1,11 +1,35 @@
 #include "Progress.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 
 #include <unistd.h>
 
+#include "ImageFile.h"
+
 namespace preview {
+namespace {
+
+void checkStream(std::FILE* stream) {
+  if (std::fflush(stream) != 0 || std::ferror(stream) != 0) {
+    const int error = errno;
+    std::clearerr(stream);
+    throw ToolError(std::string("cannot write to standard ") + (stream == stdout ? "output" : "error") +
+                    ": " + systemReason(error));
+  }
+}
+
+}  // namespace
+
+void report(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(stdout, format, args);
+  va_end(args);
+  checkStream(stdout);
+}
 
 std::string clockText(double seconds) {
   const long total = std::lround(std::max(0.0, seconds));
@@ -43,7 +67,7 @@ void Progress::frameDone(const std::string& path) {
   } else {
     std::fprintf(stream_, "wrote %s  (%s)\n", path.c_str(), status().c_str());
   }
-  std::fflush(stream_);
+  checkStream(stream_);
 }
 
 void Progress::finish() {
@@ -54,7 +78,7 @@ void Progress::finish() {
   }
   std::fprintf(stream_, "%ld frame%s in %.2f s (%.1f fps)\n", done_, done_ == 1 ? "" : "s", elapsed,
                elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0);
-  std::fflush(stream_);
+  checkStream(stream_);
 }
 
 void Progress::abandon() {

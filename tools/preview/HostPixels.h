@@ -12,12 +12,13 @@
  * tool writes) and moves any other by one. Across depths the value is scaled
  * and rounded to nearest, and floats are clamped to 0..1 first, as the host
  * would convert a layer of another depth. */
-#ifndef ZF_TOOLS_RENDER_HOSTPIXELS_H
-#define ZF_TOOLS_RENDER_HOSTPIXELS_H
+#ifndef ZF_TOOLS_PREVIEW_HOSTPIXELS_H
+#define ZF_TOOLS_PREVIEW_HOSTPIXELS_H
 
 #include <cstdint>
 
-#include "Image.h"
+#include <OpenImageIO/imagebuf.h>
+
 #include "testhost/World.h"
 
 namespace preview {
@@ -31,11 +32,12 @@ constexpr std::uint16_t hostToFile16(std::uint16_t host) {
   return static_cast<std::uint16_t>(file > 65535ull ? 65535ull : file);
 }
 
-/* Copies image into world, which has the image's size. */
-void fillWorld(const Image& image, testhost::World& world);
+/* Copies an RGBA image (UINT8, UINT16 or FLOAT) into world, which has the
+ * image's size. */
+void fillWorld(const OIIO::ImageBuf& rgba, testhost::World& world);
 
-/* The world's pixels as a file image of its own depth. */
-Image imageFromWorld(const testhost::World& world);
+/* The world's pixels as an RGBA image of its own depth. */
+OIIO::ImageBuf imageFromWorld(const testhost::World& world);
 
 }  // namespace preview
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/auxv.h>
+
 #include "HostPixels.h"
 
 namespace preview {
@@ -50,9 +52,20 @@ std::string errorCodeText(PF_Err code) {
 
 std::string defaultPluginPath() {
   std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  const std::filesystem::path folder = error ? std::filesystem::path(".") : self.parent_path();
-  return (folder / ZF_PLUGIN_FILE_NAME).string();
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    // Without /proc (a chroot, a minimal container): the path the system
+    // started us by, when it names a folder. A bare name would be looked
+    // up in the working folder, where anyone may have put a library.
+    const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+    if (started == nullptr || std::strchr(started, '/') == nullptr) {
+      throw ToolError(
+          "cannot tell which folder zarnit-render was started from (no /proc); give the plug-in "
+          "with --plugin PATH");
+    }
+    self = std::filesystem::absolute(started, error);
+  }
+  return (self.parent_path() / ZF_PLUGIN_FILE_NAME).string();
 }
 
 PluginHost::PluginHost(const std::string& pluginPath, HostApp app, int iterateWorkers)
@@ -117,11 +130,18 @@ void EffectInstance::setValues(const EffectValues& values) {
   instance_->setPopup(3, values.scaling);
   instance_->setFloat(4, values.amount);
   instance_->setPopup(5, values.show);
+  // A plug-in from before "Sampling" renders nearest, as that parameter would.
+  if (instance_->effect().paramDefs().size() > 6) {
+    instance_->setPopup(6, values.sampling);
+  } else if (values.sampling != 1) {
+    throw ToolError("--sampling smooth: the plug-in has no \"Sampling\" parameter (an older version?)");
+  }
 }
 
-Image EffectInstance::render(const Image& input, const FormatInfo& format, RenderPath path, long frame) {
-  testhost::World in(format.code, input.width, input.height);
-  testhost::World out(format.code, input.width, input.height);
+OIIO::ImageBuf EffectInstance::render(const OIIO::ImageBuf& input, const FormatInfo& format, RenderPath path,
+                                      long frame) {
+  testhost::World in(format.code, input.spec().width, input.spec().height);
+  testhost::World out(format.code, input.spec().width, input.spec().height);
   fillWorld(input, in);
   out.fillBytes(0);
   auto atFrame = [frame](PF_InData& in_data, PF_OutData&) {

@@ -1,10 +1,10 @@
 /* What zarnit-render does with its command line. */
-#ifndef ZF_TOOLS_RENDER_RENDER_H
-#define ZF_TOOLS_RENDER_RENDER_H
+#ifndef ZF_TOOLS_PREVIEW_RENDER_H
+#define ZF_TOOLS_PREVIEW_RENDER_H
 
 #include <string>
 
-#include "Image.h"
+#include "ImageFile.h"
 #include "Options.h"
 #include "Session.h"
 
@@ -19,13 +19,13 @@ struct HostChoice {
 
 /* Fills in what the options leave open: the host from the format, the format
  * from the input's depth, the path from the host. */
-HostChoice chooseHost(const Options& options, SampleType inputSamples);
+HostChoice chooseHost(const Options& options, OIIO::TypeDesc inputSamples);
 
 const char* pathName(RenderPath path);
 
 /* --threads, or the machine's core count. */
 int iterateThreads(const Options& options);
-/* --plugin, or the library next to the tool. */
+/* --plugin, or the library next to the tool. Throws ToolError. */
 std::string pluginPath(const Options& options);
 /* Tells the user when the host found the plug-in's resources out of balance
  * (handles, suites, parameters, worlds left behind). */
@@ -33,7 +33,7 @@ void warnIfUnbalanced(const PluginHost& host);
 
 /* Renders input under the three Modes by the three Scalings (the other values
  * as given) and writes the labelled sheet, the original above them, to path. */
-void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
+void writeContactSheet(const std::string& path, EffectInstance& instance, const OIIO::ImageBuf& input,
                        const EffectValues& values, const HostChoice& choice);
 
 /* INPUT [OUTPUT] [--sheet]: one image or a sequence. Throws ToolError or

@@ -1,7 +1,7 @@
 /* Progress of a sequence: a bar redrawn in place on a terminal, one plain
  * line per frame otherwise. */
-#ifndef ZF_TOOLS_RENDER_PROGRESS_H
-#define ZF_TOOLS_RENDER_PROGRESS_H
+#ifndef ZF_TOOLS_PREVIEW_PROGRESS_H
+#define ZF_TOOLS_PREVIEW_PROGRESS_H
 
 #include <chrono>
 #include <cstdio>
@@ -15,7 +15,7 @@ class Progress {
   /* Draws on stream; a bar when it is a terminal. */
   Progress(long total, std::FILE* stream);
 
-  /* Thread-safe. */
+  /* Thread-safe. Throws ToolError when the stream cannot be written. */
   void frameDone(const std::string& path);
   /* Ends the bar's line and prints the totals. */
   void finish();
@@ -33,6 +33,10 @@ class Progress {
   long done_ = 0;
   Clock::time_point start_;
 };
+
+/* printf to standard output, checked: a closed stream (a pipe whose reader
+ * is gone) throws ToolError instead of ending the tool without a word. */
+void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 /* "1:05" for 65 seconds. */
 std::string clockText(double seconds);

@@ -8,12 +8,15 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+#include <OpenImageIO/parallel.h>
 #include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
 
 #include "Frames.h"
+#include "HostPixels.h"
 #include "Progress.h"
 #include "Sheet.h"
 
@@ -32,8 +35,8 @@ std::string numberText(double value) {
   return text;
 }
 
-std::string sizeText(const Image& image) {
-  return std::to_string(image.width) + "x" + std::to_string(image.height);
+std::string sizeText(const OIIO::ImageBuf& image) {
+  return std::to_string(image.spec().width) + "x" + std::to_string(image.spec().height);
 }
 
 /* What a path names, however it is spelled: the file itself (through links)
@@ -152,58 +155,41 @@ std::vector<long> sequenceFrames(const Options& options, const FramePattern& pat
   return frames;
 }
 
-/* Renders the frames from `jobs` threads, all through the one instance. The
- * first failure stops the hand-out of further frames; frames already being
- * rendered finish. */
+/* Renders the frames `jobs` at a time on the image library's thread pool,
+ * all through the one instance. The first failure stops the hand-out of
+ * further frames; frames already being rendered finish. */
 void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance& instance,
                   const HostChoice& choice, int width, int height) {
   Progress progress(static_cast<long>(jobs.size()), stderr);
-  std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
   std::mutex errorMutex;
   std::string firstError;
 
-  auto work = [&]() {
-    while (!failed.load()) {
-      const std::size_t i = next.fetch_add(1);
-      if (i >= jobs.size()) {
-        return;
-      }
-      const FrameJob& job = jobs[i];
-      try {
-        const Image input = readImage(job.input);
-        if (input.width != width || input.height != height) {
-          throw ToolError(job.input + " is " + sizeText(input) + ", the sequence " + std::to_string(width) +
-                          "x" + std::to_string(height));
+  OIIO::paropt options(threads, OIIO::paropt::SplitDir::X, 1);
+  OIIO::parallel_for(
+      int64_t{0}, static_cast<int64_t>(jobs.size()),
+      [&](int64_t i) {
+        if (failed.load()) {
+          return;
         }
-        writeImage(job.output, instance.render(input, *choice.format, choice.path, job.frame),
-                   input.file.get());
-        progress.frameDone(job.output);
-      } catch (const std::exception& e) {
-        std::lock_guard<std::mutex> lock(errorMutex);
-        if (!failed.exchange(true)) {
-          firstError = e.what();
+        const FrameJob& job = jobs[static_cast<std::size_t>(i)];
+        try {
+          const Picture input = readImage(job.input);
+          if (input.rgba.spec().width != width || input.rgba.spec().height != height) {
+            throw ToolError(job.input + " is " + sizeText(input.rgba) + ", the sequence " +
+                            std::to_string(width) + "x" + std::to_string(height));
+          }
+          writeImage(job.output, instance.render(input.rgba, *choice.format, choice.path, job.frame),
+                     input.file.get());
+          progress.frameDone(job.output);
+        } catch (const std::exception& e) {
+          std::lock_guard<std::mutex> lock(errorMutex);
+          if (!failed.exchange(true)) {
+            firstError = e.what();
+          }
         }
-      }
-    }
-  };
-
-  std::vector<std::thread> workers;
-  const int count = std::min<int>(threads, static_cast<int>(jobs.size()));
-  try {
-    for (int t = 0; t < count; ++t) {
-      workers.emplace_back(work);
-    }
-  } catch (...) {
-    failed = true;
-    for (std::thread& w : workers) {
-      w.join();
-    }
-    throw ToolError("cannot start a render thread");
-  }
-  for (std::thread& w : workers) {
-    w.join();
-  }
+      },
+      options);
   if (failed) {
     progress.abandon();
     throw ToolError(firstError);
@@ -237,7 +223,7 @@ const char* pathName(RenderPath path) {
   return path == RenderPath::Smart ? "smart render" : "plain render";
 }
 
-HostChoice chooseHost(const Options& options, SampleType inputSamples) {
+HostChoice chooseHost(const Options& options, OIIO::TypeDesc inputSamples) {
   HostChoice choice{};
   choice.host = options.host                ? *options.host
                 : options.format != nullptr ? options.format->host
@@ -250,7 +236,7 @@ HostChoice chooseHost(const Options& options, SampleType inputSamples) {
   return choice;
 }
 
-void writeContactSheet(const std::string& path, EffectInstance& instance, const Image& input,
+void writeContactSheet(const std::string& path, EffectInstance& instance, const OIIO::ImageBuf& input,
                        const EffectValues& values, const HostChoice& choice) {
   const int columns = static_cast<int>(std::size(kScalings));
   // The original alone on the first row, above the renders, to compare with.
@@ -268,12 +254,12 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
   }
   instance.setValues(values);
 
-  const Choice& show = choiceFor(std::begin(kShows), std::end(kShows), values.show);
-  const std::string subtitle = "Amount " + numberText(values.amount) + "   Show " + show.label +
-                               "   Center " + numberText(centerFixedX(values.center, input.width) / 65536.0) +
-                               "," + numberText(centerFixedY(values.center, input.height) / 65536.0) + "   " +
-                               choice.format->option + " in " + hostName(choice.host) + ", " +
-                               pathName(choice.path);
+  const std::string subtitle =
+      "Amount " + numberText(values.amount) + "   Show " + choiceFor(kShows, values.show).label +
+      "   Sampling " + choiceFor(kSamplings, values.sampling).label + "   Center " +
+      numberText(centerFixedX(values.center, input.spec().width) / 65536.0) + "," +
+      numberText(centerFixedY(values.center, input.spec().height) / 65536.0) + "   " + choice.format->option +
+      " in " + hostName(choice.host) + ", " + pathName(choice.path);
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
 
@@ -306,30 +292,32 @@ void runRender(const Options& options) {
   if (!options.sheet.empty()) {
     checkWritable(options.sheet);
   }
-  const Image first = readImage(jobs.front().input);
-  const HostChoice choice = chooseHost(options, first.type);
+  const Picture first = readImage(jobs.front().input);
+  const OIIO::ImageSpec& size = first.rgba.spec();
+  const HostChoice choice = chooseHost(options, size.format);
 
   PluginHost host(pluginPath(options), choice.host, iterateThreads(options));
   {
-    EffectInstance instance(host, first.width, first.height);
+    EffectInstance instance(host, size.width, size.height);
     instance.setValues(options.effect);
 
     if (!options.output.empty()) {
       if (inPattern.isSequence()) {
         std::fprintf(stderr, "rendering %zu frame%s, %s, %s in %s, %s, %d job%s\n", jobs.size(),
-                     jobs.size() == 1 ? "" : "s", sizeText(first).c_str(), choice.format->option,
+                     jobs.size() == 1 ? "" : "s", sizeText(first.rgba).c_str(), choice.format->option,
                      hostName(choice.host), pathName(choice.path), options.jobs,
                      options.jobs == 1 ? "" : "s");
-        renderFrames(jobs, options.jobs, instance, choice, first.width, first.height);
+        renderFrames(jobs, options.jobs, instance, choice, size.width, size.height);
       } else {
-        writeImage(options.output, instance.render(first, *choice.format, choice.path, 0), first.file.get());
-        std::printf("wrote %s (%s, %s in %s, %s)\n", options.output.c_str(), sizeText(first).c_str(),
-                    choice.format->option, hostName(choice.host), pathName(choice.path));
+        writeImage(options.output, instance.render(first.rgba, *choice.format, choice.path, 0),
+                   first.file.get());
+        report("wrote %s (%s, %s in %s, %s)\n", options.output.c_str(), sizeText(first.rgba).c_str(),
+               choice.format->option, hostName(choice.host), pathName(choice.path));
       }
     }
     if (!options.sheet.empty()) {
-      writeContactSheet(options.sheet, instance, first, options.effect, choice);
-      std::printf("wrote %s (contact sheet)\n", options.sheet.c_str());
+      writeContactSheet(options.sheet, instance, first.rgba, options.effect, choice);
+      report("wrote %s (contact sheet)\n", options.sheet.c_str());
     }
   }
   warnIfUnbalanced(host);

@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "Progress.h"
 #include "Render.h"
 
 namespace preview {
@@ -30,22 +31,22 @@ std::string fourCharacters(A_long code) {
 }  // namespace
 
 void printVersion(const Options& options) {
-  std::printf("zarnit-render %s\n", ZF_TOOL_VERSION);
+  report("zarnit-render %s\n", ZF_TOOL_VERSION);
   std::fflush(stdout);
   const std::string plugin = pluginPath(options);
   PluginHost host(plugin, options.host.value_or(HostApp::AfterEffects), 1);
   const testhost::PluginDataCall& id = host.identity();
-  std::printf("plug-in %s, as it reports itself to %s:\n", plugin.c_str(), hostName(host.app()));
-  std::printf("  name         %s\n", id.name.c_str());
-  std::printf("  match name   %s\n", id.matchName.c_str());
-  std::printf("  category     %s\n", id.category.c_str());
-  std::printf("  entry point  %s\n", id.entryPointName.c_str());
-  std::printf("  kind         %s, effect interface %ld.%ld\n", fourCharacters(id.kind).c_str(),
-              static_cast<long>(id.apiVersionMajor), static_cast<long>(id.apiVersionMinor));
-  std::printf("  version      %s\n", versionText(host.version()).c_str());
+  report("plug-in %s, as it reports itself to %s:\n", plugin.c_str(), hostName(host.app()));
+  report("  name         %s\n", id.name.c_str());
+  report("  match name   %s\n", id.matchName.c_str());
+  report("  category     %s\n", id.category.c_str());
+  report("  entry point  %s\n", id.entryPointName.c_str());
+  report("  kind         %s, effect interface %ld.%ld\n", fourCharacters(id.kind).c_str(),
+         static_cast<long>(id.apiVersionMajor), static_cast<long>(id.apiVersionMinor));
+  report("  version      %s\n", versionText(host.version()).c_str());
   const char* label = "  about        ";
   for (const std::string& line : host.aboutLines()) {
-    std::printf("%s%s\n", label, line.c_str());
+    report("%s%s\n", label, line.c_str());
     label = "               ";
   }
   warnIfUnbalanced(host);

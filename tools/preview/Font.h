@@ -1,11 +1,11 @@
 /* A 5x7 bitmap font, enough for labels: letters (drawn upper case), digits
  * and a little punctuation. */
-#ifndef ZF_TOOLS_RENDER_FONT_H
-#define ZF_TOOLS_RENDER_FONT_H
+#ifndef ZF_TOOLS_PREVIEW_FONT_H
+#define ZF_TOOLS_PREVIEW_FONT_H
 
 #include <string>
 
-#include "Image.h"
+#include <OpenImageIO/imagebuf.h>
 
 namespace preview {
 
@@ -20,11 +20,8 @@ constexpr int kGlyphAdvance = 6;  // one column of space between letters
 int textWidth(const std::string& text, int scale);
 
 /* Draws text with its top left corner at (x, y), each font pixel as a
- * scale x scale square, into a float image (opaque). Clipped to the image. */
-void drawText(Image& canvas, int x, int y, const std::string& text, int scale, Rgb colour);
-
-/* Fills a rectangle of a float image, opaque, clipped to the image. */
-void fillRect(Image& canvas, int x, int y, int width, int height, Rgb colour);
+ * scale x scale square, into an RGBA image (opaque). Clipped to the image. */
+void drawText(OIIO::ImageBuf& canvas, int x, int y, const std::string& text, int scale, Rgb colour);
 
 }  // namespace preview
 

@@ -2,13 +2,14 @@
 #include <filesystem>
 
 #include "Chart.h"
+#include "Progress.h"
 #include "Render.h"
 
 namespace preview {
 namespace {
 
-void report(const std::string& what, const std::filesystem::path& path) {
-  std::printf("  %-46s %s\n", what.c_str(), path.string().c_str());
+void listFile(const std::string& what, const std::filesystem::path& path) {
+  report("  %-46s %s\n", what.c_str(), path.string().c_str());
 }
 
 }  // namespace
@@ -23,17 +24,17 @@ void runDemo(const Options& options) {
   const std::string plugin = pluginPath(options);
   const int threads = iterateThreads(options);
 
-  const Image chart = makeChart();
+  const OIIO::ImageBuf chart = makeChart();
   const std::filesystem::path chartPath = folder / "chart.exr";
   writeImage(chartPath.string(), chart);
-  std::printf("Zarnit Chromatic Aberration demo: a %dx%d test chart rendered in every host format\n",
-              chart.width, chart.height);
-  report("test chart (input, float)", chartPath);
+  report("Zarnit Chromatic Aberration demo: a %dx%d test chart rendered in every host format\n",
+         chart.spec().width, chart.spec().height);
+  listFile("test chart (input, float)", chartPath);
 
   for (HostApp app : {HostApp::AfterEffects, HostApp::PremierePro}) {
     PluginHost host(plugin, app, threads);
     {
-      EffectInstance instance(host, chart.width, chart.height);
+      EffectInstance instance(host, chart.spec().width, chart.spec().height);
       instance.setValues(options.effect);
       Options hostOptions = options;
       hostOptions.host = app;
@@ -45,18 +46,19 @@ void runDemo(const Options& options) {
           continue;
         }
         hostOptions.format = &format;
-        const HostChoice choice = chooseHost(hostOptions, SampleType::F32);
-        const std::filesystem::path out = folder / (std::string("chart-") + format.option +
-                                                    (format.samples == SampleType::F32 ? ".exr" : ".png"));
+        const HostChoice choice = chooseHost(hostOptions, OIIO::TypeDesc::FLOAT);
+        const std::filesystem::path out =
+            folder / (std::string("chart-") + format.option +
+                      (format.samples == OIIO::TypeDesc::FLOAT ? ".exr" : ".png"));
         writeImage(out.string(), instance.render(chart, format, choice.path, 0));
-        report(std::string(format.option) + ", " + hostName(app) + ", " + pathName(choice.path), out);
+        listFile(std::string(format.option) + ", " + hostName(app) + ", " + pathName(choice.path), out);
       }
       if (app == HostApp::AfterEffects) {
         hostOptions.format = formatNamed("ae32");
         const std::filesystem::path sheet = folder / "contact-sheet.png";
         writeContactSheet(sheet.string(), instance, chart, options.effect,
-                          chooseHost(hostOptions, SampleType::F32));
-        report("contact sheet (original, 3 Modes x 3 Scalings)", sheet);
+                          chooseHost(hostOptions, OIIO::TypeDesc::FLOAT));
+        listFile("contact sheet (original, 3 Modes x 3 Scalings)", sheet);
       }
     }
     warnIfUnbalanced(host);

@@ -1,0 +1,506 @@
+/* Image files in and out through OpenImageIO (PNG pixels through libpng),
+ * keeping from input to output what the file carries besides RGBA. */
+#include "ImageFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <limits>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imagebufalgo.h>
+#include <OpenImageIO/imageio.h>
+
+#include "Options.h"
+#include "Png.h"
+#include "TempFile.h"
+
+namespace preview {
+
+struct FileTraits {
+  OIIO::ImageSpec header;  // the input's own: data type, windows, tiles, metadata
+  std::string formatName;  // the image library's name of its format
+  bool hasAlpha = true;
+  OIIO::ImageBuf extras;  // channels the effect does not see, as stored; empty if none
+};
+
+namespace {
+
+using Base = OIIO::TypeDesc::BASETYPE;
+
+/* The data types each writer stores, and the deepest of them, for the
+ * formats whose writer would otherwise quietly pick a shallower one (PNG
+ * stores float as 8 bits). Writers not listed get the wanted type. */
+struct StorableTypes {
+  const char* format;  // OpenImageIO's format name
+  std::vector<Base> types;
+  Base deepest;
+};
+
+const StorableTypes kStorable[] = {
+    {"png", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"jpeg", {Base::UINT8}, Base::UINT8},
+    {"openexr", {Base::HALF, Base::FLOAT, Base::UINT32}, Base::FLOAT},
+    {"tiff", {Base::UINT8, Base::UINT16, Base::UINT32, Base::HALF, Base::FLOAT, Base::DOUBLE}, Base::FLOAT},
+    {"targa", {Base::UINT8}, Base::UINT8},
+    {"bmp", {Base::UINT8}, Base::UINT8},
+    {"webp", {Base::UINT8}, Base::UINT8},
+    {"gif", {Base::UINT8}, Base::UINT8},
+    {"ico", {Base::UINT8}, Base::UINT8},
+    {"heif", {Base::UINT8}, Base::UINT8},
+    {"pnm", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"sgi", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"dpx", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"jpeg2000", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"iff", {Base::UINT8, Base::UINT16}, Base::UINT16},
+    {"rla", {Base::UINT8, Base::UINT16, Base::FLOAT}, Base::FLOAT},
+    {"hdr", {Base::FLOAT}, Base::FLOAT},
+    {"zfile", {Base::FLOAT}, Base::FLOAT},
+};
+
+OIIO::TypeDesc storableType(const std::string& format, OIIO::TypeDesc wanted) {
+  for (const StorableTypes& s : kStorable) {
+    if (format == s.format) {
+      const bool stored = std::find(s.types.begin(), s.types.end(), wanted.basetype) != s.types.end();
+      return stored ? wanted : OIIO::TypeDesc(s.deepest);
+    }
+  }
+  return wanted;
+}
+
+/* Metadata that describes how the input was stored rather than what it
+ * shows, and so is not carried over as it is. */
+bool describesStorage(const std::string& name) {
+  static const char* const kNames[] = {
+      "oiio:UnassociatedAlpha",  // set for every file written
+      "oiio:BitsPerSample",      // kept only where format and type stay the same
+      "oiio:subimages",
+      "oiio:SHA-1",                     // of the input's pixels
+      "tiff:PhotometricInterpretation"  // a grey input becomes RGB
+  };
+  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+/* The first line of the image library's message: the rest repeats it in
+ * the words of the libraries beneath. */
+std::string firstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find('\n'));
+  return line.empty() ? "unknown error" : line;
+}
+
+/* Replaces every occurrence of `hidden` in text by `shown`. */
+std::string replaceAll(std::string text, const std::string& hidden, const std::string& shown) {
+  for (std::size_t at = text.find(hidden); at != std::string::npos;
+       at = text.find(hidden, at + shown.size())) {
+    text.replace(at, hidden.size(), shown);
+  }
+  return text;
+}
+
+std::string gigabytes(double bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+  return text;
+}
+
+std::unique_ptr<OIIO::ImageOutput> createWriter(const std::string& path) {
+  auto out = OIIO::ImageOutput::create(path);
+  if (!out) {
+    OIIO::geterror();  // consumed: the message below says it better
+    throw UsageError("cannot write " + path + ": no image format for the extension \"" +
+                     std::filesystem::path(path).extension().string() + "\"");
+  }
+  return out;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+/* Up to `limit` bytes from the start of an open file. */
+std::vector<unsigned char> readBytes(int fd, const std::string& path, std::size_t limit) {
+  std::vector<unsigned char> bytes;
+  unsigned char buffer[65536];
+  while (bytes.size() < limit) {
+    const ssize_t n =
+        pread(fd, buffer, std::min(sizeof buffer, limit - bytes.size()), static_cast<off_t>(bytes.size()));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      throw ToolError("cannot read " + path + ": " + systemReason(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  return bytes;
+}
+
+void checkFrameSize(const std::string& path, int width, int height) {
+  if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide) {
+    throw ToolError("cannot read " + path + ": " + std::to_string(width) + "x" + std::to_string(height) +
+                    " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) +
+                    " pixels a side are supported");
+  }
+}
+
+/* Where the effect's four channels come from in the file, by name. */
+struct ChannelPlan {
+  int red = -1, green = -1, blue = -1, alpha = -1;
+};
+
+int channelNamed(const OIIO::ImageSpec& spec, const char* name) {
+  for (int c = 0; c < spec.nchannels; ++c) {
+    std::string n = spec.channel_name(c);
+    std::transform(n.begin(), n.end(), n.begin(), [](unsigned char ch) { return std::toupper(ch); });
+    if (n == name) {
+      return c;
+    }
+  }
+  return -1;
+}
+
+ChannelPlan planChannels(const OIIO::ImageSpec& spec, const std::string& path) {
+  ChannelPlan plan;
+  plan.alpha = spec.alpha_channel >= 0 ? spec.alpha_channel : channelNamed(spec, "A");
+  const int r = channelNamed(spec, "R");
+  const int g = channelNamed(spec, "G");
+  const int b = channelNamed(spec, "B");
+  const int y = channelNamed(spec, "Y");
+  if (r >= 0 && g >= 0 && b >= 0) {
+    plan.red = r;
+    plan.green = g;
+    plan.blue = b;
+  } else if (r < 0 && g < 0 && b < 0 && y >= 0) {
+    plan.red = plan.green = plan.blue = y;
+  } else {
+    std::string names;
+    for (int c = 0; c < spec.nchannels; ++c) {
+      names += (c == 0 ? "" : ", ") + std::string(spec.channel_name(c));
+    }
+    throw ToolError("cannot read " + path + ": its channels (" + names +
+                    ") are not R, G and B, or Y, with an optional A");
+  }
+  if (plan.alpha == plan.red || plan.alpha == plan.green || plan.alpha == plan.blue) {
+    plan.alpha = -1;
+  }
+  return plan;
+}
+
+OIIO::TypeDesc workingType(OIIO::TypeDesc fileType) {
+  if (fileType == OIIO::TypeDesc::UINT8 || fileType == OIIO::TypeDesc::UINT16) {
+    return fileType;
+  }
+  return OIIO::TypeDesc::FLOAT;
+}
+
+/* The effect's RGBA from the file's channels, packed as `layout` describes
+ * them; a file without alpha gets an opaque one. */
+OIIO::ImageBuf rgbaFrom(const OIIO::ImageSpec& layout, void* pixels, const ChannelPlan& plan) {
+  const OIIO::ImageBuf file(layout, pixels);
+  const int order[4] = {plan.red, plan.green, plan.blue, plan.alpha};
+  const float values[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  static const std::string kNames[4] = {"R", "G", "B", "A"};
+  OIIO::ImageBuf rgba = OIIO::ImageBufAlgo::channels(file, 4, order, values, kNames);
+  rgba.specmod().alpha_channel = 3;
+  return rgba;
+}
+
+/* PNG pixels are decoded by our own use of libpng, whose errors come back to
+ * us; through the image library they would also be printed. Once libpng has
+ * accepted the whole file, the image library reads its metadata from the
+ * same bytes. */
+Picture readPng(int fd, const std::string& path) {
+  std::vector<unsigned char> bytes = readBytes(fd, path, std::numeric_limits<std::size_t>::max());
+  PngPixels png =
+      decodePng(bytes, path, [&path](int width, int height) { checkFrameSize(path, width, height); });
+
+  OIIO::Filesystem::IOMemReader memory(bytes.data(), bytes.size());
+  auto in = OIIO::ImageInput::create("png", false, nullptr, &memory);
+  OIIO::ImageSpec header;
+  if (!in || !in->open(path, header)) {
+    throw ToolError("cannot read " + path + ": " + firstLine(in ? in->geterror() : OIIO::geterror()));
+  }
+  const OIIO::TypeDesc type = png.bitDepth == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8;
+  OIIO::ImageSpec layout(png.width, png.height, png.channels, type);
+  layout.channelnames =
+      png.channels <= 2 ? std::vector<std::string>{"Y", "A"} : std::vector<std::string>{"R", "G", "B", "A"};
+  layout.channelnames.resize(static_cast<std::size_t>(png.channels));
+  layout.alpha_channel = png.channels == 2 || png.channels == 4 ? png.channels - 1 : -1;
+  void* samples = png.bitDepth == 16 ? static_cast<void*>(png.u16.data()) : static_cast<void*>(png.u8.data());
+  auto traits = std::make_shared<FileTraits>();
+  traits->header = in->spec();
+  traits->formatName = "png";
+  traits->hasAlpha = layout.alpha_channel >= 0;
+  return {rgbaFrom(layout, samples, planChannels(layout, path)), traits};
+}
+
+/* Rows at a time into a buffer that grows with them: a file that claims
+ * more pixels than it holds fails at its first missing rows, before memory
+ * for the whole claim is taken. */
+constexpr int kRowsAtOnce = 64;
+
+/* Reads what the decoder delivers and checks, besides its answer, whether it
+ * complained: some decoders fill a damaged file's missing part and say so
+ * only in their error text. */
+void readChecked(OIIO::ImageInput& in, const std::string& path, bool ok) {
+  const std::string error = in.geterror();
+  if (!ok || !error.empty()) {
+    throw ToolError("cannot read " + path + ": the file is damaged or truncated (" +
+                    (error.empty() ? std::string("the decoder stopped") : firstLine(error)) + ")");
+  }
+}
+
+}  // namespace
+
+std::string systemReason(int error) {
+  std::string text = std::generic_category().message(error);
+  if (!text.empty()) {
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  }
+  return text;
+}
+
+OIIO::ImageBuf blankRgba(int width, int height, OIIO::TypeDesc type) {
+  OIIO::ImageSpec spec(width, height, 4, type);
+  spec.alpha_channel = 3;
+  return OIIO::ImageBuf(spec, OIIO::InitializePixels::Yes);
+}
+
+Picture readImage(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    throw ToolError("cannot read " + path + ": " + (errno == ENOENT ? "no such file" : systemReason(errno)));
+  }
+  if (S_ISDIR(info.st_mode)) {
+    throw ToolError("cannot read " + path + ": is a folder");
+  }
+  // Opened here first for the system's reason when it cannot be: the image
+  // library only says that it could not.
+  const FileDescriptor handle(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (handle.get() < 0) {
+    throw ToolError("cannot read " + path + ": " + systemReason(errno));
+  }
+  std::size_t claimed = 0;
+  try {
+    if (hasPngSignature(readBytes(handle.get(), path, 8))) {
+      return readPng(handle.get(), path);
+    }
+
+    // TIFF readers associate alpha unless told not to.
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = OIIO::ImageInput::open(path, &config);
+    if (!in) {
+      throw ToolError("cannot read " + path + ": " + firstLine(OIIO::geterror()));
+    }
+    int images = 1;
+    while (in->seek_subimage(images, 0)) {
+      ++images;
+    }
+    in->geterror();  // the failed seek past the last one
+    if (images > 1) {
+      throw ToolError("cannot read " + path + ": it holds " + std::to_string(images) +
+                      " images (parts, pages or layers); give a file of one image");
+    }
+    if (!in->seek_subimage(0, 0)) {
+      readChecked(*in, path, false);
+    }
+    const OIIO::ImageSpec spec = in->spec();
+    if (spec.deep || spec.depth > 1) {
+      throw ToolError("cannot read " + path + ": deep and volume images are not supported");
+    }
+    checkFrameSize(path, spec.width, spec.height);
+    const ChannelPlan plan = planChannels(spec, path);
+
+    const OIIO::TypeDesc type = workingType(spec.format);
+    const int channels = spec.nchannels;
+    OIIO::ImageSpec layout(spec.width, spec.height, channels, type);
+    layout.channelnames = spec.channelnames;
+    const std::size_t rowBytes = static_cast<std::size_t>(spec.width) * channels * type.size();
+    claimed = rowBytes * static_cast<std::size_t>(spec.height) +
+              static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height) * 4 * type.size();
+    std::vector<unsigned char> pixels;
+    // Tiled files a row of tiles at a time.
+    const int step = spec.tile_width > 0 ? std::max(1, spec.tile_height) : kRowsAtOnce;
+    for (int y = 0; y < spec.height; y += step) {
+      const int end = std::min(spec.height, y + step);
+      pixels.resize(rowBytes * static_cast<std::size_t>(end));
+      unsigned char* rows = pixels.data() + rowBytes * static_cast<std::size_t>(y);
+      const bool ok =
+          spec.tile_width > 0
+              ? in->read_tiles(0, 0, spec.x, spec.x + spec.width, spec.y + y, spec.y + end, spec.z,
+                               spec.z + 1, 0, channels, type, rows)
+              : in->read_scanlines(0, 0, spec.y + y, spec.y + end, spec.z, 0, channels, type, rows);
+      readChecked(*in, path, ok);
+    }
+
+    auto traits = std::make_shared<FileTraits>();
+    traits->header = spec;
+    traits->formatName = in->format_name();
+    traits->hasAlpha = plan.alpha >= 0;
+    std::vector<int> extra;
+    for (int c = 0; c < channels; ++c) {
+      if (c != plan.red && c != plan.green && c != plan.blue && c != plan.alpha) {
+        extra.push_back(c);
+      }
+    }
+    if (!extra.empty()) {
+      // In their own types, as stored.
+      OIIO::ImageBuf extras;
+      for (int c : extra) {
+        OIIO::ImageSpec one(spec.width, spec.height, 1, spec.channelformat(c));
+        one.channelnames = {std::string(spec.channel_name(c))};
+        OIIO::ImageBuf channel(one);
+        readChecked(*in, path, in->read_image(0, 0, c, c + 1, spec.channelformat(c), channel.localpixels()));
+        extras = extras.initialized() ? OIIO::ImageBufAlgo::channel_append(extras, channel) : channel;
+      }
+      traits->extras = extras;
+    }
+    return {rgbaFrom(layout, pixels.data(), plan), traits};
+  } catch (const std::bad_alloc&) {
+    throw ToolError("cannot read " + path + ": there is not enough memory for its pixels" +
+                    (claimed > 0 ? " (" + gigabytes(static_cast<double>(claimed)) + ")" : std::string()));
+  }
+}
+
+void checkWritable(const std::string& path) {
+  const std::filesystem::path target = resolvedDestination(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) {
+    throw ToolError("cannot write " + path + ": is a folder");
+  }
+  createWriter(path);
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw ToolError("cannot write " + path + ": folder " + folder.string() + " does not exist");
+  }
+  if (access(folder.c_str(), W_OK) != 0) {
+    throw ToolError("cannot write " + path + ": folder " + folder.string() + " is not writable");
+  }
+  if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+    throw ToolError("cannot write " + path + ": " + systemReason(errno));
+  }
+}
+
+namespace {
+
+/* Encodes in memory when the writer can, so that the file is written, and
+ * every write checked, by us (the PNG, TGA and BMP writers ignore a failed
+ * write); else lets the writer write the temporary file. Not TIFF: its
+ * writer reports failed writes, and into memory it silently drops the image
+ * directory when there is Exif data. */
+void encode(OIIO::ImageOutput& out, const std::string& path, const OIIO::ImageSpec& layout,
+            const OIIO::ImageBuf& pixels) {
+  const OIIO::TypeDesc memoryType = pixels.spec().format;
+  const void* data = pixels.localpixels();
+  if (out.supports("ioproxy") && std::strcmp(out.format_name(), "tiff") != 0) {
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput memory(bytes);
+    if (!out.set_ioproxy(&memory) || !out.open(path, layout) || !out.write_image(memoryType, data) ||
+        !out.close()) {
+      throw ToolError("cannot write " + path + ": " + firstLine(out.geterror()));
+    }
+    TempFile temp(path);
+    temp.write(bytes);
+    temp.commit();
+    return;
+  }
+  // Such writers' messages name the temporary file, which the user never sees.
+  TempFile temp(path);
+  const bool written = out.open(temp.path(), layout) && out.write_image(memoryType, data);
+  if (!out.close() || !written) {
+    throw ToolError("cannot write " + path + ": " + replaceAll(firstLine(out.geterror()), temp.path(), path));
+  }
+  temp.commit();
+}
+
+}  // namespace
+
+void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileTraits* like) {
+  auto out = createWriter(path);
+  const std::string format = out->format_name();
+  // An input without alpha stays without, unless the render made it matter.
+  const bool alphaMatters =
+      like == nullptr || like->hasAlpha || !OIIO::ImageBufAlgo::isConstantChannel(rgba, 3, 1.0f);
+  const int colourChannels = out->supports("alpha") && alphaMatters ? 4 : 3;
+  const OIIO::TypeDesc type =
+      storableType(format, like != nullptr ? like->header.channelformat(0) : rgba.spec().format);
+
+  static const int kOrder[4] = {0, 1, 2, 3};
+  OIIO::ImageBuf pixels = OIIO::ImageBufAlgo::channels(rgba, colourChannels, kOrder);
+  std::vector<OIIO::TypeDesc> types(static_cast<std::size_t>(colourChannels), type);
+  const bool extras = like != nullptr && like->extras.initialized() && out->supports("nchannels");
+  const bool perChannel = extras && out->supports("channelformats");
+  if (extras) {
+    // In memory one type holds every channel exactly, whatever each is
+    // stored as: double; the writer converts each to its own.
+    OIIO::ImageBuf colour;
+    colour.copy(pixels, OIIO::TypeDesc::DOUBLE);
+    OIIO::ImageBuf extra;
+    extra.copy(like->extras, OIIO::TypeDesc::DOUBLE);
+    pixels = OIIO::ImageBufAlgo::channel_append(colour, extra);
+    for (int c = 0; c < like->extras.nchannels(); ++c) {
+      types.push_back(perChannel ? storableType(format, like->extras.spec().channelformat(c)) : type);
+    }
+  }
+  OIIO::ImageSpec layout = pixels.spec();
+  layout.set_format(type);
+  if (perChannel) {
+    layout.channelformats = types;
+  }
+  layout.alpha_channel = colourChannels == 4 ? 3 : -1;
+  if (like != nullptr) {
+    // The rendered layer is the input's data window.
+    layout.x = like->header.x;
+    layout.y = like->header.y;
+    layout.full_x = like->header.full_x;
+    layout.full_y = like->header.full_y;
+    layout.full_width = like->header.full_width;
+    layout.full_height = like->header.full_height;
+    if (like->header.tile_width > 0 && out->supports("tiles")) {
+      layout.tile_width = like->header.tile_width;
+      layout.tile_height = like->header.tile_height;
+      layout.tile_depth = 1;
+    }
+    for (const OIIO::ParamValue& p : like->header.extra_attribs) {
+      if (!describesStorage(p.name().string())) {
+        layout.extra_attribs.push_back(p);
+      }
+    }
+    // 10-bit DPX stays 10-bit, where format and data type stay the same.
+    const int bits = like->header.get_int_attribute("oiio:BitsPerSample", 0);
+    if (bits > 0 && format == like->formatName && type == like->header.format) {
+      layout.attribute("oiio:BitsPerSample", bits);
+    }
+  }
+  // The samples are straight (unassociated); writers must store them as they are.
+  layout.attribute("oiio:UnassociatedAlpha", 1);
+  encode(*out, path, layout, pixels);
+}
+
+}  // namespace preview

@@ -1,0 +1,361 @@
+#include "Options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+
+#include <CLI/CLI.hpp>
+
+namespace preview {
+namespace {
+
+/* Whole pixels the host's 16.16 point values hold. */
+constexpr double kMaxPixels = 32767.0;
+
+/* A number as people write them: decimal, with an optional exponent. Not
+ * hexadecimal, infinity or NaN, which strtod would also take. */
+bool parseDecimal(const std::string& text, double& value) {
+  static const std::regex kDecimal(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)");
+  if (!std::regex_match(text, kDecimal)) {
+    return false;
+  }
+  errno = 0;
+  value = std::strtod(text.c_str(), nullptr);
+  // Underflow (1e-320) is a number next to 0; overflow is no number we take.
+  return std::isfinite(value);
+}
+
+/* A popup's choices as an option: the name, any case, becomes the value the
+ * host sends. */
+template <std::size_t N>
+void addChoice(CLI::App& app, const std::string& name, PF_ParamValue& value, const Choice (&choices)[N],
+               const std::string& help) {
+  std::string names;
+  for (const Choice& c : choices) {
+    names += (names.empty() ? "" : "|") + std::string(c.option);
+  }
+  const Choice* table = choices;
+  auto toHostValue = [table, names](std::string& text) -> std::string {
+    const std::string lower = CLI::detail::to_lower(text);
+    for (std::size_t i = 0; i < N; ++i) {
+      if (lower == table[i].option) {
+        text = std::to_string(table[i].hostValue);
+        return "";
+      }
+    }
+    return "\"" + text + "\" is not one of " + names;
+  };
+  app.add_option(name, value, help + " (default " + choices[0].option + ")")
+      ->transform(CLI::Validator(toHostValue, "", ""))
+      ->option_text(names);
+}
+
+void parseCoordinate(const std::string& text, double& value, bool& percent) {
+  percent = !text.empty() && text.back() == '%';
+  const std::string number = percent ? text.substr(0, text.size() - 1) : text;
+  if (!parseDecimal(number, value)) {
+    throw UsageError("--center: \"" + text +
+                     "\" is not a number of pixels or a percentage (e.g. 960 or 50%)");
+  }
+  if (!percent && std::fabs(value) > kMaxPixels) {
+    throw UsageError("--center: \"" + text + "\" pixels is beyond the host's limit of 32767 pixels");
+  }
+  if (percent && std::fabs(value) > 10000.0) {
+    throw UsageError("--center: \"" + text + "\" is beyond the limit of 10000%");
+  }
+}
+
+CenterOption parseCenter(const std::string& text) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
+    throw UsageError("--center: \"" + text + "\" is not X,Y (pixels, or percentages such as 50%,50%)");
+  }
+  CenterOption center;
+  parseCoordinate(text.substr(0, comma), center.x, center.xPercent);
+  parseCoordinate(text.substr(comma + 1), center.y, center.yPercent);
+  return center;
+}
+
+long parseFrame(const std::string& text) {
+  constexpr long kMaxFrame = 99999999;
+  if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError("--frames: \"" + text + "\" is not a frame number from 0 to " +
+                     std::to_string(kMaxFrame));
+  }
+  return std::stol(text);
+}
+
+FrameRange parseFrames(const std::string& text) {
+  const auto dash = text.find('-');
+  FrameRange range;
+  if (dash == std::string::npos) {
+    range.first = range.last = parseFrame(text);
+  } else {
+    range.first = parseFrame(text.substr(0, dash));
+    range.last = parseFrame(text.substr(dash + 1));
+  }
+  if (range.last < range.first) {
+    throw UsageError("--frames: \"" + text + "\" ends before it starts");
+  }
+  return range;
+}
+
+PF_Fixed toFixed(double pixels) {
+  if (!(std::fabs(pixels) <= kMaxPixels)) {
+    throw UsageError("--center: " + std::to_string(std::lround(pixels)) +
+                     " pixels is beyond the host's limit of 32767 pixels");
+  }
+  return static_cast<PF_Fixed>(std::lround(pixels * 65536.0));
+}
+
+const char* const kFooter = R"(
+Files:
+  INPUT, OUTPUT   PNG (8/16 bit), TIFF, OpenEXR, JPEG, DPX and whatever else
+                  OpenImageIO reads and writes, one image per file. Channels
+                  are taken by name: R, G, B (or Y, grey) and A. Pixel values
+                  reach the plug-in as stored and are written as it returns
+                  them: straight alpha, never (un)premultiplied. A file
+                  without alpha is rendered with an opaque one and written
+                  without alpha again, unless the render made some pixel
+                  less than opaque (a Show view, a transparent border).
+  Data type       OUTPUT keeps INPUT's data type, and its bits per sample in
+                  the same format (10-bit DPX stays 10-bit), when its format
+                  can store them, whatever --format rendered it in; otherwise
+                  the deepest type its format has: 16 bit for PNG, 8 bit for
+                  JPEG, float for OpenEXR and TIFF. A SHEET is 8 bit.
+  Kept from INPUT metadata (colour space, frame rate, text...), compression
+                  (a JPEG-compressed TIFF with alpha added becomes zip, which
+                  TIFF's JPEG cannot hold), tiling, the data window's origin
+                  and the display window (the data window is the layer
+                  rendered), and extra channels such as Z, unchanged: as far
+                  as OUTPUT's format holds them.
+  16-bit files    file value v (0..65535) to host value h (0..32768) and back:
+                    h = floor((2 * 32768 * v + 65535) / (2 * 65535))
+                    v = floor((2 * 65535 * h + 32768) / (2 * 32768))
+                  i.e. both rounded to nearest. Every host value survives
+                  host -> file -> host exactly; any other 16-bit value comes
+                  back within 1 (65536 file values share 32769 host values).
+  Sequences       INPUT and OUTPUT with a frame number pattern, %04d or ####.
+  Writing         every file is written under a temporary name beside it and
+                  renamed when complete; an OUTPUT that is a link is written
+                  through it; an existing OUTPUT must be writable and keeps
+                  its mode. An OUTPUT or SHEET that is the INPUT file, by
+                  whatever path or link, is refused: the input is never
+                  overwritten.
+
+Exit status 0 on success, 1 when reading, rendering or writing fails (the
+plug-in's error code is named), 2 for a bad command line. No partial output
+file is left behind.
+)";
+
+}  // namespace
+
+const FormatInfo* formatNamed(const std::string& name) {
+  for (const FormatInfo& f : kFormats) {
+    if (name == f.option) {
+      return &f;
+    }
+  }
+  return nullptr;
+}
+
+const FormatInfo& defaultFormat(HostApp host, OIIO::TypeDesc fileSamples) {
+  if (host == HostApp::PremierePro) {
+    return *formatNamed(fileSamples == OIIO::TypeDesc::UINT8 ? "pr8" : "pr32");
+  }
+  if (fileSamples == OIIO::TypeDesc::UINT8) {
+    return *formatNamed("ae8");
+  }
+  if (fileSamples == OIIO::TypeDesc::UINT16) {
+    return *formatNamed("ae16");
+  }
+  return *formatNamed("ae32");
+}
+
+const char* hostName(HostApp host) {
+  return host == HostApp::PremierePro ? "Premiere Pro" : "After Effects";
+}
+
+PF_Fixed centerFixedX(const CenterOption& center, int width) {
+  return toFixed(center.xPercent ? center.x * width / 100.0 : center.x);
+}
+
+PF_Fixed centerFixedY(const CenterOption& center, int height) {
+  return toFixed(center.yPercent ? center.y * height / 100.0 : center.y);
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+  Options options;
+  CLI::App app(
+      "zarnit-render: renders image files through the Zarnit Chromatic Aberration plug-in,\n"
+      "loaded and driven by a stand-in After Effects / Premiere Pro host.\n\n"
+      "  zarnit-render INPUT OUTPUT [options]\n"
+      "  zarnit-render INPUT [OUTPUT] --sheet SHEET.png [options]\n"
+      "  zarnit-render shot.%04d.exr out.####.exr --frames 1-120 --jobs 4 [options]\n"
+      "  zarnit-render --demo FOLDER [effect options]\n"
+      "  zarnit-render --version [--plugin PATH]",
+      "zarnit-render");
+  app.set_help_flag();  // answered below, to print our own way
+  bool help = false;
+  app.add_flag("-h,--help", help, "this text");
+  app.footer(kFooter);
+  app.get_formatter()->column_width(28);
+
+  std::vector<std::string> files;
+  app.add_option("files", files, "the image to render and the file to write")->option_text("INPUT [OUTPUT]");
+
+  std::string center;
+  app.add_option("--center", center,
+                 "\"Frame center\" in pixels (960,540) or percent of the frame (50%,50%); default the "
+                 "middle. The effect counts Y from the bottom edge: the point left in place is "
+                 "(X, height - Y)")
+      ->option_text("X,Y");
+  addChoice(app, "--mode", options.effect.mode, kModes, "the channel pair that separates");
+  addChoice(app, "--scaling", options.effect.scaling, kScalings, "how magnification grows from the centre");
+  std::string amount;
+  app.add_option("--amount", amount,
+                 "-100 to 100 (default 25); a negative amount moves the two complementary channels "
+                 "instead of the named primary")
+      ->option_text("A");
+  addChoice(app, "--show", options.effect.show, kShows, "the view of the result");
+  addChoice(app, "--sampling", options.effect.sampling, kSamplings,
+            "displaced channels read at whole pixels, or mixed smoothly from the four around");
+
+  std::string host;
+  app.add_option("--host", host, "ae | premiere (default: the host of --format, else ae)")
+      ->check(CLI::IsMember({"ae", "aftereffects", "premiere", "pr"}, CLI::ignore_case))
+      ->option_text("H");
+  std::string format;
+  app.add_option("--format", format,
+                 "ae8 | ae16 | ae32 (After Effects ARGB 8, 16 bit, float), pr8 | pr32 (Premiere Pro "
+                 "BGRA 8 bit, float); default from the input's depth")
+      ->check(CLI::IsMember({"ae8", "ae16", "ae32", "pr8", "pr32"}, CLI::ignore_case))
+      ->option_text("F");
+  std::string path;
+  app.add_option("--path", path,
+                 "smart | plain: smart pre-render and smart render, or the plain render command "
+                 "(default smart in After Effects, plain in Premiere Pro, which has no smart render)")
+      ->check(CLI::IsMember({"smart", "plain"}, CLI::ignore_case))
+      ->option_text("P");
+  app.add_option("--plugin", options.plugin, "the plug-in library (default: the one next to this tool)")
+      ->check([](const std::string& v) { return v.empty() ? std::string("needs a path") : std::string(); })
+      ->option_text("PATH");
+  app.add_option("--threads", options.threads,
+                 "worker threads of the host's pixel iterators (default: the number of cores)")
+      ->check(CLI::Range(1, kMaxThreads))
+      ->option_text("N");
+  auto* jobs = app.add_option("--jobs", options.jobs, "frames of a sequence rendered at once (default 1)")
+                   ->check(CLI::Range(1, kMaxJobs))
+                   ->option_text("N");
+  std::string frames;
+  auto* framesOption =
+      app.add_option("--frames", frames,
+                     "frames to render (default: from the first input frame found to the last); a frame "
+                     "without a file stops the render before it starts")
+          ->option_text("A-B");
+  auto* skip = app.add_flag("--skip-missing", options.skipMissing,
+                            "render the frames that exist and leave the missing ones out (they are named)");
+  auto* sheet = app.add_option("--sheet", options.sheet,
+                               "also write a contact sheet: the original, and the three Modes by the three "
+                               "Scalings, labelled")
+                    ->check([](const std::string& v) {
+                      return v.empty() ? std::string("needs a file name") : std::string();
+                    })
+                    ->option_text("FILE");
+  auto* demo =
+      app.add_option("--demo", options.demoDir,
+                     "render a generated test chart in every format of both hosts, plus a contact sheet, "
+                     "into FOLDER")
+          ->check(
+              [](const std::string& v) { return v.empty() ? std::string("needs a folder") : std::string(); })
+          ->option_text("FOLDER");
+  auto* formatOption = app.get_option("--format");
+  demo->excludes(formatOption)->excludes(framesOption)->excludes(jobs)->excludes(skip)->excludes(sheet);
+  app.add_flag("--version", options.version,
+               "this tool's version, and the plug-in's identity, version and About text as the plug-in "
+               "reports them to the host");
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    if (help) {
+      options.help = true;
+      options.helpText = app.help();
+      return options;
+    }
+    throw UsageError(e.what());
+  }
+  if (help) {
+    options.help = true;
+    options.helpText = app.help();
+    return options;
+  }
+
+  if (!center.empty() || app.count("--center") > 0) {
+    options.effect.center = parseCenter(center);
+  }
+  if (app.count("--amount") > 0) {
+    double value = 0.0;
+    if (!parseDecimal(amount, value) || value < -100.0 || value > 100.0) {
+      throw UsageError("--amount: \"" + amount + "\" is not a number from -100 to 100");
+    }
+    options.effect.amount = value;
+  }
+  if (!host.empty()) {
+    const std::string h = CLI::detail::to_lower(host);
+    options.host = h == "premiere" || h == "pr" ? HostApp::PremierePro : HostApp::AfterEffects;
+  }
+  if (!format.empty()) {
+    options.format = formatNamed(CLI::detail::to_lower(format));
+  }
+  if (!path.empty()) {
+    options.path = CLI::detail::to_lower(path) == "smart" ? RenderPath::Smart : RenderPath::Plain;
+  }
+  if (app.count("--frames") > 0) {
+    options.frames = parseFrames(frames);
+  }
+  if (options.version) {
+    return options;
+  }
+
+  if (!options.demoDir.empty()) {
+    if (!files.empty()) {
+      throw UsageError("--demo makes its own input: give no INPUT or OUTPUT");
+    }
+    return options;
+  }
+  if (files.empty()) {
+    throw UsageError("no INPUT given (see --help)");
+  }
+  if (files.size() > 2) {
+    throw UsageError("too many file names: \"" + files[2] + "\" (give INPUT and OUTPUT)");
+  }
+  // An empty name is most often an unset variable in a script: never read as "no OUTPUT".
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i].empty()) {
+      throw UsageError(std::string(i == 0 ? "INPUT" : "OUTPUT") + " is an empty file name");
+    }
+  }
+  options.input = files[0];
+  if (files.size() == 2) {
+    options.output = files[1];
+  } else if (options.sheet.empty()) {
+    throw UsageError("no OUTPUT given (or --sheet SHEET.png)");
+  }
+  if (options.format != nullptr && options.host && options.format->host != *options.host) {
+    throw UsageError(std::string("--format ") + options.format->option + " belongs to " +
+                     hostName(options.format->host) + "; " + hostName(*options.host) + " does not send it");
+  }
+  const bool premiere = options.host
+                            ? *options.host == HostApp::PremierePro
+                            : options.format != nullptr && options.format->host == HostApp::PremierePro;
+  if (premiere && options.path == RenderPath::Smart) {
+    throw UsageError("--path smart: Premiere Pro has no smart render (it sends the plain render)");
+  }
+  return options;
+}
+
+}  // namespace preview
