@@ -19,33 +19,9 @@ namespace {
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-/* Writes RGBA pixels given as floats (0..1) in `type`, through `layout`'s
- * other settings. */
-void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vector<float>& samples) {
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out || !out->open(path, layout) || !out->write_image(OIIO::TypeFloat, samples.data()) ||
-      !out->close()) {
-    throw std::runtime_error("cannot write " + path);
-  }
-}
-
-struct Opened {
-  OIIO::ImageSpec header;
-  std::vector<float> floats;  // every channel, as float
-};
-
-Opened openFile(const std::string& path) {
-  auto in = OIIO::ImageInput::open(path);
-  if (!in) {
-    throw std::runtime_error("cannot open " + path);
-  }
-  Opened file{in->spec(), {}};
-  file.floats.resize(file.header.image_pixels() * static_cast<std::size_t>(file.header.nchannels));
-  if (!in->read_image(0, 0, 0, file.header.nchannels, OIIO::TypeFloat, file.floats.data())) {
-    throw std::runtime_error("cannot read " + path);
-  }
-  return file;
-}
+using tooltest::Opened;
+using tooltest::openFile;
+using tooltest::writeFile;
 
 /* An EXR of 40 x 20 pixels whose data window starts at (8, 7) inside a
  * 64 x 48 display window, half RGBA and a float depth channel, tiled, piz

@@ -63,6 +63,27 @@ RunResult runTool(const std::vector<std::string>& args, const std::string& prefi
   return r;
 }
 
+void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vector<float>& samples) {
+  auto out = OIIO::ImageOutput::create(path);
+  if (!out || !out->open(path, layout) || !out->write_image(OIIO::TypeFloat, samples.data()) ||
+      !out->close()) {
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+Opened openFile(const std::string& path) {
+  auto in = OIIO::ImageInput::open(path);
+  if (!in) {
+    throw std::runtime_error("cannot open " + path);
+  }
+  Opened file{in->spec(), {}};
+  file.floats.resize(file.header.image_pixels() * static_cast<std::size_t>(file.header.nchannels));
+  if (!in->read_image(0, 0, 0, file.header.nchannels, OIIO::TypeFloat, file.floats.data())) {
+    throw std::runtime_error("cannot read " + path);
+  }
+  return file;
+}
+
 std::string withoutPermissionOverride() {
   return geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search" : "";
 }
@@ -143,6 +164,31 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
         row[i] = static_cast<png_byte>(v);
       }
     }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+}
+
+void writeGreyPng(const std::string& path, int width, int height) {
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    throw std::runtime_error("cannot create " + path);
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    throw std::runtime_error("libpng failed writing " + path);
+  }
+  png_init_io(png, file.get());
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(width), 128);
+  for (int y = 0; y < height; ++y) {
     png_write_row(png, row.data());
   }
   png_write_end(png, nullptr);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <map>
+
+#include <OpenImageIO/imageio.h>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,21 @@ struct RawImage {
 void writePng(const std::string& path, int width, int height, int bitDepth,
               const std::vector<std::uint32_t>& samples, int channels = 4, bool tagged = false);
 RawImage readPng(const std::string& path);
+
+/* An 8-bit grey PNG of one value, written a row at a time: as large an image
+ * as wanted in little memory and a small file. */
+void writeGreyPng(const std::string& path, int width, int height);
+
+/* Any format OpenImageIO writes: pixels given as floats (0..1 for integer
+ * types), laid out and stored as `layout` says. */
+void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vector<float>& samples);
+
+/* A file's header and every channel of every pixel as float. */
+struct Opened {
+  OIIO::ImageSpec header;
+  std::vector<float> floats;
+};
+Opened openFile(const std::string& path);
 
 /* RGBA float EXR. */
 void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba);

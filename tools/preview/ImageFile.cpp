@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -168,6 +169,21 @@ void checkFrameSize(const std::string& path, int width, int height) {
   }
 }
 
+/* The image library takes allocation failures for empty images and goes on;
+ * a buffer is asked of the system first, so that too little memory is an
+ * error we can report. */
+void needMemory(std::size_t bytes) {
+  void* probe = std::malloc(bytes);
+  if (probe == nullptr) {
+    throw std::bad_alloc();
+  }
+  std::free(probe);
+}
+
+std::size_t rgbaBytes(int width, int height, OIIO::TypeDesc type) {
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 * type.size();
+}
+
 /* Where the effect's four channels come from in the file, by name. */
 struct ChannelPlan {
   int red = -1, green = -1, blue = -1, alpha = -1;
@@ -195,7 +211,8 @@ ChannelPlan planChannels(const OIIO::ImageSpec& spec, const std::string& path) {
     plan.red = r;
     plan.green = g;
     plan.blue = b;
-  } else if (r < 0 && g < 0 && b < 0 && y >= 0) {
+  } else if (r < 0 && g < 0 && b < 0 && y >= 0 && spec.nchannels == (plan.alpha >= 0 ? 2 : 1)) {
+    // Grey: Y alone, or with A. (X, Y, Z is another colour space, not grey.)
     plan.red = plan.green = plan.blue = y;
   } else {
     std::string names;
@@ -203,7 +220,7 @@ ChannelPlan planChannels(const OIIO::ImageSpec& spec, const std::string& path) {
       names += (c == 0 ? "" : ", ") + std::string(spec.channel_name(c));
     }
     throw ToolError("cannot read " + path + ": its channels (" + names +
-                    ") are not R, G and B, or Y, with an optional A");
+                    ") are not R, G and B (and others), or Y alone, with an optional A");
   }
   if (plan.alpha == plan.red || plan.alpha == plan.green || plan.alpha == plan.blue) {
     plan.alpha = -1;
@@ -221,6 +238,7 @@ OIIO::TypeDesc workingType(OIIO::TypeDesc fileType) {
 /* The effect's RGBA from the file's channels, packed as `layout` describes
  * them; a file without alpha gets an opaque one. */
 OIIO::ImageBuf rgbaFrom(const OIIO::ImageSpec& layout, void* pixels, const ChannelPlan& plan) {
+  needMemory(rgbaBytes(layout.width, layout.height, layout.format));
   const OIIO::ImageBuf file(layout, pixels);
   const int order[4] = {plan.red, plan.green, plan.blue, plan.alpha};
   const float values[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -234,10 +252,20 @@ OIIO::ImageBuf rgbaFrom(const OIIO::ImageSpec& layout, void* pixels, const Chann
  * us; through the image library they would also be printed. Once libpng has
  * accepted the whole file, the image library reads its metadata from the
  * same bytes. */
-Picture readPng(int fd, const std::string& path) {
+/* What a file's pixels will take in memory, for the message when they cannot. */
+struct Claim {
+  int width = 0;
+  int height = 0;
+  std::size_t bytes = 0;
+};
+
+Picture readPng(int fd, const std::string& path, Claim& claim) {
   std::vector<unsigned char> bytes = readBytes(fd, path, std::numeric_limits<std::size_t>::max());
-  PngPixels png =
-      decodePng(bytes, path, [&path](int width, int height) { checkFrameSize(path, width, height); });
+  PngPixels png = decodePng(bytes, path, [&path, &claim](int width, int height) {
+    checkFrameSize(path, width, height);
+    // Decoded rows and their RGBA, 16 bits a sample at most.
+    claim = {width, height, rgbaBytes(width, height, OIIO::TypeDesc::UINT16) * 2};
+  });
 
   OIIO::Filesystem::IOMemReader memory(bytes.data(), bytes.size());
   auto in = OIIO::ImageInput::create("png", false, nullptr, &memory);
@@ -286,6 +314,7 @@ std::string systemReason(int error) {
 }
 
 OIIO::ImageBuf blankRgba(int width, int height, OIIO::TypeDesc type) {
+  needMemory(rgbaBytes(width, height, type));
   OIIO::ImageSpec spec(width, height, 4, type);
   spec.alpha_channel = 3;
   return OIIO::ImageBuf(spec, OIIO::InitializePixels::Yes);
@@ -305,10 +334,10 @@ Picture readImage(const std::string& path) {
   if (handle.get() < 0) {
     throw ToolError("cannot read " + path + ": " + systemReason(errno));
   }
-  std::size_t claimed = 0;
+  Claim claim;
   try {
     if (hasPngSignature(readBytes(handle.get(), path, 8))) {
-      return readPng(handle.get(), path);
+      return readPng(handle.get(), path, claim);
     }
 
     // TIFF readers associate alpha unless told not to.
@@ -342,8 +371,8 @@ Picture readImage(const std::string& path) {
     OIIO::ImageSpec layout(spec.width, spec.height, channels, type);
     layout.channelnames = spec.channelnames;
     const std::size_t rowBytes = static_cast<std::size_t>(spec.width) * channels * type.size();
-    claimed = rowBytes * static_cast<std::size_t>(spec.height) +
-              static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height) * 4 * type.size();
+    claim = {spec.width, spec.height,
+             rowBytes * static_cast<std::size_t>(spec.height) + rgbaBytes(spec.width, spec.height, type)};
     std::vector<unsigned char> pixels;
     // Tiled files a row of tiles at a time.
     const int step = spec.tile_width > 0 ? std::max(1, spec.tile_height) : kRowsAtOnce;
@@ -383,8 +412,9 @@ Picture readImage(const std::string& path) {
     }
     return {rgbaFrom(layout, pixels.data(), plan), traits};
   } catch (const std::bad_alloc&) {
-    throw ToolError("cannot read " + path + ": there is not enough memory for its pixels" +
-                    (claimed > 0 ? " (" + gigabytes(static_cast<double>(claimed)) + ")" : std::string()));
+    throw ToolError("cannot read " + path + ": there is not enough memory for its " +
+                    std::to_string(claim.width) + "x" + std::to_string(claim.height) + " pixels (up to " +
+                    gigabytes(static_cast<double>(claim.bytes)) + ")");
   }
 }
 
@@ -452,6 +482,7 @@ void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileT
       storableType(format, like != nullptr ? like->header.channelformat(0) : rgba.spec().format);
 
   static const int kOrder[4] = {0, 1, 2, 3};
+  needMemory(rgbaBytes(rgba.spec().width, rgba.spec().height, rgba.spec().format));
   OIIO::ImageBuf pixels = OIIO::ImageBufAlgo::channels(rgba, colourChannels, kOrder);
   std::vector<OIIO::TypeDesc> types(static_cast<std::size_t>(colourChannels), type);
   const bool extras = like != nullptr && like->extras.initialized() && out->supports("nchannels");
@@ -459,6 +490,7 @@ void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileT
   if (extras) {
     // In memory one type holds every channel exactly, whatever each is
     // stored as: double; the writer converts each to its own.
+    needMemory(rgbaBytes(rgba.spec().width, rgba.spec().height, OIIO::TypeDesc::DOUBLE) * 3);
     OIIO::ImageBuf colour;
     colour.copy(pixels, OIIO::TypeDesc::DOUBLE);
     OIIO::ImageBuf extra;

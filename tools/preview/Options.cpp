@@ -27,6 +27,19 @@ bool parseDecimal(const std::string& text, double& value) {
   return std::isfinite(value);
 }
 
+/* A file or folder name: not empty, and not an option, which a missing name
+ * would otherwise take (a file named like one can be given as ./--name). */
+CLI::Validator nameOf(const std::string& what) {
+  return CLI::Validator(
+      [what](std::string& value) -> std::string {
+        if (value.empty() || value.rfind("--", 0) == 0) {
+          return "needs " + what + (value.empty() ? std::string() : ", not the option " + value);
+        }
+        return "";
+      },
+      "", "");
+}
+
 /* A popup's choices as an option: the name, any case, becomes the value the
  * host sends. */
 template <std::size_t N>
@@ -240,7 +253,7 @@ Options parseOptions(const std::vector<std::string>& args) {
       ->check(CLI::IsMember({"smart", "plain"}, CLI::ignore_case))
       ->option_text("P");
   app.add_option("--plugin", options.plugin, "the plug-in library (default: the one next to this tool)")
-      ->check([](const std::string& v) { return v.empty() ? std::string("needs a path") : std::string(); })
+      ->check(nameOf("a path"))
       ->option_text("PATH");
   app.add_option("--threads", options.threads,
                  "worker threads of the host's pixel iterators (default: the number of cores)")
@@ -260,16 +273,13 @@ Options parseOptions(const std::vector<std::string>& args) {
   auto* sheet = app.add_option("--sheet", options.sheet,
                                "also write a contact sheet: the original, and the three Modes by the three "
                                "Scalings, labelled")
-                    ->check([](const std::string& v) {
-                      return v.empty() ? std::string("needs a file name") : std::string();
-                    })
+                    ->check(nameOf("a file name"))
                     ->option_text("FILE");
   auto* demo =
       app.add_option("--demo", options.demoDir,
                      "render a generated test chart in every format of both hosts, plus a contact sheet, "
                      "into FOLDER")
-          ->check(
-              [](const std::string& v) { return v.empty() ? std::string("needs a folder") : std::string(); })
+          ->check(nameOf("a folder"))
           ->option_text("FOLDER");
   auto* formatOption = app.get_option("--format");
   demo->excludes(formatOption)->excludes(framesOption)->excludes(jobs)->excludes(skip)->excludes(sheet);
