@@ -30,6 +30,7 @@ bool isPremiereFormat(PF_PixelFormat code) {
 void fillFrame(World& world) {
   double const full = world.info().maxValue;
   bool const isFloat = world.info().type == ChannelType::F32;
+  // Part of the recorded hashes: a change of generator changes them.
   std::uint32_t state = 0x2545;
   auto next = [&state] {
     state = state * 1664525u + 1013904223u;

@@ -16,26 +16,10 @@
 #include "testhost/Host.h"
 #include "testhost/World.h"
 
+#include "EffectParams.h"
+#include "WorldFill.h"
+
 namespace zftest {
-
-/* Host popup values count from 1. */
-constexpr PF_ParamValue kRedCyan = 1;
-constexpr PF_ParamValue kLinear = 1;
-constexpr PF_ParamValue kFinal = 1;
-
-/* Parameter positions in the host's array. */
-constexpr PF_ParamIndex kCenter = 1;
-constexpr PF_ParamIndex kMode = 2;
-constexpr PF_ParamIndex kScaling = 3;
-constexpr PF_ParamIndex kAmount = 4;
-constexpr PF_ParamIndex kShow = 5;
-constexpr PF_ParamIndex kSampling = 6;
-constexpr PF_ParamValue kNearest = 1;
-constexpr PF_ParamValue kSmooth = 2;
-
-constexpr PF_Fixed pixels(int whole) {
-  return whole * 65536;
-}
 
 template <class Record>
 std::vector<unsigned char> bytesOf(const Record& record) {
@@ -60,16 +44,6 @@ class PluginTest : public ::testing::Test {
   testhost::Host host;
   testhost::Effect effect;
 };
-
-/* Fills every pixel of a world from its coordinates. */
-inline void fillWorld(testhost::World& world,
-                      const std::function<testhost::Channels(A_long x, A_long y)>& pixel) {
-  for (A_long y = 0; y < world.height(); ++y) {
-    for (A_long x = 0; x < world.width(); ++x) {
-      world.set(x, y, pixel(x, y));
-    }
-  }
-}
 
 }  // namespace zftest
 

@@ -10,6 +10,8 @@
 #include "testhost/Host.h"
 #include "testhost/World.h"
 
+#include "WorldFill.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,36 +34,6 @@ constexpr App bothApps[] = {App::AfterEffects, App::PremierePro};
 
 char const* appName(App app) {
   return app == App::AfterEffects ? "After Effects" : "Premiere Pro";
-}
-
-// Deterministic input: a mix of opaque, transparent (with colour left in
-// them) and partly transparent pixels; float frames also hold over-range,
-// negative and NaN colour values.
-void fillInput(World& world, std::uint32_t seed) {
-  double const full = world.info().maxValue;
-  bool const isFloat = world.info().type == ChannelType::F32;
-  std::uint32_t state = seed;
-  auto next = [&state]() {
-    state = state * 1664525u + 1013904223u;
-    return state >> 8;
-  };
-  auto channel = [&]() {
-    if (isFloat)
-      return static_cast<double>(static_cast<float>(static_cast<double>(next() % 1500) / 1000.0 - 0.25));
-    return static_cast<double>(next() % (static_cast<std::uint32_t>(full) + 1));
-  };
-  for (A_long y = 0; y < world.height(); ++y) {
-    for (A_long x = 0; x < world.width(); ++x) {
-      std::uint32_t const kind = next() % 5;
-      double const alpha = kind == 0 ? 0.0 : kind == 1 ? full : channel();
-      Channels c{alpha, channel(), channel(), channel()};
-      if (isFloat && (x + y) % 7 == 3) {
-        c.alpha = 1.0;
-        c.red = std::numeric_limits<double>::quiet_NaN();
-      }
-      world.set(x, y, c);
-    }
-  }
 }
 
 double clampUnit(double v) {
@@ -217,7 +189,7 @@ TEST(DoRender, AmountZeroShowsTheInputThroughItsOffsetInEveryFormat) {
         Host host(app);
         World in(format.code, p.inWidth, p.inHeight, 12);
         World out(format.code, 8, 6, 8);
-        fillInput(in, 17);
+        fillPattern(in, 17);
         RenderData rd = amountZero();
         rd.inputOffsetX = static_cast<float>(p.offsetX);
         rd.inputOffsetY = static_cast<float>(p.offsetY);
@@ -256,7 +228,7 @@ TEST(DoRender, MatchesTheReferenceKernelOnIndependentlyConvertedBuffers) {
         Host host(app);
         World in(format.code, 21, 17, 4);
         World out(format.code, 19, 15);
-        fillInput(in, 99);
+        fillPattern(in, 99);
         RenderData rd{};
         rd.amount = s.amount;
         rd.mode = s.mode;
@@ -280,7 +252,7 @@ TEST(DoRender, DownsampleFactorsAreNumeratorOverDenominator) {
   host.settings().downsample_y = PF_RationalScale{3, 0};  // no scale at all: read as 3 / 1
   World in(PF_PixelFormat_ARGB32, 4, 4);
   World out(PF_PixelFormat_ARGB32, 4, 4);
-  fillInput(in, 1);
+  fillPattern(in, 1);
   RenderData rd = amountZero();
   EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
   EXPECT_EQ(rd.downsampleX, 0.5f);
@@ -292,7 +264,7 @@ TEST(DoRender, RunsConversionsThroughTheHostsIterateGeneric) {
   Host host(App::AfterEffects);
   World in(PF_PixelFormat_ARGB64, 6, 9);
   World out(PF_PixelFormat_ARGB64, 6, 9);
-  fillInput(in, 3);
+  fillPattern(in, 3);
   RenderData rd = amountZero();
   EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
   expectInputShownThrough(in, out, 0, 0);
@@ -311,7 +283,7 @@ TEST(DoRender, WithoutIterateGenericRunsThroughTheHostsPixelIterator) {
     host.setIterateGenericAvailable(false);
     World in(format.code, 6, 9);
     World out(format.code, 6, 9);
-    fillInput(in, 8);
+    fillPattern(in, 8);
     RenderData rd = amountZero();
     EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
     expectInputShownThrough(in, out, 0, 0);
@@ -349,7 +321,7 @@ TEST(DoRender, PremiereProWithoutThePixelFormatSuiteLeavesTheOutputAlone) {
   host.setSuiteMissing(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1);
   World in(PF_PixelFormat_BGRA32, 4, 4);
   World out(PF_PixelFormat_BGRA32, 4, 4);
-  fillInput(in, 2);
+  fillPattern(in, 2);
   Untouched const output(out);
   RenderData rd = amountZero();
   EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
@@ -364,7 +336,7 @@ TEST(DoRender, AfterEffectsWithoutThePixelFormatSuiteRendersNormally) {
   host.setSuiteMissing(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1);
   World in(PF_PixelFormat_ARGB128, 5, 3);
   World out(PF_PixelFormat_ARGB128, 5, 3);
-  fillInput(in, 4);
+  fillPattern(in, 4);
   RenderData rd = amountZero();
   EXPECT_EQ(render(host, in, out, rd), PF_Err_NONE);
   expectInputShownThrough(in, out, 0, 0);
@@ -397,7 +369,7 @@ class Cancel : public testing::Test {
 
   void SetUp() override {
     host.setIterateWorkers(1);
-    fillInput(in, 11);
+    fillPattern(in, 11);
   }
   void TearDown() override { EXPECT_EQ(host.accountingReport(), ""); }
 
@@ -462,7 +434,7 @@ TEST(DoRender, FailedAllocationsReturnOutOfMemoryBeforeAnyConversion) {
     Host host(App::AfterEffects);
     World in(PF_PixelFormat_ARGB128, 6, 5);
     World out(PF_PixelFormat_ARGB128, 6, 5);
-    fillInput(in, 6);
+    fillPattern(in, 6);
     Untouched const output(out);
     (f.lock ? host.faults().lockHandle : host.faults().newHandle).failAt(f.call);
     RenderData rd = amountZero();
@@ -478,7 +450,7 @@ TEST(DoRender, AThreadThatCannotStartLeavesNothingBehind) {
   Host host(App::AfterEffects);
   World in(PF_PixelFormat_ARGB32, 8, 40);
   World out(PF_PixelFormat_ARGB32, 8, 40);
-  fillInput(in, 7);
+  fillPattern(in, 7);
   Untouched const output(out);
   RenderData rd = amountZero();
   // The driver answers for the frame itself; nothing is thrown to the entry.
@@ -577,7 +549,7 @@ TEST(DoRender, AnEmptyOutputHasNothingToDoButACancelIsStillAnswered) {
       Host host(App::AfterEffects);
       World in(PF_PixelFormat_ARGB32, 4, 4);
       World out(PF_PixelFormat_ARGB32, size.first, size.second);
-      fillInput(in, 9);
+      fillPattern(in, 9);
       Untouched const output(out);
       if (abortAnswer != PF_Err_NONE)
         host.faults().abort.failAt(1, abortAnswer);

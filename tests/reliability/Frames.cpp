@@ -25,34 +25,6 @@ void applyParams(testhost::Instance& instance, const Params& params) {
   instance.setPopup(kShow, params.show);
 }
 
-void fillPattern(testhost::World& world, unsigned seed) {
-  const testhost::PixelFormatInfo& info = world.info();
-  const bool isFloat = info.type == testhost::ChannelType::F32;
-  for (A_long y = 0; y < world.height(); ++y) {
-    for (A_long x = 0; x < world.width(); ++x) {
-      const unsigned h = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u) ^
-                         (seed * 83492791u);
-      const auto unit = [&](unsigned shift) { return static_cast<double>((h >> shift) % 251u) / 250.0; };
-      double alpha = unit(0);
-      // Unsigned: the seed is any 32-bit value the fuzzer picks.
-      if ((static_cast<unsigned>(x) + 2u * static_cast<unsigned>(y) + seed) % 5u == 0) {
-        alpha = 0.0;
-      } else if ((x + y) % 3 == 0) {
-        alpha = 1.0;
-      }
-      double red = unit(5);
-      double green = unit(11);
-      double blue = unit(17);
-      if (isFloat && (x + y) % 7 == 1) {
-        red = 1.25;      // over-range light
-        green = -0.125;  // and below black
-      }
-      world.set(x, y,
-                {alpha * info.maxValue, red * info.maxValue, green * info.maxValue, blue * info.maxValue});
-    }
-  }
-}
-
 Session::Session(testhost::App app, const std::string& pluginPath, A_long layerWidth, A_long layerHeight)
     : host(app), effect(host, pluginPath) {
   effect.globalSetup();

@@ -13,14 +13,10 @@
 #include "testhost/Host.h"
 #include "testhost/World.h"
 
-namespace zfrel {
+#include "EffectParams.h"
+#include "WorldFill.h"
 
-/* Parameter positions in the host's array. */
-inline constexpr PF_ParamIndex kCenter = 1;
-inline constexpr PF_ParamIndex kMode = 2;
-inline constexpr PF_ParamIndex kScaling = 3;
-inline constexpr PF_ParamIndex kAmount = 4;
-inline constexpr PF_ParamIndex kShow = 5;
+namespace zfrel {
 
 enum class Path { Plain, Smart };
 const char* nameOf(Path path);
@@ -36,10 +32,6 @@ struct Params {
   PF_ParamValue show = 1;
 };
 void applyParams(testhost::Instance& instance, const Params& params);
-
-/* A varied picture: neighbouring pixels differ, some alphas are 0 and some
- * full, and float layouts get values a little outside 0..1 too. */
-void fillPattern(testhost::World& world, unsigned seed);
 
 /* A loaded effect with one instance, set up as a host does before frames:
  * global setup, parameter setup, sequence setup. */

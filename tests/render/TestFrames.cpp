@@ -89,6 +89,7 @@ RenderData renderData(Frame& in, Frame& out, float amount, int cx, int cy, int m
 
 namespace {
 
+// Part of the recorded golden hashes: a change of generator changes them.
 struct Lcg {
   std::uint32_t state;
   std::uint32_t next() {

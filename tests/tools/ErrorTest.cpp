@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "ToolTestSupport.h"
 
@@ -60,10 +61,9 @@ void makeInputs(const ScratchDir& dir) {
                                std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   // Noise does not compress: its render is larger than the 8 KB file limit.
   std::vector<std::uint32_t> noise;
-  std::uint32_t seed = 1;
+  std::minstd_rand rng(1);
   for (int i = 0; i < 128 * 64 * 4; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    noise.push_back(seed >> 24);
+    noise.push_back(static_cast<std::uint32_t>(rng() % 256));
   }
   tooltest::writePng(dir.path("noise.png"), 128, 64, 8, noise);
 }

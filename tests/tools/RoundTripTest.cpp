@@ -3,6 +3,8 @@
  * what the tool's file reading and writing do to pixel values. */
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <cstdint>
 
@@ -159,10 +161,9 @@ TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
   const int width = 64;
   const int height = 48;
   std::vector<float> rgba;
-  std::uint32_t seed = 12345;
-  auto unit = [&seed]() {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<float>(seed >> 8) / 16777215.0f;  // 0..1, both ends included
+  std::minstd_rand rng(12345);
+  auto unit = [&rng]() {
+    return static_cast<float>(rng() % 16777216) / 16777215.0f;  // 0..1, both ends included
   };
   for (int i = 0; i < width * height; ++i) {
     const float alpha = i % 7 == 0 ? 0.0f : i % 5 == 0 ? 1.0f : unit();

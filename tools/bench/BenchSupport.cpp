@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <random>
 #include <thread>
 
 namespace bench {
@@ -28,12 +29,10 @@ Buffer::Buffer(std::size_t bytes) : size_(bytes) {
 
 namespace {
 
-struct Lcg {
-  std::uint32_t state;
-  std::uint32_t next() {
-    state = state * 1664525u + 1013904223u;
-    return state >> 8;
-  }
+struct Noise {
+  std::minstd_rand rng;
+  explicit Noise(std::uint32_t seed) : rng(seed) {}
+  std::uint32_t next() { return static_cast<std::uint32_t>(rng()); }
   unsigned char alpha() {
     std::uint32_t const v = next();
     switch (v % 4) {
@@ -50,7 +49,7 @@ struct Lcg {
 }  // namespace
 
 void fillPixels8(unsigned char* data, std::size_t pixels, std::uint32_t seed) {
-  Lcg rng{seed};
+  Noise rng(seed);
   for (std::size_t i = 0; i < pixels; ++i) {
     data[4 * i + 0] = static_cast<unsigned char>(rng.next());
     data[4 * i + 1] = static_cast<unsigned char>(rng.next());
@@ -60,7 +59,7 @@ void fillPixels8(unsigned char* data, std::size_t pixels, std::uint32_t seed) {
 }
 
 void fillPixelsFloat(float* data, std::size_t pixels, std::uint32_t seed) {
-  Lcg rng{seed};
+  Noise rng(seed);
   for (std::size_t i = 0; i < pixels; ++i) {
     for (int c = 0; c < 3; ++c)
       data[4 * i + c] = static_cast<float>(static_cast<int>(rng.next() % 1200) - 100) / 997.0f;

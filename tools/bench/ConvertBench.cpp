@@ -10,6 +10,7 @@
 #include "testhost/Host.h"
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,9 @@ void fillSource(unsigned char* data, std::size_t pixels, Channels channels) {
       break;
     case Channels::Words: {
       // 0 .. 32768, full intensity included.
-      std::uint32_t state = 3;
+      std::minstd_rand rng(3);
       for (std::size_t i = 0; i < pixels * 4; ++i) {
-        state = state * 1664525u + 1013904223u;
-        auto const v = static_cast<std::uint16_t>((state >> 8) % 32769u);
+        auto const v = static_cast<std::uint16_t>(rng() % 32769u);
         std::memcpy(data + 2 * i, &v, 2);
       }
       break;

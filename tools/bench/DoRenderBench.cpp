@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,12 +59,12 @@ int workingBytes(testhost::PixelFormatInfo const& info) {
 }
 
 void fill(testhost::World& world) {
-  std::uint32_t state = 11;
+  std::minstd_rand rng(11);
   for (A_long y = 0; y < world.height(); ++y) {
     for (A_long x = 0; x < world.width(); ++x) {
-      state = state * 1664525u + 1013904223u;
-      double const v = static_cast<double>((state >> 8) % 1000u) / 999.0;
-      double const alpha = (state >> 20) % 4 == 0 ? 0.0 : 1.0;
+      auto const r = static_cast<std::uint32_t>(rng());
+      double const v = static_cast<double>(r % 1000u) / 999.0;
+      double const alpha = (r >> 20) % 4 == 0 ? 0.0 : 1.0;
       double const full = world.info().maxValue;
       world.set(x, y, {alpha * full, v * full, (1.0 - v) * full, 0.5 * full});
     }
