@@ -211,4 +211,40 @@ TEST(Keep, PngColourSpaceTextAndResolution) {
   EXPECT_EQ(out.bitDepth, 8);
 }
 
+// How the input was stored comes through where the output's format can
+// keep it: 10 bits per sample in DPX, JPEG compression in an RGB TIFF (which
+// stays RGB: the render made no pixel transparent).
+TEST(Keep, BitsPerSampleAndCompressionOfTheInput) {
+  struct Case {
+    const char* file;
+    OIIO::TypeDesc type;
+    int bits;                 // 0: the type's own
+    const char* compression;  // "": the format's default
+  };
+  for (const Case& c :
+       {Case{"in.dpx", OIIO::TypeUInt16, 10, ""}, Case{"in.tif", OIIO::TypeUInt8, 0, "jpeg"}}) {
+    SCOPED_TRACE(c.file);
+    const ScratchDir dir;
+    OIIO::ImageSpec layout(16, 8, 3, c.type);
+    if (c.bits > 0) {
+      layout.attribute("oiio:BitsPerSample", c.bits);
+    }
+    if (*c.compression != '\0') {
+      layout.attribute("compression", c.compression);
+    }
+    writeFile(dir.path(c.file), layout, std::vector<float>(16 * 8 * 3, 0.5f));
+    const std::string out = dir.path(std::string("out") + std::strchr(c.file, '.'));
+    const auto r = runTool({dir.path(c.file), out, "--amount", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const OIIO::ImageSpec written = openFile(out).header;
+    EXPECT_EQ(written.nchannels, 3);
+    if (c.bits > 0) {
+      EXPECT_EQ(written.get_int_attribute("oiio:BitsPerSample"), c.bits);
+    }
+    if (*c.compression != '\0') {
+      EXPECT_EQ(written.get_string_attribute("compression"), c.compression);
+    }
+  }
+}
+
 }  // namespace
