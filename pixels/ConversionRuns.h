@@ -30,7 +30,11 @@ enum class ConversionId {
 #undef ZF_CONVERSION_ID
 };
 
-inline constexpr std::size_t conversionCount = 15;
+inline constexpr std::size_t conversionCount = 0
+#define ZF_ONE_CONVERSION(name, Src, Dst, Rule) +1
+    ZF_CONVERSIONS(ZF_ONE_CONVERSION)
+#undef ZF_ONE_CONVERSION
+    ;
 
 // Converts pixels from .. of one row from src to dst (both the row's first
 // byte), as many whole blocks of its instruction set as fit, and returns

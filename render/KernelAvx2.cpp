@@ -149,22 +149,25 @@ struct Avx2Lanes {
   // Displaced samples by byte offset from the input's start; lanes outside
   // read 0.
   ZF_INLINE static Rgba<I> gatherBytes(unsigned char const* input, int const* columns, int const* rows,
-                                       int width, int height, std::int32_t rowBytes) {
+                                       int width, int height, std::int32_t rowBytes, bool oneRow) {
     I const x = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(columns));
     I const y = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(rows));
     I const inside =
         _mm256_and_si256(withinBound(x, _mm256_set1_epi32(width)), withinBound(y, _mm256_set1_epi32(height)));
-    // Lanes that share the first lane's row and lie within eight pixels of
-    // its column, all inside, as they do wherever the displaced row stays
-    // the same: one load, and a permute puts each pixel in its lane.
-    I const step = _mm256_sub_epi32(x, _mm256_set1_epi32(columns[0]));
-    I const near = _mm256_and_si256(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(rows[0])),
-                                    withinBound(step, _mm256_set1_epi32(8)));
-    if (_mm256_movemask_epi8(_mm256_and_si256(inside, near)) == -1 && columns[0] <= width - 8) {
-      unsigned char const* first =
-          input + std::ptrdiff_t{rows[0]} * rowBytes + std::ptrdiff_t{4} * columns[0];
-      I const window = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(first));
-      return byteChannels(_mm256_permutevar8x32_epi32(window, step));
+    // Where the displaced row is one for the whole output row (oneRow),
+    // lanes that share the first lane's row and lie within eight pixels of
+    // its column, all inside: one load, and a permute puts each pixel in its
+    // lane. Elsewhere the test would be a branch no predictor follows.
+    if (oneRow) {
+      I const step = _mm256_sub_epi32(x, _mm256_set1_epi32(columns[0]));
+      I const near = _mm256_and_si256(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(rows[0])),
+                                      withinBound(step, _mm256_set1_epi32(8)));
+      if (_mm256_movemask_epi8(_mm256_and_si256(inside, near)) == -1 && columns[0] <= width - 8) {
+        unsigned char const* first =
+            input + std::ptrdiff_t{rows[0]} * rowBytes + std::ptrdiff_t{4} * columns[0];
+        I const window = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(first));
+        return byteChannels(_mm256_permutevar8x32_epi32(window, step));
+      }
     }
     I const offset =
         _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rowBytes)), _mm256_slli_epi32(x, 2));

@@ -82,8 +82,9 @@ struct GatheredByteSamples {
   using Channels = Rgba<typename L::I>;
 
   InputImage in;
+  bool oneRow;  // linear scaling: the displaced samples of an output row share one input row
 
-  explicit GatheredByteSamples(KernelFrame const& f) : in(f) {}
+  explicit GatheredByteSamples(KernelFrame const& f) : in(f), oneRow(f.scaling == Scaling::Linear) {}
 
   unsigned char const* row(int y) const { return in.row(y); }
 
@@ -92,8 +93,8 @@ struct GatheredByteSamples {
   }
 
   ZF_INLINE Channels displaced(int const* columns, int const* rows) const {
-    return L::gatherBytes(in.data, columns, rows, in.width, in.height,
-                          static_cast<std::int32_t>(in.rowBytes));
+    return L::gatherBytes(in.data, columns, rows, in.width, in.height, static_cast<std::int32_t>(in.rowBytes),
+                          oneRow);
   }
 
   // Where a sample lies, or null outside the input.
