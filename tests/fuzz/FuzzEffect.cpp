@@ -201,7 +201,7 @@ void runOne(FuzzedDataProvider& in) {
   const A_long outHeight = in.ConsumeBool() ? inHeight : in.ConsumeIntegralInRange<A_long>(0, 24);
   World input(formatFrom(in), inWidth, inHeight, in.ConsumeIntegralInRange<A_long>(0, 20));
   World output(formatFrom(in), outWidth, outHeight, in.ConsumeIntegralInRange<A_long>(0, 20));
-  zfrel::fillPattern(input, in.ConsumeIntegral<unsigned>());
+  fillPattern(input, in.ConsumeIntegral<unsigned>());
   const std::vector<std::uint8_t> inputBytes = input.bytes();
 
   testhost::Instance instance(effect, inWidth, inHeight);
