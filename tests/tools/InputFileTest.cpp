@@ -58,13 +58,13 @@ auto truncated(int channels, OIIO::TypeDesc type, const char* compression = "") 
 
 /* Several images in one file, the second a copy of the first. */
 void twoImages(const std::string& path) {
-  OIIO::ImageSpec specs[2] = {OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat),
+  OIIO::ImageSpec layouts[2] = {OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat),
                               OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat)};
   auto out = OIIO::ImageOutput::create(path);
   const std::vector<float> pixels = noise(16, 16, 4);
-  ASSERT_TRUE(out && out->open(path, 2, specs));
+  ASSERT_TRUE(out && out->open(path, 2, layouts));
   ASSERT_TRUE(out->write_image(OIIO::TypeFloat, pixels.data()));
-  ASSERT_TRUE(out->open(path, specs[1], OIIO::ImageOutput::AppendSubimage));
+  ASSERT_TRUE(out->open(path, layouts[1], OIIO::ImageOutput::AppendSubimage));
   ASSERT_TRUE(out->write_image(OIIO::TypeFloat, pixels.data()));
   ASSERT_TRUE(out->close());
 }

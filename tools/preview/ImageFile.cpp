@@ -189,9 +189,9 @@ struct ChannelPlan {
   int red = -1, green = -1, blue = -1, alpha = -1;
 };
 
-int channelNamed(const OIIO::ImageSpec& spec, const char* name) {
-  for (int c = 0; c < spec.nchannels; ++c) {
-    std::string n = spec.channel_name(c);
+int channelNamed(const OIIO::ImageSpec& layout, const char* name) {
+  for (int c = 0; c < layout.nchannels; ++c) {
+    std::string n = layout.channel_name(c);
     std::transform(n.begin(), n.end(), n.begin(), [](unsigned char ch) { return std::toupper(ch); });
     if (n == name) {
       return c;
@@ -200,24 +200,24 @@ int channelNamed(const OIIO::ImageSpec& spec, const char* name) {
   return -1;
 }
 
-ChannelPlan planChannels(const OIIO::ImageSpec& spec, const std::string& path) {
+ChannelPlan planChannels(const OIIO::ImageSpec& layout, const std::string& path) {
   ChannelPlan plan;
-  plan.alpha = spec.alpha_channel >= 0 ? spec.alpha_channel : channelNamed(spec, "A");
-  const int r = channelNamed(spec, "R");
-  const int g = channelNamed(spec, "G");
-  const int b = channelNamed(spec, "B");
-  const int y = channelNamed(spec, "Y");
+  plan.alpha = layout.alpha_channel >= 0 ? layout.alpha_channel : channelNamed(layout, "A");
+  const int r = channelNamed(layout, "R");
+  const int g = channelNamed(layout, "G");
+  const int b = channelNamed(layout, "B");
+  const int y = channelNamed(layout, "Y");
   if (r >= 0 && g >= 0 && b >= 0) {
     plan.red = r;
     plan.green = g;
     plan.blue = b;
-  } else if (r < 0 && g < 0 && b < 0 && y >= 0 && spec.nchannels == (plan.alpha >= 0 ? 2 : 1)) {
+  } else if (r < 0 && g < 0 && b < 0 && y >= 0 && layout.nchannels == (plan.alpha >= 0 ? 2 : 1)) {
     // Grey: Y alone, or with A. (X, Y, Z is another colour space, not grey.)
     plan.red = plan.green = plan.blue = y;
   } else {
     std::string names;
-    for (int c = 0; c < spec.nchannels; ++c) {
-      names += (c == 0 ? "" : ", ") + std::string(spec.channel_name(c));
+    for (int c = 0; c < layout.nchannels; ++c) {
+      names += (c == 0 ? "" : ", ") + std::string(layout.channel_name(c));
     }
     throw ToolError("cannot read " + path + ": its channels (" + names +
                     ") are not R, G and B (and others), or Y alone, with an optional A");
@@ -305,19 +305,11 @@ void readChecked(OIIO::ImageInput& in, const std::string& path, bool ok) {
 
 }  // namespace
 
-std::string systemReason(int error) {
-  std::string text = std::generic_category().message(error);
-  if (!text.empty()) {
-    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  }
-  return text;
-}
-
 OIIO::ImageBuf blankRgba(int width, int height, OIIO::TypeDesc type) {
   needMemory(rgbaBytes(width, height, type));
-  OIIO::ImageSpec spec(width, height, 4, type);
-  spec.alpha_channel = 3;
-  return OIIO::ImageBuf(spec, OIIO::InitializePixels::Yes);
+  OIIO::ImageSpec layout(width, height, 4, type);
+  layout.alpha_channel = 3;
+  return OIIO::ImageBuf(layout, OIIO::InitializePixels::Yes);
 }
 
 Picture readImage(const std::string& path) {
@@ -359,37 +351,37 @@ Picture readImage(const std::string& path) {
     if (!in->seek_subimage(0, 0)) {
       readChecked(*in, path, false);
     }
-    const OIIO::ImageSpec spec = in->spec();
-    if (spec.deep || spec.depth > 1) {
+    const OIIO::ImageSpec header = in->spec();
+    if (header.deep || header.depth > 1) {
       throw ToolError("cannot read " + path + ": deep and volume images are not supported");
     }
-    checkFrameSize(path, spec.width, spec.height);
-    const ChannelPlan plan = planChannels(spec, path);
+    checkFrameSize(path, header.width, header.height);
+    const ChannelPlan plan = planChannels(header, path);
 
-    const OIIO::TypeDesc type = workingType(spec.format);
-    const int channels = spec.nchannels;
-    OIIO::ImageSpec layout(spec.width, spec.height, channels, type);
-    layout.channelnames = spec.channelnames;
-    const std::size_t rowBytes = static_cast<std::size_t>(spec.width) * channels * type.size();
-    claim = {spec.width, spec.height,
-             rowBytes * static_cast<std::size_t>(spec.height) + rgbaBytes(spec.width, spec.height, type)};
+    const OIIO::TypeDesc type = workingType(header.format);
+    const int channels = header.nchannels;
+    OIIO::ImageSpec layout(header.width, header.height, channels, type);
+    layout.channelnames = header.channelnames;
+    const std::size_t rowBytes = static_cast<std::size_t>(header.width) * channels * type.size();
+    claim = {header.width, header.height,
+             rowBytes * static_cast<std::size_t>(header.height) + rgbaBytes(header.width, header.height, type)};
     std::vector<unsigned char> pixels;
     // Tiled files a row of tiles at a time.
-    const int step = spec.tile_width > 0 ? std::max(1, spec.tile_height) : kRowsAtOnce;
-    for (int y = 0; y < spec.height; y += step) {
-      const int end = std::min(spec.height, y + step);
+    const int step = header.tile_width > 0 ? std::max(1, header.tile_height) : kRowsAtOnce;
+    for (int y = 0; y < header.height; y += step) {
+      const int end = std::min(header.height, y + step);
       pixels.resize(rowBytes * static_cast<std::size_t>(end));
       unsigned char* rows = pixels.data() + rowBytes * static_cast<std::size_t>(y);
       const bool ok =
-          spec.tile_width > 0
-              ? in->read_tiles(0, 0, spec.x, spec.x + spec.width, spec.y + y, spec.y + end, spec.z,
-                               spec.z + 1, 0, channels, type, rows)
-              : in->read_scanlines(0, 0, spec.y + y, spec.y + end, spec.z, 0, channels, type, rows);
+          header.tile_width > 0
+              ? in->read_tiles(0, 0, header.x, header.x + header.width, header.y + y, header.y + end, header.z,
+                               header.z + 1, 0, channels, type, rows)
+              : in->read_scanlines(0, 0, header.y + y, header.y + end, header.z, 0, channels, type, rows);
       readChecked(*in, path, ok);
     }
 
     auto traits = std::make_shared<FileTraits>();
-    traits->header = spec;
+    traits->header = header;
     traits->formatName = in->format_name();
     traits->hasAlpha = plan.alpha >= 0;
     std::vector<int> extra;
@@ -402,10 +394,10 @@ Picture readImage(const std::string& path) {
       // In their own types, as stored.
       OIIO::ImageBuf extras;
       for (int c : extra) {
-        OIIO::ImageSpec one(spec.width, spec.height, 1, spec.channelformat(c));
-        one.channelnames = {std::string(spec.channel_name(c))};
+        OIIO::ImageSpec one(header.width, header.height, 1, header.channelformat(c));
+        one.channelnames = {std::string(header.channel_name(c))};
         OIIO::ImageBuf channel(one);
-        readChecked(*in, path, in->read_image(0, 0, c, c + 1, spec.channelformat(c), channel.localpixels()));
+        readChecked(*in, path, in->read_image(0, 0, c, c + 1, header.channelformat(c), channel.localpixels()));
         extras = extras.initialized() ? OIIO::ImageBufAlgo::channel_append(extras, channel) : channel;
       }
       traits->extras = extras;

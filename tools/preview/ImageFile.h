@@ -10,18 +10,9 @@
 
 #include <OpenImageIO/imagebuf.h>
 
+#include "ToolError.h"
+
 namespace preview {
-
-/* Something went wrong that the user must see: the message says what and
- * where. */
-class ToolError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-/* The system's reason for an errno value, starting in lower case so that it
- * reads on after a colon: "permission denied". */
-std::string systemReason(int error);
 
 /* What a file carries besides the RGBA pixels the effect sees: whether it has
  * alpha at all, its data type and bits per sample, data and display windows,

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ImageFile.h"
+#include "ToolError.h"
 
 namespace preview {
 namespace {
