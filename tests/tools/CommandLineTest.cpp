@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-void writeInput(const std::string& path, int width = 8, int height = 6) {
-  std::vector<std::uint32_t> rgba;
-  for (int i = 0; i < width * height; ++i) {
-    rgba.insert(rgba.end(), {static_cast<std::uint32_t>(i * 5 % 256), 100, 200, 255});
-  }
-  tooltest::writePng(path, width, height, 8, rgba);
-}
-
 struct Accepted {
   const char* name;
   std::vector<std::string> args;  // "{d}" stands for the scratch folder
@@ -39,8 +31,8 @@ class CommandLines : public testing::TestWithParam<Accepted> {};
 
 TEST_P(CommandLines, AreTaken) {
   const ScratchDir dir;
-  writeInput(dir.path("-odd.png"));
-  writeInput(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("-odd.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
   std::vector<std::string> args;
   for (std::string a : GetParam().args) {
     if (a.rfind("{d}", 0) == 0) {
@@ -67,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 // working folder, where a library of the same name is planted here.
 TEST(PluginLocation, WithoutProcTheWorkingFolderIsNeverSearched) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
   fs::copy_file(ZF_FAILING_EFFECT, dir.path("ZarnitFringe.so"));
   // Root may make a mount namespace itself (also in a chroot, where user
   // namespaces are refused); anyone else through a user namespace.
@@ -107,7 +99,7 @@ TEST(Memory, TooLittleForAFileIsSaidWithTheFileAndItsSize) {
 // wide as three of the longest label side by side.
 TEST(ContactSheet, LabelsFitEvenForANarrowInput) {
   const ScratchDir dir;
-  writeInput(dir.path("narrow.png"), 3, 40);
+  tooltest::writeSmallPng(dir.path("narrow.png"), 3, 40);
   ASSERT_EQ(runTool({dir.path("narrow.png"), "--sheet", dir.path("sheet.png")}).exitCode, 0);
   const int label = preview::textWidth("Green-Purple / square", 2);
   EXPECT_GE(tooltest::readPng(dir.path("sheet.png")).width, 3 * label + 2 * 16);

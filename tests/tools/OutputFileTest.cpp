@@ -21,14 +21,6 @@ namespace fs = std::filesystem;
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-void writeInput(const std::string& path, int width = 8, int height = 6) {
-  std::vector<std::uint32_t> rgba;
-  for (int i = 0; i < width * height; ++i) {
-    rgba.insert(rgba.end(), {static_cast<std::uint32_t>(i * 5 % 256), 100, 200, 255});
-  }
-  tooltest::writePng(path, width, height, 8, rgba);
-}
-
 mode_t modeOf(const std::string& path) {
   struct stat info {};
   stat(path.c_str(), &info);
@@ -47,8 +39,8 @@ bool hasTemporaryFile(const ScratchDir& dir) {
 
 TEST(Output, AnExistingFileKeepsItsModeAndANewOneGetsTheUsualOne) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
-  writeInput(dir.path("private.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("private.png"));
   chmod(dir.path("private.png").c_str(), 0600);
   ASSERT_EQ(runTool({dir.path("in.png"), dir.path("private.png")}).exitCode, 0);
   EXPECT_EQ(modeOf(dir.path("private.png")), 0600u);
@@ -61,8 +53,8 @@ TEST(Output, AnExistingFileKeepsItsOwnerWhereTheProcessMaySetIt) {
     GTEST_SKIP() << "only root may give a file to another user";
   }
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
-  writeInput(dir.path("theirs.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("theirs.png"));
   ASSERT_EQ(chown(dir.path("theirs.png").c_str(), 4321, 4321), 0);
   ASSERT_EQ(runTool({dir.path("in.png"), dir.path("theirs.png")}).exitCode, 0);
   struct stat info {};
@@ -73,8 +65,8 @@ TEST(Output, AnExistingFileKeepsItsOwnerWhereTheProcessMaySetIt) {
 
 TEST(Output, AFileWeMayNotWriteIsRefusedEvenInAWritableFolder) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
-  writeInput(dir.path("locked.png"), 2, 2);
+  tooltest::writeSmallPng(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("locked.png"), 2, 2);
   chmod(dir.path("locked.png").c_str(), 0444);
   const auto before = dir.snapshot();
   const auto r = runTool({dir.path("in.png"), dir.path("locked.png")}, tooltest::withoutPermissionOverride());
@@ -86,7 +78,7 @@ TEST(Output, AFileWeMayNotWriteIsRefusedEvenInAWritableFolder) {
 
 TEST(Output, ALinkIsWrittenThroughToItsTarget) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
   fs::create_directory(dir.path("renders"));
   fs::create_symlink("renders/shot.png", dir.path("latest.png"));  // dangling until written
   ASSERT_EQ(runTool({dir.path("in.png"), dir.path("latest.png")}).exitCode, 0);
@@ -97,7 +89,7 @@ TEST(Output, ALinkIsWrittenThroughToItsTarget) {
 
 TEST(Output, ANameAsLongAsTheSystemAllowsIsWritten) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
   const std::string name = std::string(251, 'n') + ".png";  // 255 characters
   const auto r = runTool({dir.path("in.png"), dir.path(name)});
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -111,7 +103,7 @@ TEST(Output, TerminatingSignalsLeaveNoTemporaryFile) {
   for (int f = 1; f <= 40; ++f) {
     char name[32];
     std::snprintf(name, sizeof name, "in.%04d.png", f);
-    writeInput(dir.path(name), 256, 256);
+    tooltest::writeSmallPng(dir.path(name), 256, 256);
   }
   int run = 0;
   for (int signal : {SIGHUP, SIGTERM, SIGINT, SIGQUIT, SIGUSR1}) {
@@ -137,7 +129,7 @@ TEST(Output, TerminatingSignalsLeaveNoTemporaryFile) {
 // tool reports, not a silent end by SIGPIPE (exit status 141).
 TEST(Output, AClosedOutputStreamIsReportedAsAnError) {
   const ScratchDir dir;
-  writeInput(dir.path("in.png"));
+  tooltest::writeSmallPng(dir.path("in.png"));
   for (const char* prefix :
        {"sh -c 'exec \"$0\" \"$@\" >&-'", "bash -c 'set -o pipefail; \"$0\" \"$@\" | (exec 0<&-)'"}) {
     SCOPED_TRACE(prefix);

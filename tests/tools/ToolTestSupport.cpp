@@ -170,6 +170,14 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
   png_destroy_write_struct(&png, &info);
 }
 
+void writeSmallPng(const std::string& path, int width, int height) {
+  std::vector<std::uint32_t> rgba;
+  for (int i = 0; i < width * height; ++i) {
+    rgba.insert(rgba.end(), {static_cast<std::uint32_t>(i * 5 % 256), 100, 200, 255});
+  }
+  writePng(path, width, height, 8, rgba);
+}
+
 void writeGreyPng(const std::string& path, int width, int height) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {

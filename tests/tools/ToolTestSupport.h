@@ -73,6 +73,9 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
               const std::vector<std::uint32_t>& samples, int channels = 4, bool tagged = false);
 RawImage readPng(const std::string& path);
 
+/* A small opaque 8-bit RGBA PNG whose red varies from pixel to pixel. */
+void writeSmallPng(const std::string& path, int width = 8, int height = 6);
+
 /* An 8-bit grey PNG of one value, written a row at a time: as large an image
  * as wanted in little memory and a small file. */
 void writeGreyPng(const std::string& path, int width, int height);
