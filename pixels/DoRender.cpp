@@ -348,8 +348,8 @@ FrameStatus renderPlanned(HostServices const& host, FramePlan const& plan, Rende
   if (FrameStatus const s = host.abortPoll(); !s.goesOn())
     return s;
 
-  // The result starts out zero, not as whatever the host's fresh memory
-  // held: each worker clears its band of it, then computes the band.
+  // The result is not cleared: the kernel writes every pixel of every row,
+  // so whatever the host's fresh memory held is overwritten once.
   if (FrameStatus const s = computeResult(rd, startThread); !s.goesOn())
     return s;
 

@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <system_error>
 
 namespace {
@@ -43,19 +42,8 @@ int bandHeight(int height) {
   return rows;
 }
 
-void renderBand(RenderData const* rd, int firstRow, int endRow) {
-  ImageDesc const& result = rd->output;
-  // Row by row, the pixels only: the rows may be padded or run backwards.
-  if (result.width > 0) {
-    std::size_t const pixelBytes = static_cast<std::size_t>(result.width) * 16;
-    for (int y = firstRow; y < endRow; ++y)
-      std::memset(result.data + static_cast<std::int64_t>(y) * result.rowBytes, 0, pixelBytes);
-  }
-  process(rd, firstRow, endRow);
-}
-
 std::thread startWorker(int /*worker*/, RenderData const* rd, int firstRow, int endRow) {
-  return std::thread(renderBand, rd, firstRow, endRow);
+  return std::thread(process, rd, firstRow, endRow);
 }
 
 void dispatchRows(RenderData const* rd, WorkerStart start) {

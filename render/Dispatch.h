@@ -17,13 +17,10 @@ constexpr int workerCount = 16;
 // height / 16 + 1 instead (268435471 rows give 16777217).
 int bandHeight(int height);
 
-// One band of a render: clears the band's rows of the result, then computes
-// them. Cleared here rather than before the dispatch, each band by its own
-// thread, so the frame's clear runs on every core at once.
-void renderBand(RenderData const* rd, int firstRow, int endRow);
-
-// Starts the thread of one worker, which runs renderBand(rd, firstRow,
-// endRow). Throws std::system_error when the system refuses a thread.
+// Starts the thread of one worker, which runs process(rd, firstRow, endRow).
+// The kernel writes every pixel of the rows it is given, so the result is
+// never cleared first: each byte of it is written once. Throws
+// std::system_error when the system refuses a thread.
 using WorkerStart = std::thread (*)(int worker, RenderData const* rd, int firstRow, int endRow);
 
 std::thread startWorker(int worker, RenderData const* rd, int firstRow, int endRow);

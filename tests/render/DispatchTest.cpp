@@ -145,6 +145,27 @@ TEST(RowDispatch, DefaultThreadsRenderTheWholeFrame) {
   }
 }
 
+// The result is not cleared before the kernel runs: a pattern left in it by
+// the host's fresh memory must vanish wherever the kernel writes, and
+// records the kernel's set-up rejects must leave every byte as it was.
+TEST(RowDispatch, TheKernelAloneWritesTheResultAndARejectedSetUpWritesNothing) {
+  Frame in = generatedFloatFrame(7, 9, 3);
+  Frame out = outputFrame(7, 9);
+  RenderData rd = renderData(in, out, 40.0f, 2, 4, 1, 2);
+  dispatchRows(&rd);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 7; ++x)
+      ASSERT_FALSE(untouched(out, x, y)) << x << ", " << y;
+
+  Frame const before = out;
+  rd.output.width = 0;  // rows without pixels: nothing to write
+  dispatchRows(&rd);
+  rd.output.width = 7;
+  process(&rd, 5, 5);  // an empty range
+  process(&rd, 6, 2);  // a reversed one
+  EXPECT_EQ(out.bytes, before.bytes);
+}
+
 TEST(RowDispatch, NegativeHeightWritesNothing) {
   startLog.reset();
   Frame in = generatedFloatFrame(4, 4, 2);
