@@ -231,7 +231,7 @@ bool paramCallbacksUsable(const PF_InData* in_data) {
 PF_Err renderLocked(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF_LayerDef* output) {
   std::lock_guard<std::mutex> lock(mtx);
   try {
-    return doRender(in_data, out_data, rd, output, renderWorkerStart());
+    return doRender(in_data, out_data, rd, output);
   } catch (int err) {
     return err;
   } catch (...) {

@@ -188,8 +188,3 @@ PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, Ren
   return PF_Err_NONE;
 }
 
-#ifndef ZF_FAULT_HOOKS
-WorkerStart renderWorkerStart() {
-  return startWorker;
-}
-#endif

@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "host/Params.h"
-#include "render/Dispatch.h"
 #include "render/RenderData.h"
 #include "suites/HostInterface.h"
 #include "suites/SuiteHandler.h"
@@ -78,10 +77,5 @@ PF_Err storePreRenderOrigin(const SPBasicSuite* basic, const PF_HandleSuite1& ha
  * Without pre-render data the offsets stay 0; a handle that cannot be locked
  * gives PF_Err_OUT_OF_MEMORY. */
 PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, RenderData& rd);
-
-/* How the render driver starts its sixteen workers: as system threads. A
- * test-only build of the plug-in (ZF_FAULT_HOOKS) supplies its own, so that
- * thread starts can be refused on demand through the loaded library. */
-WorkerStart renderWorkerStart();
 
 #endif

@@ -295,9 +295,9 @@ FrameStatus planFrame(PF_LayerDef const& inputLayer, PF_PixelFormat inputCode, P
 
 // The result computed on the dispatch's sixteen threads. A thread the
 // system refuses ends the frame, the output world as the host gave it.
-FrameStatus computeResult(RenderData const& rd, WorkerStart startThread) {
+FrameStatus computeResult(RenderData const& rd) {
   try {
-    dispatchRows(&rd, startThread);
+    dispatchRows(&rd);
     return FrameStatus::goOn();
   } catch (std::system_error const&) {
     return FrameStatus::answer(PF_Err_INTERNAL_STRUCT_DAMAGED);
@@ -309,7 +309,7 @@ FrameStatus computeResult(RenderData const& rd, WorkerStart startThread) {
 // The planned frame: buffers taken, the input converted, the result
 // computed and converted into `output`.
 FrameStatus renderPlanned(HostServices const& host, FramePlan const& plan, RenderData& rd,
-                          PF_LayerDef* output, WorkerStart startThread) {
+                          PF_LayerDef* output) {
   // An empty output has nothing to be computed or written; a cancel is still
   // the host's answer for the frame.
   if (plan.emptyOutput) {
@@ -350,7 +350,7 @@ FrameStatus renderPlanned(HostServices const& host, FramePlan const& plan, Rende
 
   // The result is not cleared: the kernel writes every pixel of every row,
   // so whatever the host's fresh memory held is overwritten once.
-  if (FrameStatus const s = computeResult(rd, startThread); !s.goesOn())
+  if (FrameStatus const s = computeResult(rd); !s.goesOn())
     return s;
 
   if (plan.outputFormat == nullptr)
@@ -360,7 +360,7 @@ FrameStatus renderPlanned(HostServices const& host, FramePlan const& plan, Rende
 }
 
 // The frame's steps in order, each of which may end it.
-FrameStatus renderFrame(PF_InData* in_data, RenderData& rd, PF_LayerDef* output, WorkerStart startThread) {
+FrameStatus renderFrame(PF_InData* in_data, RenderData& rd, PF_LayerDef* output) {
   HostServices host(in_data);
   if (FrameStatus const s = host.acquire(); !s.goesOn())
     return s;
@@ -378,14 +378,13 @@ FrameStatus renderFrame(PF_InData* in_data, RenderData& rd, PF_LayerDef* output,
   FramePlan plan;
   if (FrameStatus const s = planFrame(*rd.inputLayer, inputCode, *output, outputCode, plan); !s.goesOn())
     return s;
-  return renderPlanned(host, plan, rd, output, startThread);
+  return renderPlanned(host, plan, rd, output);
 }
 
 }  // namespace
 
-PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF_LayerDef* output,
-                WorkerStart startThread) {
+PF_Err doRender(PF_InData* in_data, PF_OutData* /*out_data*/, RenderData* rd, PF_LayerDef* output) {
   if (in_data == nullptr || rd == nullptr || rd->inputLayer == nullptr || output == nullptr)
     return PF_Err_BAD_CALLBACK_PARAM;
-  return renderFrame(in_data, *rd, output, startThread).hostAnswer();
+  return renderFrame(in_data, *rd, output).hostAnswer();
 }

@@ -21,10 +21,6 @@
 // without the Pixel Format Suite. Every failure leaves `output` as the host
 // gave it, except a cancel or an error during the output conversion itself.
 // Every handle and suite acquired is given back on every way out.
-//
-// startThread starts the dispatch's workers; it is replaceable so that
-// thread start failures can be provoked.
-PF_Err doRender(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF_LayerDef* output,
-                WorkerStart startThread = startWorker);
+PF_Err doRender(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF_LayerDef* output);
 
 #endif

@@ -1,6 +1,7 @@
 #include "Dispatch.h"
 
 #include "Kernel.h"
+#include "WorkerStart.h"
 
 #include <algorithm>
 #include <array>
@@ -10,25 +11,51 @@
 
 namespace {
 
-// Joins every started worker when it goes out of scope, so no exit path
-// leaves a thread running on buffers that the caller is about to release.
-struct Workers {
-  std::array<std::thread, workerCount> threads;
+// Each worker's stack. glibc keeps the stacks of ended threads for the next
+// ones up to a total of 40 MiB: sixteen of its default 8 MiB would not fit,
+// and every frame would map, fault in and unmap most of them again. The
+// kernel needs a few KiB. (Elsewhere the system's own size stands.)
+#if defined(__GLIBC__)
+constexpr std::size_t workerStackBytes = std::size_t{1} << 20;
+#endif
 
-  Workers() = default;
-  Workers(Workers const&) = delete;
-  Workers& operator=(Workers const&) = delete;
-  ~Workers() { joinAll(); }
-
-  void joinAll() {
-    for (std::thread& t : threads) {
-      if (t.joinable())
-        t.join();
-    }
-  }
-};
+void processBand(void const* context, int /*band*/, int firstRow, int endRow) {
+  process(static_cast<RenderData const*>(context), firstRow, endRow);
+}
 
 }  // namespace
+
+void WorkerThread::start(BandWork work, void const* context, int band, int firstRow, int endRow) {
+  work_ = work;
+  context_ = context;
+  band_ = band;
+  firstRow_ = firstRow;
+  endRow_ = endRow;
+  pthread_attr_t attributes;
+  if (int const err = pthread_attr_init(&attributes))
+    throw std::system_error(err, std::generic_category(), "thread constructor failed");
+#if defined(__GLIBC__)
+  pthread_attr_setstacksize(&attributes, workerStackBytes);
+#endif
+  int const err = pthread_create(&thread_, &attributes, run, this);
+  pthread_attr_destroy(&attributes);
+  if (err != 0)
+    throw std::system_error(err, std::generic_category(), "thread constructor failed");
+  running_ = true;
+}
+
+void WorkerThread::join() {
+  if (running_) {
+    pthread_join(thread_, nullptr);
+    running_ = false;
+  }
+}
+
+void* WorkerThread::run(void* self) {
+  auto const* worker = static_cast<WorkerThread const*>(self);
+  worker->work_(worker->context_, worker->band_, worker->firstRow_, worker->endRow_);
+  return nullptr;
+}
 
 int bandHeight(int height) {
   float const sixteenth = static_cast<float>(height) * 0.0625f;
@@ -42,26 +69,26 @@ int bandHeight(int height) {
   return rows;
 }
 
-std::thread startWorker(int /*worker*/, RenderData const* rd, int firstRow, int endRow) {
-  return std::thread(process, rd, firstRow, endRow);
-}
-
-void dispatchRows(RenderData const* rd, WorkerStart start) {
-  int const height = rd->output.height;
+void dispatchBands(int height, BandWork work, void const* context) {
   int const band = bandHeight(height);
-
-  Workers workers;
+  std::array<WorkerThread, workerCount> workers;
   std::int64_t first = 0;
   for (int i = 0; i < workerCount; ++i) {
     std::int64_t const end = std::min<std::int64_t>(height, first + band);
     try {
-      workers.threads[static_cast<std::size_t>(i)] =
-          start(i, rd, static_cast<int>(first), static_cast<int>(end));
+      startWorker(workers[static_cast<std::size_t>(i)], work, context, i, static_cast<int>(first),
+                  static_cast<int>(end));
     } catch (std::system_error const& e) {
-      workers.joinAll();
+      for (WorkerThread& w : workers)
+        w.join();
       throw std::system_error(e.code(), "thread constructor failed");
     }
     first += band;
   }
-  workers.joinAll();
+  for (WorkerThread& w : workers)
+    w.join();
+}
+
+void dispatchRows(RenderData const* rd) {
+  dispatchBands(rd->output.height, processBand, rd);
 }

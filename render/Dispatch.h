@@ -3,8 +3,6 @@
 
 #include "RenderData.h"
 
-#include <thread>
-
 // A frame's rows are split into this many bands, one thread each, on every
 // platform and for every frame height.
 constexpr int workerCount = 16;
@@ -17,19 +15,21 @@ constexpr int workerCount = 16;
 // height / 16 + 1 instead (268435471 rows give 16777217).
 int bandHeight(int height);
 
-// Starts the thread of one worker, which runs process(rd, firstRow, endRow).
-// The kernel writes every pixel of the rows it is given, so the result is
-// never cleared first: each byte of it is written once. Throws
-// std::system_error when the system refuses a thread.
-using WorkerStart = std::thread (*)(int worker, RenderData const* rd, int firstRow, int endRow);
+// What one band runs: rows firstRow .. endRow - 1 (empty for the bands past
+// the last row), band counting from 0.
+using BandWork = void (*)(void const* context, int band, int firstRow, int endRow);
 
-std::thread startWorker(int worker, RenderData const* rd, int firstRow, int endRow);
+// Runs work on the workerCount bands of `height` rows, each on a thread of
+// its own, started in order and joined in order, and returns when all are
+// done. If a thread cannot be started, the workers already running are
+// joined and std::system_error with the system's error code and "thread
+// constructor failed" is thrown.
+void dispatchBands(int height, BandWork work, void const* context);
 
-// Computes every row of rd->output on workerCount threads, started in order
-// and joined in order, and returns when all are done. The record and both
-// buffers must not change meanwhile. If a thread cannot be started, the
-// workers already running are joined and std::system_error with the system's
-// error code and "thread constructor failed" is thrown.
-void dispatchRows(RenderData const* rd, WorkerStart start = startWorker);
+// Computes every row of rd->output with process(), on the bands of its
+// height. The kernel writes every pixel of the rows it is given, so the
+// result is never cleared first: each byte of it is written once. The
+// record and both buffers must not change meanwhile.
+void dispatchRows(RenderData const* rd);
 
 #endif

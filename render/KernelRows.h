@@ -111,29 +111,33 @@ ZF_INLINE Rgba<typename L::F> channelFloats(Rgba<V> const& p) {
 
 // Where the samples of one run of a row lie, in order of columns: the plain
 // samples' columns, and the displaced samples' column and row (nearest) or
-// the four pixels around them and the fractions (smooth).
-template <int Size>
+// the four pixels around them and the fractions (smooth; nearest keeps no
+// room for those).
+template <int Size, Sampling P>
 struct RunCoordinates {
+  static constexpr int smoothSize = P == Sampling::Smooth ? Size : 1;
   alignas(32) int plainColumn[Size];
   alignas(32) int column[Size];  // nearest; x0 when smooth
   alignas(32) int row[Size];     // nearest; y0 when smooth
-  alignas(32) int x1[Size];
-  alignas(32) int y1[Size];
-  alignas(32) float fx[Size];
-  alignas(32) float fy[Size];
+  alignas(32) int x1[smoothSize];
+  alignas(32) int y1[smoothSize];
+  alignas(32) float fx[smoothSize];
+  alignas(32) float fy[smoothSize];
 
   RunCoordinates() {
     // Lanes past a row's end are read, then dropped; never undefined.
-    for (int* a : {plainColumn, column, row, x1, y1})
+    for (int* a : {plainColumn, column, row})
       std::fill(a, a + Size, -1);
-    std::fill(fx, fx + Size, 0.0f);
-    std::fill(fy, fy + Size, 0.0f);
+    for (int* a : {x1, y1})
+      std::fill(a, a + smoothSize, -1);
+    std::fill(fx, fx + smoothSize, 0.0f);
+    std::fill(fy, fy + smoothSize, 0.0f);
   }
 };
 
 // The displaced samples of lanes i .. of a run.
 template <class M, Sampling P, class Samples, int Size>
-ZF_INLINE auto displacedSamples(Samples const& samples, RunCoordinates<Size> const& at, int i) {
+ZF_INLINE auto displacedSamples(Samples const& samples, RunCoordinates<Size, P> const& at, int i) {
   if constexpr (P == Sampling::Nearest) {
     return samples.displaced(at.column + i, at.row + i);
   } else {
@@ -150,7 +154,7 @@ ZF_INLINE auto displacedSamples(Samples const& samples, RunCoordinates<Size> con
 // reach past `count`; those lanes are computed and dropped.
 template <class M, Show S, Sampling P, class Samples, int Size>
 inline void storeRun(Samples const& samples, DisplacedMasks<M> const& displaced,
-                     unsigned char const* plainRow, RunCoordinates<Size> const& at, int count,
+                     unsigned char const* plainRow, RunCoordinates<Size, P> const& at, int count,
                      unsigned char* out) {
   for (int i = 0; i < count; i += M::lanes) {
     Rgba<typename M::F> const px = mergeSamples<M, S>(samples.plain(plainRow, at.plainColumn + i),
@@ -166,41 +170,137 @@ inline void storeRun(Samples const& samples, DisplacedMasks<M> const& displaced,
   }
 }
 
-// What columns centre + d share with columns centre - d, for d = 0 ..
-// `filled` - 1 of one row (see Displacement).
+// What columns centre + d share with columns centre - d, for d = lo .. hi
+// - 1 of one row (see Displacement): a window of at most Capacity columns,
+// kept at the end of the arrays, the end nearest the stack's top (see
+// BandScratch).
 template <class L, int Capacity>
 struct MirrorCache {
-  alignas(32) float dxs[Capacity + L::lanes];
-  alignas(32) float ys[Capacity + L::lanes];
-  int filled = 0;
+  static constexpr int size = Capacity + L::lanes;
+  alignas(32) float dxs[size];
+  alignas(32) float ys[size];
+  int first = size;  // where d = lo is kept
 
-  void fill(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, int centre, int reach) {
-    filled = reach + 1 < Capacity ? reach + 1 : Capacity;
-    for (int d = 0; d < filled; d += L::lanes) {
+  ZF_INLINE void fill(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, int centre, int lo, int hi) {
+    int const groups = (hi - lo + L::lanes - 1) / L::lanes;
+    first = size - groups * L::lanes;
+    for (int d = lo; d < hi; d += L::lanes) {
       typename L::F const xf = L::fromInt(L::iota(centre + d));
       Displacement<L> const m = displacement<L>(c, rowLanes, xf);
-      L::storeFloats(dxs + d, m.dxs);
-      L::storeFloats(ys + d, m.ys);
+      L::storeFloats(dxs + first + (d - lo), m.dxs);
+      L::storeFloats(ys + first + (d - lo), m.ys);
     }
   }
 };
 
-// Rows firstRow .. endRow - 1. Each row in runs of up to `run` pixels: the
-// coordinates of a whole run first, L::lanes pixels at a time, then its
-// samples, merged and stored by the samples' lane type M. Everything the
-// loops read is a local copy (see InputImage).
+// What a band keeps while it walks its rows, in one block whose order is
+// fixed: workers are fresh threads, and when a thread ends, the system takes
+// back the pages of its stack that lie deeper than a few from the top, to
+// fault them in again for the next. So what every band touches (the run's
+// coordinates) lies nearest the top, then the part of the mirror window
+// square and cubic scaling touch, and the window's unused room deepest.
+template <class L, Sampling P, int Run, int Chunk>
+struct BandScratch {
+  MirrorCache<L, Chunk> mirror;
+  RunCoordinates<Run, P> at;
+};
+
+// The order in which a row's columns are walked, segment by segment. With
+// no mirrored columns (reach < 0) the row is one segment. Otherwise: the
+// columns left of the mirrored ones; then, window by window of distances
+// d = lo .. hi - 1 from the centre, from the outermost in, the window's
+// columns left of the centre and then those right of it (the centre
+// column itself, d = 0, on the right); last the columns right of the
+// mirrored ones. Segments start on multiples of `align` columns, so vector
+// groups keep their alignment to the row; a group that a window's edge
+// cuts then lies partly outside the window. lo and hi describe the current
+// window; hi is 0 outside any.
+class RowSegments {
+ public:
+  RowSegments(int width, int centre, int reach, int chunk, int align)
+      : width_(width), centre_(centre), reach_(reach), chunk_(chunk), align_(align) {}
+
+  int lo = 0;
+  int hi = 0;
+
+  // The next segment, and whether it opens a window; false after the last.
+  bool next(int& from, int& to, bool& refill) {
+    refill = false;
+    switch (step_) {
+      case Step::LeftOfMirror:
+        if (reach_ < 0) {
+          step_ = Step::Done;
+          from = 0;
+          to = width_;
+          return true;
+        }
+        step_ = Step::WindowLeft;
+        windowHi_ = reach_ + 1;
+        from = 0;
+        to = aligned(centre_ - reach_);
+        return true;
+      case Step::WindowLeft:
+        if (windowHi_ == 0) {
+          step_ = Step::Done;
+          lo = hi = 0;
+          from = aligned(centre_ + reach_ + 1);
+          to = width_;
+          return true;
+        }
+        hi = windowHi_;
+        lo = (hi - 1) / chunk_ * chunk_;
+        refill = true;
+        step_ = Step::WindowRight;
+        from = aligned(centre_ - hi + 1);
+        to = aligned(lo > 0 ? centre_ - lo + 1 : centre_);
+        return true;
+      case Step::WindowRight:
+        step_ = Step::WindowLeft;
+        windowHi_ = lo;
+        from = aligned(centre_ + lo);
+        to = aligned(centre_ + hi);
+        return true;
+      case Step::Done:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  enum class Step { LeftOfMirror, WindowLeft, WindowRight, Done };
+
+  // Column boundaries of mirrored rows lie in 0 .. width.
+  int aligned(int column) const { return column / align_ * align_; }
+
+  int width_, centre_, reach_, chunk_, align_;
+  int windowHi_ = 0;
+  Step step_ = Step::LeftOfMirror;
+};
+
+// Rows firstRow .. endRow - 1, each in segments of consecutive columns, each
+// segment in runs of up to `run` pixels: the coordinates of a whole run
+// first, L::lanes pixels at a time, then its samples, merged and stored by
+// the samples' lane type M. Everything the loops read is a local copy (see
+// InputImage).
 //
 // With square and cubic scaling every pixel has a square root and three
 // divisions of its own, but columns centre + d and centre - d of a row are
 // equally far from the centre: their magnification, displaced row and
-// dx / s (up to its sign) are computed once, for the right one, before the
-// row is walked. The row is still walked left to right, so that memory is
-// read and written in order.
+// dx / s (up to its sign) are computed once, for the right one. They are
+// shared through a window of `chunk` distances at a time, so the mirrored
+// part of a row is walked window by window from the outside in, each window's
+// left columns and then its right ones, left to right within each.
+//
+// Workers are fresh threads, and a thread's stack pages deeper than a few
+// pages are handed back to the system when it ends: everything here stays
+// small, so a frame does not pay for faulting them in and shooting them down
+// again on every worker.
 template <class L, Show S, Sampling P, class Samples>
 void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int endRow) {
   using M = typename Samples::Lanes;
   using F = typename L::F;
   constexpr int run = 256;
+  constexpr int chunk = 2048;
   constexpr int lanes = L::lanes;
   static_assert(run % lanes == 0 && run % M::lanes == 0, "groups must tile a run");
 
@@ -208,65 +308,80 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
   DisplacedMasks<M> const displaced(f.displaced);
   int const width = f.width;
   int const centre = f.centreColumn;
-  RunCoordinates<run> at;
-  MirrorCache<L, 4096> mirror;
+  BandScratch<L, P, run, chunk> scratch;
+  RunCoordinates<run, P>& at = scratch.at;
+  MirrorCache<L, chunk>& mirror = scratch.mirror;
 
   for (int y = firstRow; y < endRow; ++y) {
     RowLanes<L> const rowLanes = c.row(y);
     unsigned char const* plainRow = samples.row(rowLanes.plainRow);
     unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
-    if (f.mirrorReach >= 0)
-      mirror.fill(c, rowLanes, centre, f.mirrorReach);
-    // Groups that lie wholly within centre - filled + 1 .. centre - 1, or
-    // centre .. centre + filled - 1, take what the cache holds.
-    int const leftFrom = centre - mirror.filled + 1;
-    int const rightTo = centre + mirror.filled - lanes;  // last start of a group
 
-    // Counted in int: a float bound would stop short of the last columns
-    // of rows wider than 2^24.
-    for (int runStart = 0; runStart < width; runStart += run) {
-      int const runLength = width - runStart < run ? width - runStart : run;
-      for (int i = 0; i < runLength; i += lanes) {
-        int const x0 = runStart + i;
-        F const xf = L::fromInt(L::iota(x0));
-        Displacement<L> d;
-        if (x0 >= centre && x0 <= rightTo) {
-          d.dxs = L::loadFloats(mirror.dxs + (x0 - centre));
-          d.ys = L::loadFloats(mirror.ys + (x0 - centre));
-          d.row = c.nearestRow(d.ys);
-        } else if (x0 >= leftFrom && x0 + lanes <= centre) {
-          // Lane k is column x0 + k, the mirror image of centre - x0 - k.
-          int const nearest = centre - x0 - (lanes - 1);
-          d.dxs = L::negate(L::reverse(L::loadFloats(mirror.dxs + nearest)));
-          d.ys = L::reverse(L::loadFloats(mirror.ys + nearest));
-          d.row = c.nearestRow(d.ys);
-        } else {
-          d = displacement<L>(c, rowLanes, xf);
+    // Segments of consecutive columns, from .. to - 1. Groups that lie
+    // wholly within the window's columns, on either side of the centre,
+    // take what it holds.
+    RowSegments segments(width, centre, f.mirrorReach, chunk, lanes);
+    int from = 0;
+    int to = 0;
+    bool refill = false;
+    while (segments.next(from, to, refill)) {
+      if (refill)
+        mirror.fill(c, rowLanes, centre, segments.lo, segments.hi);
+      int const lo = segments.lo;
+      int const hi = segments.hi;
+      // (In 64 bits: without a window the centre may lie anywhere.)
+      std::int64_t const rightFrom = std::int64_t{centre} + lo;
+      std::int64_t const rightTo = std::int64_t{centre} + hi - lanes;  // last start of a group
+      std::int64_t const leftFrom = std::int64_t{centre} - hi + 1;
+      std::int64_t const leftTo = std::int64_t{centre} - lo - lanes + 1;
+      // Counted in int: a float bound would stop short of the last columns
+      // of rows wider than 2^24.
+      for (int runStart = from; runStart < to; runStart += run) {
+        int const runLength = to - runStart < run ? to - runStart : run;
+        for (int i = 0; i < runLength; i += lanes) {
+          int const x0 = runStart + i;
+          F const xf = L::fromInt(L::iota(x0));
+          Displacement<L> d;
+          if (x0 >= rightFrom && x0 <= rightTo) {
+            d.dxs = L::loadFloats(mirror.dxs + mirror.first + (x0 - centre - lo));
+            d.ys = L::loadFloats(mirror.ys + mirror.first + (x0 - centre - lo));
+            d.row = c.nearestRow(d.ys);
+          } else if (x0 >= leftFrom && x0 <= leftTo && std::int64_t{x0} + lanes <= centre) {
+            // Lane k is column x0 + k, the mirror image of centre - x0 - k.
+            int const nearest = mirror.first + centre - x0 - (lanes - 1) - lo;
+            d.dxs = L::negate(L::reverse(L::loadFloats(mirror.dxs + nearest)));
+            d.ys = L::reverse(L::loadFloats(mirror.ys + nearest));
+            d.row = c.nearestRow(d.ys);
+          } else {
+            d = displacement<L>(c, rowLanes, xf);
+          }
+          L::storeInts(at.plainColumn + i, L::truncInt(L::sub(xf, c.offsetX)));
+          if constexpr (P == Sampling::Nearest) {
+            L::storeInts(at.column + i, sampleColumn<L>(c, d));
+            L::storeInts(at.row + i, d.row);
+          } else {
+            SmoothPoint<L> const p = smoothPoint<L>(c, d);
+            L::storeInts(at.column + i, p.x0);
+            L::storeInts(at.x1 + i, p.x1);
+            L::storeInts(at.row + i, p.y0);
+            L::storeInts(at.y1 + i, p.y1);
+            L::storeFloats(at.fx + i, p.fx);
+            L::storeFloats(at.fy + i, p.fy);
+          }
+          // Away from the centre row, displaced samples wander across input
+          // rows that the hardware prefetchers do not follow. This row's
+          // gathers fetch their own lines; the next output row reads about
+          // one input row further on, so its line is asked for now. (Written
+          // here, not in a helper: GCC takes a function that only prefetches
+          // for one without effects and drops its calls.)
+          int nextRow = at.row[i] + 1;
+          if constexpr (P == Sampling::Smooth)
+            nextRow = at.y1[i] + 1;
+          if (unsigned char const* p = samples.address(at.column[i], nextRow))
+            __builtin_prefetch(p, 0, 3);
         }
-        L::storeInts(at.plainColumn + i, L::truncInt(L::sub(xf, c.offsetX)));
-        if constexpr (P == Sampling::Nearest) {
-          L::storeInts(at.column + i, sampleColumn<L>(c, d));
-          L::storeInts(at.row + i, d.row);
-        } else {
-          SmoothPoint<L> const p = smoothPoint<L>(c, d);
-          L::storeInts(at.column + i, p.x0);
-          L::storeInts(at.x1 + i, p.x1);
-          L::storeInts(at.row + i, p.y0);
-          L::storeInts(at.y1 + i, p.y1);
-          L::storeFloats(at.fx + i, p.fx);
-          L::storeFloats(at.fy + i, p.fy);
-        }
-        // Away from the centre row, displaced samples wander across input
-        // rows that the hardware prefetchers do not follow. This row's
-        // gathers fetch their own lines; the next output row reads about
-        // one input row further on, so its line is asked for now. (Written
-        // here, not in a helper: GCC takes a function that only prefetches
-        // for one without effects and drops its calls.)
-        int const nextRow = P == Sampling::Nearest ? at.row[i] + 1 : at.y1[i] + 1;
-        if (unsigned char const* p = samples.address(at.column[i], nextRow))
-          __builtin_prefetch(p, 0, 3);
+        storeRun<M, S, P>(samples, displaced, plainRow, at, runLength, out + std::int64_t{16} * runStart);
       }
-      storeRun<M, S, P>(samples, displaced, plainRow, at, runLength, out + std::int64_t{16} * runStart);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "testhost/Host.h"
 #include "testhost/World.h"
 
+#include "WorkerStarts.h"
 #include "WorldFill.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -159,17 +159,11 @@ RenderData amountZero() {
   return rd;
 }
 
-PF_Err render(Host& host, World& in, World& out, RenderData& rd, WorkerStart start = startWorker) {
+PF_Err render(Host& host, World& in, World& out, RenderData& rd) {
   PF_InData inData = host.inData(in.width(), in.height());
   PF_OutData outData{};
   rd.inputLayer = in.record();
-  return doRender(&inData, &outData, &rd, out.record(), start);
-}
-
-std::thread refuseSixthThread(int worker, RenderData const* rd, int firstRow, int endRow) {
-  if (worker == 5)
-    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-  return startWorker(worker, rd, firstRow, endRow);
+  return doRender(&inData, &outData, &rd, out.record());
 }
 
 // Each buffer is sized from its own world: the same size as the output; a
@@ -454,7 +448,10 @@ TEST(DoRender, AThreadThatCannotStartLeavesNothingBehind) {
   Untouched const output(out);
   RenderData rd = amountZero();
   // The driver answers for the frame itself; nothing is thrown to the entry.
-  EXPECT_EQ(render(host, in, out, rd, refuseSixthThread), PF_Err_INTERNAL_STRUCT_DAMAGED);
+  testWorkers::watch({5});
+  PF_Err const err = render(host, in, out, rd);
+  testWorkers::stopWatching();
+  EXPECT_EQ(err, PF_Err_INTERNAL_STRUCT_DAMAGED);
   EXPECT_TRUE(output.still());
   EXPECT_EQ(host.accountingReport(), "");
 }

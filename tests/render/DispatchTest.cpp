@@ -4,6 +4,7 @@
 #include "TestFrames.h"
 #include "render/Dispatch.h"
 #include "render/Kernel.h"
+#include "WorkerStarts.h"
 
 #include <gtest/gtest.h>
 
@@ -17,45 +18,15 @@
 
 namespace {
 
-struct Band {
-  int worker, first, end;
+using testWorkers::Band;
+
+// Watches the starts of one test; unwatched again when it ends.
+struct WatchedStarts {
+  explicit WatchedStarts(testWorkers::Watch w = {}) { testWorkers::watch(w); }
+  ~WatchedStarts() { testWorkers::stopWatching(); }
+  WatchedStarts(WatchedStarts const&) = delete;
+  WatchedStarts& operator=(WatchedStarts const&) = delete;
 };
-
-// State of the recording thread starter; the starter is a plain function
-// pointer, so it lives here. Only the dispatching thread touches `bands`.
-struct StartLog {
-  std::vector<Band> bands;
-  int failAt = -1;
-  bool failWithBadAlloc = false;
-  bool slowWorkers = false;
-  std::atomic<int> finished{0};
-
-  void reset() {
-    bands.clear();
-    failAt = -1;
-    failWithBadAlloc = false;
-    slowWorkers = false;
-    finished = 0;
-  }
-};
-StartLog startLog;
-
-std::thread recordingStart(int worker, RenderData const* rd, int firstRow, int endRow) {
-  startLog.bands.push_back({worker, firstRow, endRow});
-  if (worker == startLog.failAt) {
-    if (startLog.failWithBadAlloc)
-      throw std::bad_alloc();
-    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-  }
-  bool const slow = startLog.slowWorkers;
-  return std::thread([rd, firstRow, endRow, slow] {
-    // A slow worker would still be running if the dispatch returned without joining it.
-    if (slow)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    process(rd, firstRow, endRow);
-    startLog.finished.fetch_add(1);
-  });
-}
 
 TEST(RowDispatch, BandHeightIsOneMoreThanASixteenthRoundedDown) {
   struct Case {
@@ -87,36 +58,38 @@ TEST(RowDispatch, HugeHeightsRoundThroughFloatAndStillCoverEveryRow) {
 }
 
 TEST(RowDispatch, HundredRowsSplitIntoBandsOfSeven) {
-  startLog.reset();
+  WatchedStarts const watched;
   Frame in = generatedFloatFrame(2, 100, 1);
   Frame out = outputFrame(2, 100);
   RenderData const rd = renderData(in, out, 20.0f, 1, 50);
-  dispatchRows(&rd, recordingStart);
-  ASSERT_EQ(startLog.bands.size(), 16u);
+  dispatchRows(&rd);
+  std::vector<Band> const bands = testWorkers::started();
+  ASSERT_EQ(bands.size(), 16u);
   for (int i = 0; i < 16; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(startLog.bands[i].worker, i);
-    EXPECT_EQ(startLog.bands[i].first, 7 * i);
+    EXPECT_EQ(bands[i].band, i);
+    EXPECT_EQ(bands[i].first, 7 * i);
   }
   for (int i = 0; i < 14; ++i)
-    EXPECT_EQ(startLog.bands[i].end, 7 * i + 7);
-  EXPECT_EQ(startLog.bands[14].end, 100);  // rows 98 and 99
-  EXPECT_GE(startLog.bands[15].first, startLog.bands[15].end);
+    EXPECT_EQ(bands[i].end, 7 * i + 7);
+  EXPECT_EQ(bands[14].end, 100);  // rows 98 and 99
+  EXPECT_GE(bands[15].first, bands[15].end);
 }
 
 TEST(RowDispatch, EveryRowIsWrittenExactlyOnceWithSixteenThreads) {
   for (int height = 0; height <= 300; ++height) {
     SCOPED_TRACE(height);
-    startLog.reset();
+    WatchedStarts const watched;
     Frame in = generatedFloatFrame(3, height, static_cast<std::uint32_t>(height));
     Frame out = outputFrame(3, height);
     RenderData const rd = renderData(in, out, -35.0f, 1, height / 3, 1, 2);
-    dispatchRows(&rd, recordingStart);
+    dispatchRows(&rd);
 
-    ASSERT_EQ(startLog.bands.size(), 16u);
-    ASSERT_EQ(startLog.finished.load(), 16);
+    std::vector<Band> const bands = testWorkers::started();
+    ASSERT_EQ(bands.size(), 16u);
+    ASSERT_EQ(testWorkers::finished(), 16);
     std::vector<int> writes(static_cast<std::size_t>(height), 0);
-    for (Band const& b : startLog.bands)
+    for (Band const& b : bands)
       for (int y = b.first; y < b.end; ++y)
         ++writes[static_cast<std::size_t>(y)];
     for (int y = 0; y < height; ++y)
@@ -167,14 +140,14 @@ TEST(RowDispatch, TheKernelAloneWritesTheResultAndARejectedSetUpWritesNothing) {
 }
 
 TEST(RowDispatch, NegativeHeightWritesNothing) {
-  startLog.reset();
+  WatchedStarts const watched;
   Frame in = generatedFloatFrame(4, 4, 2);
   Frame out = outputFrame(4, 4);
   RenderData rd = renderData(in, out, 20.0f, 1, 1);
   rd.output.height = -37;
-  dispatchRows(&rd, recordingStart);
-  EXPECT_EQ(startLog.finished.load(), 16);
-  for (Band const& b : startLog.bands)
+  dispatchRows(&rd);
+  EXPECT_EQ(testWorkers::finished(), 16);
+  for (Band const& b : testWorkers::started())
     EXPECT_GE(b.first, b.end);
   EXPECT_EQ(out.bytes, outputFrame(4, 4).bytes);
 }
@@ -182,34 +155,29 @@ TEST(RowDispatch, NegativeHeightWritesNothing) {
 TEST(RowDispatch, FailedThreadStartJoinsStartedWorkersThenReportsSystemError) {
   for (int failAt = 0; failAt < 16; ++failAt) {
     SCOPED_TRACE(failAt);
-    startLog.reset();
-    startLog.failAt = failAt;
-    startLog.slowWorkers = true;
+    WatchedStarts const watched({failAt, false, true});
     Frame in = generatedFloatFrame(5, 64, 4);
     Frame out = outputFrame(5, 64);
     RenderData const rd = renderData(in, out, 20.0f, 2, 30);
     try {
-      dispatchRows(&rd, recordingStart);
+      dispatchRows(&rd);
       ADD_FAILURE() << "no exception";
     } catch (std::system_error const& e) {
       EXPECT_EQ(e.code(), std::make_error_code(std::errc::resource_unavailable_try_again));
       EXPECT_NE(std::string(e.what()).find("thread constructor failed"), std::string::npos) << e.what();
-      EXPECT_EQ(startLog.finished.load(), failAt);
+      EXPECT_EQ(testWorkers::finished(), failAt);
     }
-    EXPECT_EQ(startLog.bands.size(), static_cast<std::size_t>(failAt + 1));
+    EXPECT_EQ(testWorkers::started().size(), static_cast<std::size_t>(failAt + 1));
   }
 }
 
 TEST(RowDispatch, OtherStartFailuresAlsoJoinStartedWorkers) {
-  startLog.reset();
-  startLog.failAt = 5;
-  startLog.failWithBadAlloc = true;
-  startLog.slowWorkers = true;
+  WatchedStarts const watched({5, true, true});
   Frame in = generatedFloatFrame(5, 64, 4);
   Frame out = outputFrame(5, 64);
   RenderData const rd = renderData(in, out, 20.0f, 2, 30);
-  EXPECT_THROW(dispatchRows(&rd, recordingStart), std::bad_alloc);
-  EXPECT_EQ(startLog.finished.load(), 5);
+  EXPECT_THROW(dispatchRows(&rd), std::bad_alloc);
+  EXPECT_EQ(testWorkers::finished(), 5);
 }
 
 }  // namespace

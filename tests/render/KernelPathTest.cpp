@@ -118,10 +118,10 @@ float randomOffset(std::mt19937& rng) {
   return static_cast<float>(std::uniform_int_distribution<int>(-12, 12)(rng));
 }
 
-// Widths around every lane count and around the runs of 256 pixels, odd
+// Widths around every lane count around the runs of 128 pixels and the mirror windows of 256, odd
 // ones included; input sizes independent of the output's.
 TEST_P(KernelPaths, MatchesReferenceOnRandomParameters) {
-  int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 255, 256, 257, 300, 513};
+  int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 127, 128, 129, 255, 256, 257, 300, 513, 1031};
   std::mt19937 rng(7071);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int i = 0; i < 2000; ++i) {
@@ -299,33 +299,36 @@ TEST(KernelReference, FullUhdFrameHashIsFixed) {
   Frame in = generatedByteFrame(uhdWidth, uhdHeight, 0x4b);
   Frame out = outputFrame(uhdWidth, uhdHeight);
   RenderData const rd = uhdRecord(in, out);
-  WorkerStart const startReference = [](int, RenderData const* r, int first, int end) {
-    return std::thread([r, first, end] {
-      for (int y = first; y < end; ++y)
-        for (int x = 0; x < r->output.width; ++x) {
-          RefPixel const p = referencePixel(*r, x, y);
-          std::memcpy(r->output.data + static_cast<std::int64_t>(y) * r->output.rowBytes +
-                          static_cast<std::int64_t>(x) * 16,
-                      &p, 16);
-        }
-    });
+  BandWork const reference = [](void const* context, int, int first, int end) {
+    auto const& r = *static_cast<RenderData const*>(context);
+    for (int y = first; y < end; ++y)
+      for (int x = 0; x < r.output.width; ++x) {
+        RefPixel const p = referencePixel(r, x, y);
+        std::memcpy(r.output.data + static_cast<std::int64_t>(y) * r.output.rowBytes +
+                        static_cast<std::int64_t>(x) * 16,
+                    &p, 16);
+      }
   };
-  dispatchRows(&rd, startReference);
+  dispatchBands(rd.output.height, reference, &rd);
   std::uint64_t const hash = fnv1a(out.bytes);
   EXPECT_EQ(hash, uhdFrameHash) << "actual 0x" << std::hex << hash;
 }
 
-InstructionSet pathUnderTest = InstructionSet::Scalar;
+struct PathFrame {
+  InstructionSet path;
+  RenderData const* rd;
+};
 
 TEST_P(KernelPaths, FullUhdFrameHashMatchesReference) {
   Frame in = generatedByteFrame(uhdWidth, uhdHeight, 0x4b);
   Frame out = outputFrame(uhdWidth, uhdHeight);
   RenderData const rd = uhdRecord(in, out);
-  pathUnderTest = GetParam();
-  WorkerStart const startPath = [](int, RenderData const* r, int first, int end) {
-    return std::thread(processWith, pathUnderTest, r, first, end);
+  PathFrame const frame{GetParam(), &rd};
+  BandWork const onPath = [](void const* context, int, int first, int end) {
+    auto const& f = *static_cast<PathFrame const*>(context);
+    processWith(f.path, f.rd, first, end);
   };
-  dispatchRows(&rd, startPath);
+  dispatchBands(rd.output.height, onPath, &frame);
   EXPECT_EQ(fnv1a(out.bytes), uhdFrameHash);
 }
 

@@ -69,26 +69,15 @@ void fillPixelsFloat(float* data, std::size_t pixels, std::uint32_t seed) {
 
 namespace {
 
-// The work of the bands being dispatched. The dispatch's worker start is a
-// plain function, so the work reaches it here; benchmarks run one at a time.
-std::function<void(int, int, int)> const* bandWork = nullptr;
-
-std::thread startBandWork(int worker, RenderData const*, int firstRow, int endRow) {
-  std::function<void(int, int, int)> const* work = bandWork;
-  return std::thread([work, worker, firstRow, endRow] {
-    if (firstRow < endRow)
-      (*work)(worker, firstRow, endRow);
-  });
+void runBandWork(void const* context, int band, int firstRow, int endRow) {
+  if (firstRow < endRow)
+    (*static_cast<std::function<void(int, int, int)> const*>(context))(band, firstRow, endRow);
 }
 
 }  // namespace
 
 void onDispatchBands(int height, std::function<void(int, int, int)> const& fn) {
-  RenderData frame{};
-  frame.output.height = height;
-  bandWork = &fn;
-  dispatchRows(&frame, startBandWork);
-  bandWork = nullptr;
+  dispatchBands(height, runBandWork, &fn);
 }
 
 void readAway(unsigned char const* src, std::size_t bytes) {

@@ -27,29 +27,20 @@ struct Centre {
 };
 Centre const centres[] = {{"middle", 0.5, 0.5}, {"offcentre", 0.2, 0.85}};
 
-template <InstructionSet Path>
-std::thread startPath(int, RenderData const* rd, int firstRow, int endRow) {
-  return std::thread(processWith, Path, rd, firstRow, endRow);
-}
+// A frame's kernel on one instruction-set path, or on the one process()
+// takes, band by band.
+struct KernelRun {
+  RenderData const* rd;
+  InstructionSet path;
+  bool active;
+};
 
-// The kernel alone, on the path process() picks: a render's workers also
-// clear their bands first.
-std::thread startKernel(int, RenderData const* rd, int firstRow, int endRow) {
-  return std::thread(process, rd, firstRow, endRow);
-}
-
-WorkerStart startFor(InstructionSet path) {
-  switch (path) {
-    case InstructionSet::Sse2:
-      return startPath<InstructionSet::Sse2>;
-    case InstructionSet::Avx2:
-      return startPath<InstructionSet::Avx2>;
-    case InstructionSet::Neon:
-      return startPath<InstructionSet::Neon>;
-    case InstructionSet::Scalar:
-      break;
-  }
-  return startPath<InstructionSet::Scalar>;
+void kernelBand(void const* context, int, int firstRow, int endRow) {
+  auto const& run = *static_cast<KernelRun const*>(context);
+  if (run.active)
+    process(run.rd, firstRow, endRow);
+  else
+    processWith(run.path, run.rd, firstRow, endRow);
 }
 
 struct Frames {
@@ -75,7 +66,8 @@ struct Frames {
 void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, bool smooth) {
   std::string const tail = std::string("/") + size.name + (bitDepth == 8 ? "/rgba8/" : "/rgba32/") +
                            scalingNames[scaling] + "/" + centre.name + (smooth ? "/smooth" : "");
-  auto run = [size, bitDepth, scaling, centre, smooth](benchmark::State& state, WorkerStart start) {
+  auto run = [size, bitDepth, scaling, centre, smooth](benchmark::State& state, InstructionSet path,
+                                                      bool active) {
     Frames frames(size, bitDepth);
     frames.rd.amount = 50.0f;
     frames.rd.scaling = scaling;
@@ -86,7 +78,11 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, 
     std::size_t const rowBytes = static_cast<std::size_t>(size.width) * 16;
     bench::Buffer floorOutput(rowBytes * size.height);
     bench::runWithFloor(
-        state, [&frames, start] { dispatchRows(&frames.rd, start); },
+        state,
+        [&frames, path, active] {
+          KernelRun const kernel{&frames.rd, path, active};
+          dispatchBands(frames.rd.output.height, kernelBand, &kernel);
+        },
         [&] {
           bench::floorPass(frames.input.data(), inputRowBytes, floorOutput.data(), rowBytes, size.height);
         },
@@ -113,9 +109,8 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, 
   bool const listScalar = size.width == bench::uhd.width && bitDepth == 8;
   for (Variant const& v : variants) {
     std::string const name = std::string("kernel/") + (v.active ? "ours" : instructionSetName(v.path)) + tail;
-    WorkerStart const start = v.active ? startKernel : startFor(v.path);
     auto* b = benchmark::RegisterBenchmark(name.c_str(),
-                                           [run, start](benchmark::State& state) { run(state, start); });
+                                           [run, v](benchmark::State& state) { run(state, v.path, v.active); });
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
     if (smooth)
