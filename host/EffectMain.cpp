@@ -37,6 +37,10 @@ static_assert(sizeof(ZF_NAME) - 1 + sizeof(", v0.0\r") - 1 + sizeof(kCredits) - 
               "About text exceeds the host's message buffer");
 
 constexpr A_u_longlong kSequenceDataSize = 4;
+
+/* The formats announced to Premiere Pro, in this order. */
+constexpr PrPixelFormat kPremiereFormats[] = {PrPixelFormat_BGRA_4444_8u, PrPixelFormat_BGRA_4444_32f,
+                                              PrPixelFormat_BGRA_4444_32f_Linear};
 constexpr char kInternalError[] = "Internal Error";
 
 /* Renders are serialised here: at most one render driver runs in the process,
@@ -83,7 +87,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_NONE;
   }
 
-  // Premiere Pro renders 8-bit BGRA only: the deep and float paths are After Effects'.
+  // Premiere Pro chooses among the announced formats, not by these flags.
   out_data->out_flags &= ~PF_OutFlag_DEEP_COLOR_AWARE;
   out_data->out_flags2 &= ~PF_OutFlag2_FLOAT_COLOR_AWARE;
 
@@ -97,8 +101,14 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
   if (suite->ClearSupportedPixelFormats == nullptr || suite->AddSupportedPixelFormat == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
+  // 8-bit BGRA keeps 8-bit sequences on the fast path; the two float BGRA
+  // formats let deep sequences and footage render without dropping to 8
+  // bits. Premiere Pro picks, per segment, the one that needs no conversion.
+  // A refused announcement is no reason to refuse the effect.
   suite->ClearSupportedPixelFormats(in_data->effect_ref);
-  suite->AddSupportedPixelFormat(in_data->effect_ref, PF_PixelFormat_BGRA32);
+  for (const PrPixelFormat format : kPremiereFormats) {
+    suite->AddSupportedPixelFormat(in_data->effect_ref, format);
+  }
   return PF_Err_NONE;
 }
 

@@ -7,6 +7,22 @@
 namespace testhost {
 namespace {
 
+/* Premiere Pro renders an effect only in a pixel format the effect announced
+ * in its global setup, 8-bit BGRA when it announced none. */
+void requireAnnounced(Host& host, const World& world) {
+  if (host.app() != App::PremierePro) {
+    return;
+  }
+  std::vector<PrPixelFormat> offered = host.supportedPixelFormats();
+  if (offered.empty()) {
+    offered.push_back(PrPixelFormat_BGRA_4444_8u);
+  }
+  if (std::find(offered.begin(), offered.end(), world.format()) == offered.end()) {
+    throw UnannouncedFormat(std::string("Premiere Pro does not render in ") + world.info().name +
+                            ": the effect did not announce it");
+  }
+}
+
 struct PluginDataRecorder {
   A_Err answer = PF_Err_NONE;
   std::vector<PluginDataCall> calls;
@@ -319,6 +335,8 @@ PF_ParamDef Instance::valueAt(std::size_t index, A_long what_time, A_u_long time
 }
 
 CommandResult Instance::render(World& input, World& output, const CommandHook& hook) {
+  requireAnnounced(effect_.host(), input);
+  requireAnnounced(effect_.host(), output);
   ParamArray params;
   {
     const InDataSettings& settings = effect_.host().settings();
@@ -357,6 +375,7 @@ PF_RenderRequest requestOf(const SmartRenderOptions& options, A_long width, A_lo
 }  // namespace
 
 PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOptions& options) {
+  requireAnnounced(effect_.host(), input);
   const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
   const A_long height = options.layerHeight >= 0 ? options.layerHeight : input.height();
   CommandContext ctx;
@@ -383,6 +402,8 @@ PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOpti
 
 SmartRenderResult Instance::smartRenderOnly(World& input, World& output, void* preRenderData,
                                             const SmartRenderOptions& options) {
+  requireAnnounced(effect_.host(), input);
+  requireAnnounced(effect_.host(), output);
   const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
   const A_long height = options.layerHeight >= 0 ? options.layerHeight : input.height();
   CommandContext ctx;

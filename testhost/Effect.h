@@ -41,6 +41,15 @@ class LoadError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/* Premiere Pro was asked to render in a pixel format the effect did not
+ * announce (render, smartRender and their parts throw it before sending
+ * anything): the real application never does, so such a frame proves
+ * nothing. */
+class UnannouncedFormat : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
 /* A loaded plug-in library (dlopen, LoadLibraryA on Windows), unloaded on
  * destruction. */
 class Plugin {
@@ -254,7 +263,8 @@ class Instance {
 
   /* PF_Cmd_RENDER: params[0] is the input layer (a layer parameter whose
    * u.ld is the input world's record), params[1..] the current values;
-   * in_data->width/height are the input's. */
+   * in_data->width/height are the input's. Acting as Premiere Pro, both
+   * worlds must be in an announced format (UnannouncedFormat). */
   CommandResult render(World& input, World& output, const CommandHook& hook = {});
 
   /* PF_Cmd_SMART_PRE_RENDER, then PF_Cmd_SMART_RENDER with the pre-render

@@ -91,7 +91,7 @@ TEST_F(EntryPointTest, CommandsWithoutHandlerSucceedAndTouchNothing) {
   EXPECT_EQ(host.handleStats().allocated, 0);
 }
 
-TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormat) {
+TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormats) {
   using Fault = testhost::FaultInjector testhost::Faults::*;
   struct Case {
     const char* name;
@@ -107,7 +107,14 @@ TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormat) {
   // and succeeds.
   const Case cases[] = {
       {"After Effects", App::AfterEffects, true, nullptr, 0x02008244, 0x08021488, {}, 0},
-      {"Premiere Pro", App::PremierePro, true, nullptr, 0x00008244, 0x08020488, {0x61726762}, 1},
+      {"Premiere Pro",
+       App::PremierePro,
+       true,
+       nullptr,
+       0x00008244,
+       0x08020488,
+       {0x61726762, 0x61724742, 0x4C614742},
+       1},
       {"Premiere Pro without Pixel Format Suite",
        App::PremierePro,
        false,
@@ -122,15 +129,15 @@ TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormat) {
        &testhost::Faults::clearPixelFormats,
        0x00008244,
        0x08020488,
-       {0x61726762},
+       {0x61726762, 0x61724742, 0x4C614742},
        0},
-      {"Premiere Pro, adding refused",
+      {"Premiere Pro, adding the first refused",
        App::PremierePro,
        true,
        &testhost::Faults::addPixelFormat,
        0x00008244,
        0x08020488,
-       {},
+       {0x61724742, 0x4C614742},
        1},
   };
   for (const Case& c : cases) {
