@@ -18,8 +18,15 @@ constexpr A_short kNearest = 1;
 
 constexpr PF_FpShort kAmountLimit = 100.0f;
 
+/* "Spectrum samples" came later too: projects saved before it load 12,
+ * whatever later versions choose as the default. */
+constexpr PF_FpShort kSpectrumSamples = 12.0f;
+constexpr PF_FpShort kFewestSamples = 3.0f;
+constexpr PF_FpShort kMostSamples = 64.0f;
+constexpr PF_FpShort kSliderSamples = 32.0f;
+
 /* The popups refer to these by pointer for as long as the plug-in is loaded. */
-constexpr A_char kModeChoices[] = "Red-Cyan|Green-Purple|Blue-Yellow";
+constexpr A_char kModeChoices[] = "Red-Cyan|Green-Purple|Blue-Yellow|Spectrum";
 constexpr A_char kScalingChoices[] = "linear|square|cubic";
 constexpr A_char kShowChoices[] = "Final|Just CA|Without CA|Alpha|Full Alpha";
 constexpr A_char kSamplingChoices[] = "Nearest|Smooth";
@@ -54,6 +61,18 @@ void describeAmount(PF_FloatSliderDef& fs) {
   fs.curve_tolerance = 0.05f;
 }
 
+void describeSpectrumSamples(PF_FloatSliderDef& fs) {
+  fs.valid_min = kFewestSamples;
+  fs.valid_max = kMostSamples;
+  fs.slider_min = kFewestSamples;
+  fs.slider_max = kSliderSamples;
+  fs.dephault = kSpectrumSamples;
+  fs.value = kSpectrumSamples;
+  fs.precision = PF_Precision_INTEGER;
+  fs.display_flags = PF_ValueDisplayFlag_NONE;
+  fs.fs_flags = PF_FSliderFlag_NONE;
+}
+
 }  // namespace
 
 /* "Show" declares all five views: with three, hosts would never offer
@@ -61,12 +80,14 @@ void describeAmount(PF_FloatSliderDef& fs) {
  * the same either way. */
 const ParamDecl kParamDecls[CA_NUM_PARAMS - 1] = {
     {CA_CENTER, PF_Param_POINT, "Frame center", CENTER_DISK_ID, nullptr, 0, 0, PF_ParamFlag_NONE},
-    {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 3, kPopupDefault, PF_ParamFlag_NONE},
+    {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 4, kPopupDefault, PF_ParamFlag_NONE},
     {CA_SCALING, PF_Param_POPUP, "Scaling", SCALING_DISK_ID, kScalingChoices, 3, kPopupDefault,
      PF_ParamFlag_NONE},
     {CA_AMOUNT, PF_Param_FLOAT_SLIDER, "Amount", AMOUNT_DISK_ID, nullptr, 0, 0, PF_ParamFlag_NONE},
     {CA_SHOW, PF_Param_POPUP, "Show", SHOW_DISK_ID, kShowChoices, 5, kPopupDefault, PF_ParamFlag_NONE},
     {CA_SAMPLING, PF_Param_POPUP, "Sampling", SAMPLING_DISK_ID, kSamplingChoices, 2, kNearest,
+     PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS},
+    {CA_SPECTRUM_SAMPLES, PF_Param_FLOAT_SLIDER, "Spectrum samples", SPECTRUM_SAMPLES_DISK_ID, nullptr, 0, 0,
      PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS},
 };
 
@@ -79,7 +100,11 @@ void describeParam(const ParamDecl& decl, PF_ParamDefUnion& u) {
       describePopup(decl, u.pd);
       break;
     case PF_Param_FLOAT_SLIDER:
-      describeAmount(u.fs_d);
+      if (decl.index == CA_SPECTRUM_SAMPLES) {
+        describeSpectrumSamples(u.fs_d);
+      } else {
+        describeAmount(u.fs_d);
+      }
       break;
     default:
       break;

@@ -19,6 +19,7 @@ enum ParamIndex : PF_ParamIndex {
   CA_AMOUNT,
   CA_SHOW,
   CA_SAMPLING,
+  CA_SPECTRUM_SAMPLES,
   CA_NUM_PARAMS
 };
 
@@ -29,7 +30,8 @@ enum ParamDiskId : A_long {
   SCALING_DISK_ID = 4,
   AMOUNT_DISK_ID = 5,
   SHOW_DISK_ID = 6,
-  SAMPLING_DISK_ID = 7
+  SAMPLING_DISK_ID = 7,
+  SPECTRUM_SAMPLES_DISK_ID = 8
 };
 
 /* One declared parameter. The type-specific part of the definition follows

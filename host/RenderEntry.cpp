@@ -37,6 +37,19 @@ float narrowAmount(PF_FpLong value) {
   return static_cast<float>(value);
 }
 
+/* Spectrum samples as a whole count: halves round up, the valid range
+ * bounds it, and a value that is not a number of any size gives the
+ * default. */
+std::int32_t spectrumSamples(PF_FpLong value) {
+  constexpr PF_FpLong kFewest = 3.0;
+  constexpr PF_FpLong kMost = 64.0;
+  if (!std::isfinite(value)) {
+    return 12;
+  }
+  const PF_FpLong rounded = std::floor(value + 0.5);
+  return static_cast<std::int32_t>(rounded < kFewest ? kFewest : rounded > kMost ? kMost : rounded);
+}
+
 bool isEmpty(const PF_LRect& r) {
   return !(r.left < r.right && r.top < r.bottom);
 }
@@ -132,6 +145,7 @@ void fillParamFields(const CheckedOutParams& params, RenderData& rd) {
   rd.amount = narrowAmount(params[CA_AMOUNT].u.fs_d.value);
   rd.show = zeroBased(params[CA_SHOW].u.pd.value);
   rd.sampling = zeroBased(params[CA_SAMPLING].u.pd.value);
+  rd.spectrumSamples = spectrumSamples(params[CA_SPECTRUM_SAMPLES].u.fs_d.value);
 }
 
 void UnionLRect(const PF_LRect* src, PF_LRect* dst) {

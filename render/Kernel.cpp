@@ -37,7 +37,7 @@ float cornerDistance(float cx, float cy, float cornerX, float cornerY) {
 }
 
 Mode modeOf(std::int32_t mode) {
-  return mode >= 0 && mode <= 2 ? static_cast<Mode>(mode) : Mode::None;
+  return mode >= 0 && mode <= 3 ? static_cast<Mode>(mode) : Mode::None;
 }
 
 Scaling scalingOf(std::int32_t scaling) {
@@ -54,13 +54,34 @@ Sampling samplingOf(std::int32_t sampling) {
 
 // By Mode, then by the sign of Amount: a positive Amount displaces the named
 // primary, a negative one its two complementary channels.
-constexpr DisplacedChannels displacedByMode[4][2] = {
+constexpr DisplacedChannels displacedByMode[5][2] = {
     // Amount >= 0           Amount < 0
     {{true, false, false}, {false, true, true}},     // Red-Cyan
     {{false, true, false}, {true, false, true}},     // Green-Purple
     {{false, false, true}, {true, true, false}},     // Blue-Yellow
+    {{false, false, false}, {false, false, false}},  // Spectrum: its own merge
     {{false, false, false}, {false, false, false}},  // None
 };
+
+// The samples' positions t_i = i / (N - 1) and weights, in 32-bit float in
+// this order: u = 2 t, red max(0, u - 1), green 1 - |u - 1|, blue
+// max(0, 1 - u).
+void spectrumTable(std::int32_t samples, bool negative, SpectrumTable& table) {
+  int const n = std::clamp<std::int32_t>(samples, SpectrumTable::minSamples, SpectrumTable::maxSamples);
+  table.count = n;
+  float const last = static_cast<float>(n - 1);
+  for (int i = 0; i < n; ++i) {
+    float const t = static_cast<float>(i) / last;
+    float const u = t * 2.0f;
+    float const outer = std::max(0.0f, u - 1.0f);
+    float const middle = 1.0f - std::fabs(u - 1.0f);
+    float const inner = std::max(0.0f, 1.0f - u);
+    table.t[i] = t;
+    table.red[i] = negative ? inner : outer;
+    table.green[i] = middle;
+    table.blue[i] = negative ? outer : inner;
+  }
+}
 
 }  // namespace
 
@@ -78,6 +99,8 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   f.show = showOf(rd->show);
   f.sampling = samplingOf(rd->sampling);
   f.displaced = displacedByMode[static_cast<int>(f.mode)][f.amount < 0.0f ? 1 : 0];
+  if (f.mode == Mode::Spectrum)
+    spectrumTable(rd->spectrumSamples, f.amount < 0.0f, f.spectrum);
 
   float const cx = static_cast<float>(rd->centerX);
   float const cy = static_cast<float>(rd->centerY);

@@ -96,13 +96,12 @@ struct Displacement {
   typename L::I row;  // input row of the nearest displaced sample
 };
 
+// The magnification s of `lanes` pixels of a row at dx = float(x) - cx.
 template <class L>
-inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, typename L::F xf) {
+inline typename L::F magnification(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, typename L::F dx) {
   using F = typename L::F;
-  F const dx = L::sub(xf, c.cx);
   if (c.scaling == Scaling::Linear)
-    return {L::div(dx, c.linearS), rowLanes.linearYs, rowLanes.linearRow};
-
+    return c.linearS;
   F const dx2 = L::mul(dx, dx);
   F const r2 = L::add(dx2, rowLanes.dy2);
   F const r = L::sqrt(r2);
@@ -112,7 +111,16 @@ inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& r
     g = L::mul(g, q);
   F const k = L::mul(g, c.fiftieth);
   // g has the sign of Amount, so s >= 1 either way.
-  F const s = c.positive ? L::add(c.one, k) : L::sub(c.one, k);
+  return c.positive ? L::add(c.one, k) : L::sub(c.one, k);
+}
+
+template <class L>
+inline Displacement<L> displacement(FrameLanes<L> const& c, RowLanes<L> const& rowLanes, typename L::F xf) {
+  using F = typename L::F;
+  F const dx = L::sub(xf, c.cx);
+  if (c.scaling == Scaling::Linear)
+    return {L::div(dx, c.linearS), rowLanes.linearYs, rowLanes.linearRow};
+  F const s = magnification<L>(c, rowLanes, dx);
   F const dxs = L::div(dx, s);
   F const dys = L::div(rowLanes.dy, s);
   F const ys = L::add(dys, c.cyEff);

@@ -12,7 +12,7 @@
 // -1, and a damaged project anything. Scaling renders them as Linear and
 // Show as Final and Sampling as Nearest; Mode has a case of its own, in
 // which no channel is displaced.
-enum class Mode { RedCyan = 0, GreenPurple = 1, BlueYellow = 2, None };
+enum class Mode { RedCyan = 0, GreenPurple = 1, BlueYellow = 2, Spectrum = 3, None };
 enum class Scaling { Linear = 0, Square = 1, Cubic = 2 };
 enum class Show { Final = 0, JustCA = 1, WithoutCA = 2, Alpha = 3, FullAlpha = 4 };
 enum class Sampling { Nearest = 0, Smooth = 1 };
@@ -21,6 +21,21 @@ enum class Sampling { Nearest = 0, Smooth = 1 };
 // sample supplies the others.
 struct DisplacedChannels {
   bool red, green, blue;
+};
+
+// Spectrum: samples i = 0 .. count - 1 between the plain pixel (t = 0) and
+// the displaced point (t = 1), t_i = i / (count - 1), and each sample's
+// weight in each colour channel, a partition of unity over t: red rises
+// over the outer half, green peaks in the middle, blue falls over the inner
+// half (red and blue swapped for a negative Amount, so blue is outermost).
+struct SpectrumTable {
+  static constexpr int minSamples = 3;
+  static constexpr int maxSamples = 64;
+  int count;
+  float t[maxSamples];
+  float red[maxSamples];
+  float green[maxSamples];
+  float blue[maxSamples];
 };
 
 struct KernelFrame {
@@ -49,6 +64,7 @@ struct KernelFrame {
   bool gatherBytes;  // RGBA8 input whose byte offsets all fit an int32
   unsigned char* outData;
   std::int64_t outRowBytes;
+  SpectrumTable spectrum;  // Mode Spectrum only
 };
 
 // Where the input lies, for the row loops. Held by value: the pixel stores
@@ -80,6 +96,7 @@ struct InputImage {
 // For the per-pixel steps that the compiler would otherwise call, passing
 // whole vectors through memory.
 #define ZF_INLINE inline __attribute__((always_inline))
+#define ZF_INLINE_LAMBDA __attribute__((always_inline))
 
 // Set-up of one call; false when there is nothing to write.
 bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& frame);

@@ -17,6 +17,7 @@
 #define ZF_RENDER_KERNELROWS_H
 
 #include "KernelBody.h"
+#include "KernelSpectrum.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -424,9 +425,32 @@ void walkRowsSampled(KernelFrame const& f, int firstRow, int endRow) {
   walkRowsByShow<L, P>(f, PointerSamples<L, true>(f), firstRow, endRow);
 }
 
+// Mode Spectrum: every sample is mixed channel by channel, in L's own lanes.
+template <class L, Sampling P>
+void walkSpectrumSampled(KernelFrame const& f, int firstRow, int endRow) {
+  if (!f.inBytes) {
+    walkSpectrumByShow<L, P>(f, PointerSamples<L, false>(f), firstRow, endRow);
+    return;
+  }
+  if constexpr (L::gathers) {
+    if (f.gatherBytes) {
+      walkSpectrumByShow<L, P>(f, GatheredByteSamples<L>(f), firstRow, endRow);
+      return;
+    }
+  }
+  walkSpectrumByShow<L, P>(f, PointerSamples<L, true>(f), firstRow, endRow);
+}
+
 // Rows firstRow .. endRow - 1 of a set-up frame on lane type L.
 template <class L>
 void processRowsOn(KernelFrame const& f, int firstRow, int endRow) {
+  if (f.mode == Mode::Spectrum) {
+    if (f.sampling == Sampling::Smooth)
+      walkSpectrumSampled<L, Sampling::Smooth>(f, firstRow, endRow);
+    else
+      walkSpectrumSampled<L, Sampling::Nearest>(f, firstRow, endRow);
+    return;
+  }
   if (f.sampling == Sampling::Smooth)
     walkRowsSampled<L, Sampling::Smooth>(f, firstRow, endRow);
   else

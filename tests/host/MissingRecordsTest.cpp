@@ -60,7 +60,7 @@ TEST_F(MissingRecordsTest, MissingOutDataIsRefusedWhereTheCommandWritesIt) {
               PF_Err_BAD_CALLBACK_PARAM);
   }
   EXPECT_EQ(host.handleStats().allocated, 0);
-  EXPECT_EQ(effect.paramDefs().size(), 7u);
+  EXPECT_EQ(effect.paramDefs().size(), kParamCount);
 }
 
 TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {

@@ -65,9 +65,9 @@ class ParamsSetupTest : public PluginTest {};
 TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
   const testhost::CommandResult r = effect.paramsSetup();
   ASSERT_EQ(r.err, PF_Err_NONE);
-  EXPECT_EQ(r.out.num_params, 7);
+  EXPECT_EQ(r.out.num_params, 8);
   const std::vector<PF_ParamDef> defs = effect.paramDefs();
-  ASSERT_EQ(defs.size(), 7u);
+  ASSERT_EQ(defs.size(), 8u);
   static_assert(sizeof(PF_ParamDef) == kParamDefSize, "host layout");
 
   // 50.0 in 16.16: the host reads a point default as percent of the layer.
@@ -90,6 +90,16 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
                               .at<std::int16_t>(126, 0)   // display_flags
                               .at<std::uint32_t>(128, 0)  // fs_flags
                               .at<float>(132, 0.05f);     // curve_tolerance
+  // Added with Spectrum: whole samples, 12 also for projects saved before it.
+  const DefImage samples = header(8, 10, "Spectrum samples")
+                               .at<std::int32_t>(48, 128)  // PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS
+                               .at<double>(56, 12.0)       // value
+                               .at<float>(104, 3.0f)       // valid_min
+                               .at<float>(108, 64.0f)      // valid_max
+                               .at<float>(112, 3.0f)       // slider_min
+                               .at<float>(116, 32.0f)      // slider_max
+                               .at<float>(120, 12.0f)      // dephault
+                               .at<std::int16_t>(124, 0);  // precision: whole numbers
 
   struct Case {
     const char* name;
@@ -98,7 +108,7 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
   };
   const Case cases[] = {
       {"Frame center", center, nullptr},
-      {"Mode", popup(3, "Mode", 3, namesPointerOf(defs[2])), "Red-Cyan|Green-Purple|Blue-Yellow"},
+      {"Mode", popup(3, "Mode", 4, namesPointerOf(defs[2])), "Red-Cyan|Green-Purple|Blue-Yellow|Spectrum"},
       {"Scaling", popup(4, "Scaling", 3, namesPointerOf(defs[3])), "linear|square|cubic"},
       {"Amount", amount, nullptr},
       // Five choices, so that "Alpha" and "Full Alpha" can be chosen.
@@ -107,6 +117,7 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
       // PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS (128), also for projects
       // saved before it existed.
       {"Sampling", popup(7, "Sampling", 2, namesPointerOf(defs[6]), 1, 128), "Nearest|Smooth"},
+      {"Spectrum samples", samples, nullptr},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];

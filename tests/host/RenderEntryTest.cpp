@@ -312,7 +312,7 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
                                                    : instance.smartRender(input, output).render.err;
       ASSERT_EQ(err, PF_Err_NONE);
       EXPECT_NEAR(output.get(7, 1).red, c.red, 1e-6);
-      EXPECT_EQ(instance.checkoutLog().size(), 6u);
+      EXPECT_EQ(instance.checkoutLog().size(), static_cast<std::size_t>(kCheckedOutParams));
       EXPECT_EQ(instance.outstandingCheckouts(), 0);
     }
     EXPECT_EQ(host.accountingReport(), "");
@@ -394,7 +394,7 @@ TEST_F(RenderEntryTest, FailedCheckInIsReportedAfterEveryParameterIsBack) {
     fillWorld(input, codedPixel);
     host.faults().checkinParam.failAt(3, PF_Err_INVALID_INDEX);
     EXPECT_EQ(renderFrame(instance, path, input, output), PF_Err_INVALID_INDEX);
-    EXPECT_EQ(host.faults().checkinParam.calls(), 6);
+    EXPECT_EQ(host.faults().checkinParam.calls(), kCheckedOutParams);
     host.faults().checkinParam.reset();
     EXPECT_EQ(instance.outstandingCheckouts(), 0);
     // The frame itself was rendered: Amount 0 gives the opaque input back.

@@ -296,7 +296,7 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
          remove();
          const PF_Err err = rig.session.effect.paramsSetup().err;
          restore();
-         EXPECT_EQ(rig.session.effect.paramDefs().size(), 7u);
+         EXPECT_EQ(rig.session.effect.paramDefs().size(), kParamCount);
          return err;
        }},
       {"sequence setup",

@@ -110,7 +110,7 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
     }
   }
   session.host.setApp(App::AfterEffects);
-  EXPECT_EQ(session.effect.paramDefs().size(), 7u);
+  EXPECT_EQ(session.effect.paramDefs().size(), kParamCount);
   EXPECT_EQ(output.bytes(), pixels);
   EXPECT_EQ(session.imbalance(), "");
   reportCases("commands without in_data or out_data", cases);
@@ -323,7 +323,7 @@ void runTableCase(App app, const TableCase& c) {
     case Command::ParamsSetup: {
       const testhost::CommandResult r = session.effect.paramsSetup(hook);
       EXPECT_EQ(r.err, want);
-      EXPECT_EQ(session.effect.paramDefs().size(), c.refused ? 1u : 7u);
+      EXPECT_EQ(session.effect.paramDefs().size(), c.refused ? 1u : kParamCount);
       session.effect.paramsSetup();
       break;
     }
@@ -829,7 +829,7 @@ TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<std::pair<std::string, Params>> values;
-  for (const PF_ParamValue popup : {0, -1, 999, INT_MIN, INT_MAX, 4, 6}) {
+  for (const PF_ParamValue popup : {0, -1, 999, INT_MIN, INT_MAX, 5, 6}) {
     for (const int which : {0, 1, 2}) {
       Params p;
       (which == 0 ? p.mode : which == 1 ? p.scaling : p.show) = popup;

@@ -134,6 +134,8 @@ TEST(KernelGolden, KernelMatchesReferenceOnRandomParameters) {
     rd.centerX = randomCentre(rng, outW);
     rd.centerY = randomCentre(rng, outH);
     rd.mode = pick(-1, 3);
+    if (rd.mode == 3)  // Spectrum has tests of its own; 4 is no Mode at all
+      rd.mode = 4;
     rd.scaling = pick(-1, 3);
     rd.show = pick(-1, 5);
     rd.inputOffsetX = static_cast<float>(pick(-8, 8));

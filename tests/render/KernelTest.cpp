@@ -91,7 +91,7 @@ TEST(Kernel, ModeAndSignChooseTheDisplacedChannels) {
       {0, 50.0f, {D, P, P, 1.0f}},       {0, -50.0f, {P, D, D, 1.0f}},  // Red-Cyan
       {1, 50.0f, {P, D, P, 1.0f}},       {1, -50.0f, {D, P, D, 1.0f}},  // Green-Purple
       {2, 50.0f, {P, P, D, 1.0f}},       {2, -50.0f, {D, D, P, 1.0f}},  // Blue-Yellow
-      {3, 50.0f, {P, P, P, 1.0f}},       {-1, -50.0f, {P, P, P, 1.0f}},
+      {4, 50.0f, {P, P, P, 1.0f}},       {-1, -50.0f, {P, P, P, 1.0f}},
       {INT_MAX, 50.0f, {P, P, P, 1.0f}}, {INT_MIN, -50.0f, {P, P, P, 1.0f}},
   };
   Frame in = coordinateFrame(100, 100);
