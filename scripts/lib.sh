@@ -10,8 +10,8 @@ ZF_PACKAGES=(cmake ninja-build g++ ccache libcli11-dev
 # turns their reports into file and line.
 ZF_SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # Windows x64: MinGW-w64 (posix threads), its binary tools, Wine for the tests,
-# zip for the distribution archive.
-ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
+# zip for the distribution archive, NSIS for the installer.
+ZF_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip nsis)
 # Linux arm64: Debian's cross compiler and C library build the kernel, pixel
 # and plug-in tests; qemu-user runs them (see the linux-aarch64 preset).
 ZF_AARCH64_PACKAGES=(g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds the plug-in for Windows x64 and macOS and packs each for users:
+#   dist/ZarnitFringe-<major>.<minor>-win64-setup.exe  the Windows installer
 #   dist/ZarnitFringe-<major>.<minor>-win64.zip  holding ZarnitFringe.aex and INSTALL.txt
 #   dist/ZarnitFringe-<major>.<minor>-macos.zip  holding ZarnitFringe.plugin and INSTALL.txt
 set -euo pipefail
@@ -30,19 +31,27 @@ pack() {
 
 # --- Windows ---------------------------------------------------------------
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target ZarnitFringe
+cmake --build --preset windows -j "$(nproc)" --target ZarnitFringe ZarnitFringeSetup
 aex=build/windows/host/ZarnitFringe.aex
+setup=build/windows/packaging/windows/ZarnitFringe-$version-win64-setup.exe
 if [ ! -f "$aex" ]; then echo "ZarnitFringe.aex was not built" >&2; exit 1; fi
+if [ ! -f "$setup" ]; then echo "$setup was not built" >&2; exit 1; fi
+cp "$setup" dist/
+echo "== dist/$(basename "$setup")"
 
 mkdir "$stage/win64"
 cp "$aex" "$stage/win64/ZarnitFringe.aex"
 cat > "$stage/win64/INSTALL.txt" <<NOTE
 $name $version for Adobe After Effects and Adobe Premiere Pro, Windows x64
 
+The installer (ZarnitFringe-$version-win64-setup.exe) does all of this for
+you and registers an uninstaller; this archive is for copying by hand.
+
 Install
-  1. Quit After Effects and Premiere Pro.
-  2. Copy ZarnitFringe.aex into the plug-ins folder shared by both:
-       C:\\Program Files\\Adobe\\Common\\Plug-ins\\7.0\\MediaCore
+  1. Quit After Effects, Premiere Pro and Media Encoder.
+  2. Copy ZarnitFringe.aex into a folder of its own in the plug-ins folder
+     shared by them:
+       C:\\Program Files\\Adobe\\Common\\Plug-ins\\7.0\\MediaCore\\Zarnit
      (or into After Effects' own Plug-ins folder).
   3. Start the application: the effect is in the Effect menu under
      $category > $name.
