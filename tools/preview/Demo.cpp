@@ -58,7 +58,7 @@ void runDemo(const Options& options) {
         const std::filesystem::path sheet = folder / "contact-sheet.png";
         writeContactSheet(sheet.string(), instance, chart, options.effect,
                           chooseHost(hostOptions, OIIO::TypeDesc::FLOAT));
-        listFile("contact sheet (original, 3 Modes x 3 Scalings)", sheet);
+        listFile("contact sheet (original, 4 Modes x 3 Scalings)", sheet);
       }
     }
     warnIfUnbalanced(host);

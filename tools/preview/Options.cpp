@@ -235,16 +235,25 @@ Options parseOptions(const std::vector<std::string>& args) {
   addChoice(app, "--show", options.effect.show, kShows, "the view of the result");
   addChoice(app, "--sampling", options.effect.sampling, kSamplings,
             "displaced channels read at whole pixels, or mixed smoothly from the four around");
+  app.add_option("--samples", options.effect.samples,
+                 "\"Spectrum samples\" of --mode spectrum: 3 to 64 reads between the pixel and its "
+                 "displaced point (default 12)")
+      ->check(CLI::Range(3.0, 64.0))
+      ->option_text("N");
 
   std::string host;
   app.add_option("--host", host, "ae | premiere (default: the host of --format, else ae)")
       ->check(CLI::IsMember({"ae", "aftereffects", "premiere", "pr"}, CLI::ignore_case))
       ->option_text("H");
   std::string format;
-  app.add_option("--format", format,
-                 "ae8 | ae16 | ae32 (After Effects ARGB 8, 16 bit, float), pr8 | pr32 (Premiere Pro "
-                 "BGRA 8 bit, float); default from the input's depth")
-      ->check(CLI::IsMember({"ae8", "ae16", "ae32", "pr8", "pr32"}, CLI::ignore_case))
+  std::vector<std::string> formatNames;
+  std::string formatHelp;
+  for (const FormatInfo& f : kFormats) {
+    formatNames.push_back(f.option);
+    formatHelp += (formatHelp.empty() ? "" : ", ") + std::string(f.option) + " (" + f.description + ")";
+  }
+  app.add_option("--format", format, formatHelp + "; default from the input's depth")
+      ->check(CLI::IsMember(formatNames, CLI::ignore_case))
       ->option_text("F");
   std::string path;
   app.add_option("--path", path,

@@ -30,8 +30,10 @@ struct Choice {
   PF_ParamValue hostValue;
 };
 
-inline constexpr Choice kModes[] = {
-    {"red-cyan", "Red-Cyan", 1}, {"green-purple", "Green-Purple", 2}, {"blue-yellow", "Blue-Yellow", 3}};
+inline constexpr Choice kModes[] = {{"red-cyan", "Red-Cyan", 1},
+                                    {"green-purple", "Green-Purple", 2},
+                                    {"blue-yellow", "Blue-Yellow", 3},
+                                    {"spectrum", "Spectrum", 4}};
 inline constexpr Choice kScalings[] = {
     {"linear", "linear", 1}, {"square", "square", 2}, {"cubic", "cubic", 3}};
 inline constexpr Choice kShows[] = {{"final", "Final", 1},
@@ -60,14 +62,17 @@ struct FormatInfo {
   HostApp host;
   PF_PixelFormat code;
   OIIO::TypeDesc::BASETYPE samples;  // one channel in the host's world and in the file written
+  const char* description;           // for --help
 };
 
 inline constexpr FormatInfo kFormats[] = {
-    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, OIIO::TypeDesc::UINT8},
-    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, OIIO::TypeDesc::UINT16},
-    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, OIIO::TypeDesc::FLOAT},
-    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, OIIO::TypeDesc::UINT8},
-    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, OIIO::TypeDesc::FLOAT},
+    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, OIIO::TypeDesc::UINT8, "After Effects ARGB 8 bit"},
+    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, OIIO::TypeDesc::UINT16, "After Effects ARGB 16 bit"},
+    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, OIIO::TypeDesc::FLOAT, "After Effects ARGB float"},
+    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, OIIO::TypeDesc::UINT8, "Premiere Pro BGRA 8 bit"},
+    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, OIIO::TypeDesc::FLOAT, "Premiere Pro BGRA float"},
+    {"pr32-linear", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f_Linear, OIIO::TypeDesc::FLOAT,
+     "Premiere Pro BGRA float, linear"},
 };
 
 const FormatInfo* formatNamed(const std::string& name);
@@ -93,6 +98,7 @@ struct EffectValues {
   double amount = 25.0;
   PF_ParamValue show = 1;
   PF_ParamValue sampling = 1;
+  double samples = 12.0;  // "Spectrum samples"
 };
 
 /* The host's 16.16 fixed-point point value for a frame of the given size.

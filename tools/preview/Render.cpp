@@ -256,7 +256,8 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
 
   const std::string subtitle =
       "Amount " + numberText(values.amount) + "   Show " + choiceFor(kShows, values.show).label +
-      "   Sampling " + choiceFor(kSamplings, values.sampling).label + "   Center " +
+      "   Sampling " + choiceFor(kSamplings, values.sampling).label + "   Spectrum samples " +
+      numberText(values.samples) + "   Center " +
       numberText(centerFixedX(values.center, input.spec().width) / 65536.0) + "," +
       numberText(centerFixedY(values.center, input.spec().height) / 65536.0) + "   " + choice.format->option +
       " in " + hostName(choice.host) + ", " + pathName(choice.path);

@@ -131,10 +131,16 @@ void EffectInstance::setValues(const EffectValues& values) {
   instance_->setFloat(4, values.amount);
   instance_->setPopup(5, values.show);
   // A plug-in from before "Sampling" renders nearest, as that parameter would.
-  if (instance_->effect().paramDefs().size() > 6) {
+  const std::size_t declared = instance_->effect().paramDefs().size();
+  if (declared > 6) {
     instance_->setPopup(6, values.sampling);
   } else if (values.sampling != 1) {
     throw ToolError("--sampling smooth: the plug-in has no \"Sampling\" parameter (an older version?)");
+  }
+  if (declared > 7) {
+    instance_->setFloat(7, values.samples);
+  } else if (values.mode == 4) {
+    throw ToolError("--mode spectrum: the plug-in has no \"Spectrum\" Mode (an older version?)");
   }
 }
 
