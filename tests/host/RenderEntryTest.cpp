@@ -272,12 +272,13 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
 // pixels, which nearest sampling truncates and smooth sampling mixes. A
 // value outside the popup (a damaged project) is nearest. All six
 // parameters go back to the host.
+struct Route {
+  testhost::App app;
+  PF_PixelFormat format;
+  Path path;
+};
+
 TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
-  struct Route {
-    testhost::App app;
-    PF_PixelFormat format;
-    Path path;
-  };
   const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
                           {testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Smart},
                           {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain}};
@@ -315,6 +316,71 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
       EXPECT_EQ(instance.checkoutLog().size(), static_cast<std::size_t>(kCheckedOutParams));
       EXPECT_EQ(instance.outstandingCheckouts(), 0);
     }
+    EXPECT_EQ(host.accountingReport(), "");
+  }
+}
+
+/* "Spectrum samples" reaches the renderer on every path of both hosts as a
+ * whole count: halves round up, values beyond 3 to 64 are clamped, a value
+ * that is not finite renders as the default 12, and a project saved before
+ * the parameter existed (disk ids 2 to 7) gets 12 as well. Each value's
+ * frame must equal the frame of the count it stands for and differ from a
+ * neighbouring count's. */
+TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) {
+  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
+                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB32, Path::Smart},
+                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain}};
+  struct Case {
+    double value;
+    double sameAs;
+    double unlike;
+  };
+  const double nan = std::nan("");
+  const Case cases[] = {{4.5, 5, 4},    {4.49, 4, 5},    {2.5, 3, 4},         {-7, 3, 4},
+                        {1e9, 64, 63},  {nan, 12, 11},   {HUGE_VAL, 12, 13}};
+  const A_long w = 40, h = 9;
+  for (const Route& route : routes) {
+    testhost::Host host(route.app);
+    testhost::Effect effect(host, ZF_PLUGIN_PATH);
+    ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
+    ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);
+    World input(route.format, w, h);
+    fillWorld(input, [](A_long x, A_long y) { return Channels{(x + y) % 3 == 0 ? 1.0 : 0.6, x % 4 / 3.0, y / 8.0, 0.5}; });
+    auto frame = [&](testhost::Instance& instance, double samples) {
+      instance.setPoint(kCenter, pixels(3), pixels(2));
+      instance.setPopup(kMode, kSpectrum);
+      instance.setFloat(kAmount, 60.0);
+      instance.setFloat(kSpectrumSamples, samples);
+      World output(route.format, w, h);
+      EXPECT_EQ(route.path == Path::Plain ? instance.render(input, output).err
+                                          : instance.smartRender(input, output).render.err,
+                PF_Err_NONE);
+      EXPECT_EQ(instance.checkoutLog().size() % static_cast<std::size_t>(kCheckedOutParams), 0u);
+      EXPECT_EQ(instance.outstandingCheckouts(), 0);
+      return output.bytes();
+    };
+    testhost::Instance instance(effect, w, h);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << nameOf(route.path) << ", samples " << c.value);
+      const std::vector<std::uint8_t> got = frame(instance, c.value);
+      EXPECT_EQ(got, frame(instance, c.sameAs));
+      EXPECT_NE(got, frame(instance, c.unlike));
+    }
+    // Saved before "Spectrum samples": disk ids 2 to 7 only.
+    const std::vector<PF_ParamDef> defs = effect.paramDefs();
+    testhost::SavedParams project;
+    for (PF_ParamIndex index = kCenter; index <= kSampling; ++index)
+      project[defs[static_cast<std::size_t>(index)].uu.id] = defs[static_cast<std::size_t>(index)];
+    testhost::Instance opened(effect, w, h, project);
+    EXPECT_EQ(opened.param(kSpectrumSamples).u.fs_d.value, 12.0);
+    opened.setPopup(kMode, kSpectrum);
+    opened.setPoint(kCenter, pixels(3), pixels(2));
+    opened.setFloat(kAmount, 60.0);
+    World fromProject(route.format, w, h);
+    ASSERT_EQ(route.path == Path::Plain ? opened.render(input, fromProject).err
+                                        : opened.smartRender(input, fromProject).render.err,
+              PF_Err_NONE);
+    EXPECT_EQ(fromProject.bytes(), frame(instance, 12));
     EXPECT_EQ(host.accountingReport(), "");
   }
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -64,6 +65,17 @@ RefPixel smoothSample(ImageDesc const& in, float u, float v) {
   return {colour(&RefPixel::r), colour(&RefPixel::g), colour(&RefPixel::b), a};
 }
 
+// Amount as the kernel takes it: NaN is no effect, infinities the limits.
+float usable(float amount) {
+  if (amount != amount)
+    return 0.0f;
+  if (amount > 3.4028235e38f)
+    return 100.0f;
+  if (amount < -3.4028235e38f)
+    return -100.0f;
+  return amount;
+}
+
 float distanceTo(float ax, float ay, float bx, float by) {
   float const ddx = bx - ax;
   float const ddy = by - ay;
@@ -73,13 +85,7 @@ float distanceTo(float ax, float ay, float bx, float by) {
 }  // namespace
 
 RefPixel referencePixel(RenderData const& rd, int x, int y) {
-  float amount = rd.amount;
-  if (amount != amount)
-    amount = 0.0f;
-  else if (amount > 3.4028235e38f)
-    amount = 100.0f;
-  else if (amount < -3.4028235e38f)
-    amount = -100.0f;
+  float const amount = usable(rd.amount);
 
   float const cx = static_cast<float>(rd.centerX);
   float const cy = static_cast<float>(rd.centerY);
@@ -175,5 +181,72 @@ void referenceRender(RenderData const& rd) {
                       static_cast<std::int64_t>(x) * 16,
                   &p, 16);
     }
+  }
+}
+
+ModelPixel spectrumModelPixel(RenderData const& rd, int x, int y) {
+  float const amount = usable(rd.amount);
+  int const n = rd.spectrumSamples < 3 ? 3 : rd.spectrumSamples > 64 ? 64 : rd.spectrumSamples;
+  float const cx = static_cast<float>(rd.centerX);
+  float const cy = static_cast<float>(rd.centerY);
+  float const w = static_cast<float>(rd.output.width);
+  float const h = static_cast<float>(rd.output.height);
+  float maxR = 0.0f;
+  for (float const cornerX : {0.0f, w})
+    for (float const cornerY : {0.0f, h})
+      maxR = std::fmax(maxR, distanceTo(cx, cy, cornerX, cornerY));
+  float const cyEff = h - cy;
+  float const dx = static_cast<float>(x) - cx;
+  float const dy = static_cast<float>(y) - cyEff;
+  float const r = std::sqrt(dx * dx + dy * dy);
+  float const q = r / maxR;
+  float const g = rd.scaling == 1 ? q * amount : rd.scaling == 2 ? q * amount * q : amount;
+  float const k = g * 0.02f;
+  float const s = amount < 0.0f ? 1.0f - k : 1.0f + k;
+  float const m = s - 1.0f;
+
+  double sum[3] = {0, 0, 0};
+  double weight[3] = {0, 0, 0};
+  double aMax = 0.0;
+  double aMin = 0.0;
+  for (int i = 0; i < n; ++i) {
+    float const t = static_cast<float>(i) / static_cast<float>(n - 1);
+    float const si = 1.0f + t * m;
+    float const xs = dx / si + cx;
+    float const ys = dy / si + cyEff;
+    RefPixel p = rd.sampling == 1 ? smoothSample(rd.input, xs - rd.inputOffsetX, ys - rd.inputOffsetY)
+                                  : readInput(rd.input, std::trunc(std::trunc(xs) - rd.inputOffsetX),
+                                              std::trunc(std::trunc(ys) - rd.inputOffsetY));
+    if (p.a == 0.0f)
+      p.r = p.g = p.b = 0.0f;
+    double const td = static_cast<double>(i) / (n - 1);
+    double const outer = std::fmax(0.0, 2.0 * td - 1.0);
+    double const inner = std::fmax(0.0, 1.0 - 2.0 * td);
+    double const wc[3] = {amount < 0.0f ? inner : outer, 1.0 - std::fabs(2.0 * td - 1.0),
+                          amount < 0.0f ? outer : inner};
+    double const c[3] = {p.r, p.g, p.b};
+    for (int j = 0; j < 3; ++j) {
+      sum[j] += wc[j] * p.a * c[j];
+      weight[j] += wc[j] * p.a;
+    }
+    aMax = i == 0 ? p.a : std::fmax(aMax, p.a);
+    aMin = i == 0 ? p.a : std::fmin(aMin, p.a);
+  }
+  double colour[3];
+  for (int j = 0; j < 3; ++j)
+    colour[j] = weight[j] == 0.0 ? 0.0 : sum[j] / weight[j];
+  switch (rd.show) {
+    case 1:
+      return {colour[0], colour[1], colour[2], aMax - aMin};
+    case 2:
+      return {colour[0], colour[1], colour[2], aMin};
+    case 3:
+      return {aMax, aMax, aMax, aMax};
+    case 4: {
+      double const f = aMax > 0.0 ? 1.0 : aMax;
+      return {f, f, f, f};
+    }
+    default:
+      return {colour[0], colour[1], colour[2], aMax};
   }
 }

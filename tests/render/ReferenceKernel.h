@@ -19,4 +19,13 @@ RefPixel referencePixel(RenderData const& rd, int x, int y);
 // Writes every pixel of every row of rd.output (RGBA32).
 void referenceRender(RenderData const& rd);
 
+// Mode Spectrum (rd.mode 3) as a plain model: the sample points in 32-bit
+// float as the rule gives them, each read like the displaced sample above,
+// and the weights, sums and quotients in double. The kernel's float sums
+// round differently, so the two agree to a tolerance, not to the bit.
+struct ModelPixel {
+  double r, g, b, a;
+};
+ModelPixel spectrumModelPixel(RenderData const& rd, int x, int y);
+
 #endif
