@@ -132,11 +132,13 @@ bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& f)
   f.inWidth = std::max(rd->input.width, 0);
   f.inHeight = std::max(rd->input.height, 0);
   f.inBytes = rd->input.bitDepth == 8;
-  // The gathers address RGBA8 samples by 32-bit byte offsets from the start
-  // of the input: rows must run forward and the last byte lie within reach.
+  // The gathers address samples by 32-bit byte offsets from the start of
+  // the input: rows must run forward and the last byte lie within reach.
   std::int64_t const lastRow = f.inHeight > 0 ? static_cast<std::int64_t>(f.inHeight - 1) * f.inRowBytes : 0;
-  std::int64_t const end = lastRow + static_cast<std::int64_t>(f.inWidth) * 4;
-  f.gatherBytes = f.inBytes && f.inRowBytes >= 0 && end <= std::int64_t{INT32_MAX};
+  std::int64_t const end = lastRow + static_cast<std::int64_t>(f.inWidth) * (f.inBytes ? 4 : 16);
+  bool const reachable = f.inRowBytes >= 0 && end <= std::int64_t{INT32_MAX};
+  f.gatherBytes = f.inBytes && reachable;
+  f.gatherFloats = !f.inBytes && reachable;
   f.outData = rd->output.data;
   f.outRowBytes = rd->output.rowBytes;
   return true;

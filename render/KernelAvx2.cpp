@@ -146,6 +146,24 @@ struct Avx2Lanes {
                                                     reinterpret_cast<int const*>(rowData), x, inside, 4));
   }
 
+  // RGBA32 samples by byte offset from the input's start, a gather per
+  // channel; lanes outside read 0.
+  ZF_INLINE static Rgba<F> gatherFloatPixels(unsigned char const* input, int const* columns, int const* rows,
+                                             int width, int height, std::int32_t rowBytes) {
+    I const x = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(columns));
+    I const y = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(rows));
+    F const inside = _mm256_castsi256_ps(
+        _mm256_and_si256(withinBound(x, _mm256_set1_epi32(width)), withinBound(y, _mm256_set1_epi32(height))));
+    I const offset =
+        _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rowBytes)), _mm256_slli_epi32(x, 4));
+    float const* channels = reinterpret_cast<float const*>(input);
+    F const zero = _mm256_setzero_ps();
+    return {_mm256_mask_i32gather_ps(zero, channels, offset, inside, 1),
+            _mm256_mask_i32gather_ps(zero, channels + 1, offset, inside, 1),
+            _mm256_mask_i32gather_ps(zero, channels + 2, offset, inside, 1),
+            _mm256_mask_i32gather_ps(zero, channels + 3, offset, inside, 1)};
+  }
+
   // Displaced samples by byte offset from the input's start; lanes outside
   // read 0.
   ZF_INLINE static Rgba<I> gatherBytes(unsigned char const* input, int const* columns, int const* rows,

@@ -62,6 +62,7 @@ struct KernelFrame {
   int inHeight;
   bool inBytes;      // RGBA8 input; otherwise RGBA32
   bool gatherBytes;  // RGBA8 input whose byte offsets all fit an int32
+  bool gatherFloats;  // RGBA32 input whose byte offsets all fit an int32
   unsigned char* outData;
   std::int64_t outRowBytes;
   SpectrumTable spectrum;  // Mode Spectrum only

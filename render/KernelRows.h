@@ -83,9 +83,13 @@ struct GatheredByteSamples {
   using Channels = Rgba<typename L::I>;
 
   InputImage in;
-  bool oneRow;  // linear scaling: the displaced samples of an output row share one input row
+  // Whether to look for groups that one input row serves: linear scaling,
+  // where the displaced samples of an output row share one, and Spectrum,
+  // whose samples of neighbouring pixels mostly do.
+  bool oneRow;
 
-  explicit GatheredByteSamples(KernelFrame const& f) : in(f), oneRow(f.scaling == Scaling::Linear) {}
+  explicit GatheredByteSamples(KernelFrame const& f)
+      : in(f), oneRow(f.scaling == Scaling::Linear || f.mode == Mode::Spectrum) {}
 
   unsigned char const* row(int y) const { return in.row(y); }
 
@@ -101,6 +105,27 @@ struct GatheredByteSamples {
   // Where a sample lies, or null outside the input.
   unsigned char const* address(int column, int y) const {
     return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 4 : nullptr;
+  }
+};
+
+// RGBA32 samples fetched by the lanes' gathers, a channel at a time, for an
+// input whose byte offsets all fit an int32 (KernelFrame::gatherFloats).
+template <class L>
+struct GatheredFloatSamples {
+  using Lanes = L;
+  using Channels = Rgba<typename L::F>;
+
+  InputImage in;
+
+  explicit GatheredFloatSamples(KernelFrame const& f) : in(f) {}
+
+  ZF_INLINE Channels displaced(int const* columns, int const* rows) const {
+    return L::gatherFloatPixels(in.data, columns, rows, in.width, in.height, static_cast<std::int32_t>(in.rowBytes));
+  }
+
+  // Where a sample lies, or null outside the input.
+  unsigned char const* address(int column, int y) const {
+    return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 16 : nullptr;
   }
 };
 
@@ -429,6 +454,12 @@ void walkRowsSampled(KernelFrame const& f, int firstRow, int endRow) {
 template <class L, Sampling P>
 void walkSpectrumSampled(KernelFrame const& f, int firstRow, int endRow) {
   if (!f.inBytes) {
+    if constexpr (L::gathers) {
+      if (f.gatherFloats) {
+        walkSpectrumByShow<L, P>(f, GatheredFloatSamples<L>(f), firstRow, endRow);
+        return;
+      }
+    }
     walkSpectrumByShow<L, P>(f, PointerSamples<L, false>(f), firstRow, endRow);
     return;
   }

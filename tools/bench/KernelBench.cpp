@@ -63,15 +63,26 @@ struct Frames {
   }
 };
 
-void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, bool smooth) {
-  std::string const tail = std::string("/") + size.name + (bitDepth == 8 ? "/rgba8/" : "/rgba32/") +
-                           scalingNames[scaling] + "/" + centre.name + (smooth ? "/smooth" : "");
-  auto run = [size, bitDepth, scaling, centre, smooth](benchmark::State& state, InstructionSet path,
-                                                      bool active) {
+// The kind of frame: the two-colour Modes with nearest or smooth sampling,
+// or Spectrum (smooth, 12 samples).
+enum class Look { Nearest, Smooth, Spectrum };
+char const* const lookSuffixes[] = {"", "/smooth", "/spectrum"};
+
+void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, Look look) {
+  std::string const head = std::string("/") + size.name + (bitDepth == 8 ? "/rgba8/" : "/rgba32/") +
+                           scalingNames[scaling] + "/" + centre.name;
+  std::string const tail = head + lookSuffixes[static_cast<int>(look)];
+  bool const smooth = look != Look::Nearest;
+  auto run = [size, bitDepth, scaling, centre, smooth, look](benchmark::State& state, InstructionSet path,
+                                                            bool active) {
     Frames frames(size, bitDepth);
     frames.rd.amount = 50.0f;
     frames.rd.scaling = scaling;
     frames.rd.sampling = smooth ? 1 : 0;
+    if (look == Look::Spectrum) {
+      frames.rd.mode = 3;
+      frames.rd.spectrumSamples = 12;
+    }
     frames.rd.centerX = static_cast<int>(size.width * centre.fx);
     frames.rd.centerY = static_cast<int>(size.height * centre.fy);
     std::size_t const inputRowBytes = static_cast<std::size_t>(frames.rd.input.rowBytes);
@@ -113,7 +124,9 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, 
                                            [run, v](benchmark::State& state) { run(state, v.path, v.active); });
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
-    if (smooth)
+    if (look == Look::Spectrum)
+      bench::addComparison({name, std::string("kernel/ours") + head + "/smooth"});
+    else if (smooth)
       bench::addComparison({name, ""});
     else if (v.path != InstructionSet::Scalar || v.active)
       bench::addComparison({name, baseline});
@@ -129,11 +142,19 @@ void registerKernelBenchmarks() {
     for (int bitDepth : {8, 32})
       for (int scaling = 0; scaling < 3; ++scaling)
         for (Centre const& centre : centres)
-          registerKernel(size, bitDepth, scaling, centre, false);
+          registerKernel(size, bitDepth, scaling, centre, Look::Nearest);
   }
-  // Smooth sampling at 4K, named as the nearest rows with /smooth appended.
-  for (int bitDepth : {8, 32})
-    for (int scaling = 0; scaling < 3; ++scaling)
-      for (Centre const& centre : centres)
-        registerKernel(bench::uhd, bitDepth, scaling, centre, true);
+  // Smooth sampling at 4K, named as the nearest rows with /smooth appended;
+  // Spectrum beside it, at both sizes, compared with the smooth row of its
+  // frame (its "speed-up" is smooth time over spectrum time).
+  for (Size size : {bench::fullHd, bench::uhd})
+    for (int bitDepth : {8, 32})
+      for (int scaling = 0; scaling < 3; ++scaling)
+        for (Centre const& centre : centres) {
+          bool const asked = size.width == bench::uhd.width || (scaling == 2 && &centre == &centres[0]);
+          if (!asked)
+            continue;
+          registerKernel(size, bitDepth, scaling, centre, Look::Smooth);
+          registerKernel(size, bitDepth, scaling, centre, Look::Spectrum);
+        }
 }
