@@ -1,5 +1,6 @@
 /* Sending commands to a loaded plug-in, as After Effects or Premiere Pro. */
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "testhost/HostState.h"
@@ -265,53 +266,66 @@ void Instance::adoptNewDefinitions() const {
   }
 }
 
-PF_ParamDef Instance::param(PF_ParamIndex index) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  adoptNewDefinitions();
-  if (index < 0 || static_cast<size_t>(index) >= values_.size()) {
-    throw std::out_of_range("testhost::Instance::param: no parameter " + std::to_string(index));
+std::size_t Param::indexIn(const std::vector<PF_ParamDef>& defs) const {
+  // Index 0 is the input layer, which no test sets.
+  for (std::size_t index = 1; index < defs.size(); ++index) {
+    const PF_ParamDef& def = defs[index];
+    const bool found = byPosition_ ? static_cast<std::size_t>(index_) == index
+                       : byDiskId_ ? def.uu.id == diskId_
+                                   : name_ == std::string(def.name, strnlen(def.name, sizeof def.name));
+    if (found) {
+      return index;
+    }
   }
-  return values_[static_cast<size_t>(index)];
+  throw std::out_of_range("testhost: the effect declared no parameter " + describe());
 }
 
-void Instance::setParam(PF_ParamIndex index, const PF_ParamDef& def) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  adoptNewDefinitions();
-  if (index < 1 || static_cast<size_t>(index) >= values_.size()) {
-    throw std::out_of_range("testhost::Instance::setParam: no parameter " + std::to_string(index));
+std::string Param::describe() const {
+  if (byPosition_) {
+    return "at position " + std::to_string(index_);
   }
-  values_[static_cast<size_t>(index)] = def;
+  return byDiskId_ ? "with disk id " + std::to_string(diskId_) : "named \"" + name_ + "\"";
 }
 
-void Instance::setPoint(PF_ParamIndex index, PF_Fixed x, PF_Fixed y) {
-  PF_ParamDef def = param(index);
+PF_ParamDef Instance::param(const Param& which) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adoptNewDefinitions();
+  return values_[which.indexIn(values_)];
+}
+
+void Instance::setParam(const Param& which, const PF_ParamDef& def) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  adoptNewDefinitions();
+  values_[which.indexIn(values_)] = def;
+}
+
+void Instance::setPoint(const Param& which, PF_Fixed x, PF_Fixed y) {
+  PF_ParamDef def = param(which);
   def.u.td.x_value = x;
   def.u.td.y_value = y;
-  setParam(index, def);
+  setParam(which, def);
 }
 
-void Instance::setPopup(PF_ParamIndex index, PF_ParamValue value) {
-  PF_ParamDef def = param(index);
+void Instance::setPopup(const Param& which, PF_ParamValue value) {
+  PF_ParamDef def = param(which);
   def.u.pd.value = value;
-  setParam(index, def);
+  setParam(which, def);
 }
 
-void Instance::setFloat(PF_ParamIndex index, PF_FpLong value) {
-  PF_ParamDef def = param(index);
+void Instance::setFloat(const Param& which, PF_FpLong value) {
+  PF_ParamDef def = param(which);
   def.u.fs_d.value = value;
-  setParam(index, def);
+  setParam(which, def);
 }
 
-void Instance::setKeyframes(PF_ParamIndex index, std::vector<Keyframe> keyframes) {
+void Instance::setKeyframes(const Param& which, std::vector<Keyframe> keyframes) {
   std::lock_guard<std::mutex> lock(mutex_);
   adoptNewDefinitions();
-  if (index < 1 || static_cast<size_t>(index) >= values_.size()) {
-    throw std::out_of_range("testhost::Instance::setKeyframes: no parameter " + std::to_string(index));
-  }
+  const std::size_t index = which.indexIn(values_);
   if (keyframes.empty()) {
-    keyframes_.erase(static_cast<size_t>(index));
+    keyframes_.erase(index);
   } else {
-    keyframes_[static_cast<size_t>(index)] = std::move(keyframes);
+    keyframes_[index] = std::move(keyframes);
   }
 }
 

@@ -179,6 +179,7 @@ class Effect {
   Effect& operator=(const Effect&) = delete;
 
   Host& host() { return host_; }
+  const Host& host() const { return host_; }
   const Plugin& plugin() const { return plugin_; }
 
   /* Calls PluginDataEntryFunction with a recording callback that answers
@@ -217,6 +218,35 @@ class Effect {
  * under its parameter's disk id (uu.id). */
 using SavedParams = std::map<A_long, PF_ParamDef>;
 
+/* A parameter of an instance: by the name its definition carries
+ * ("Amount"), by its disk id (DiskId{5}), or, where the position itself is
+ * what a test is about, by its place in the parameter array (Position{4}). */
+struct DiskId {
+  A_long id;
+};
+struct Position {
+  PF_ParamIndex index;
+};
+class Param {
+ public:
+  Param(const char* name) : name_(name) {}  // NOLINT: names read best as they are
+  Param(const std::string& name) : name_(name) {}
+  Param(DiskId id) : diskId_(id.id), byDiskId_(true) {}
+  Param(Position position) : index_(position.index), byPosition_(true) {}
+
+  /* Its place among defs (the effect's definitions, [0] the input layer);
+   * throws std::out_of_range naming the parameter when there is none. */
+  std::size_t indexIn(const std::vector<PF_ParamDef>& defs) const;
+  std::string describe() const;
+
+ private:
+  std::string name_;
+  A_long diskId_ = 0;
+  PF_ParamIndex index_ = 0;
+  bool byDiskId_ = false;
+  bool byPosition_ = false;
+};
+
 /* What a parameter holds in a project saved before the parameter existed:
  * its definition's value when the definition has
  * PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS, otherwise its default. */
@@ -237,6 +267,8 @@ class Instance {
   Instance& operator=(const Instance&) = delete;
 
   Effect& effect() { return effect_; }
+  A_long layerWidth() const { return layerWidth_; }
+  A_long layerHeight() const { return layerHeight_; }
 
   /* The host keeps the sequence handle the plug-in leaves in
    * out_data->sequence_data after setup and resetup, and passes it in
@@ -248,18 +280,18 @@ class Instance {
   void setSequenceData(PF_Handle handle);
 
   /* Current parameter values, served by checkout_param as copies of the
-   * stored definition. Index 1 and up. */
-  PF_ParamDef param(PF_ParamIndex index) const;
-  void setParam(PF_ParamIndex index, const PF_ParamDef& def);
-  void setPoint(PF_ParamIndex index, PF_Fixed x, PF_Fixed y);
-  void setPopup(PF_ParamIndex index, PF_ParamValue value);
-  void setFloat(PF_ParamIndex index, PF_FpLong value);
+   * stored definition. Not the input layer. */
+  PF_ParamDef param(const Param& which) const;
+  void setParam(const Param& which, const PF_ParamDef& def);
+  void setPoint(const Param& which, PF_Fixed x, PF_Fixed y);
+  void setPopup(const Param& which, PF_ParamValue value);
+  void setFloat(const Param& which, PF_FpLong value);
   /* Animates a parameter. checkout_param at what_time answers the keyframe in
    * force at what_time / time_scale seconds (before the first keyframe, the
    * first); the plain render's params[] array holds the values at the
    * settings' current_time. Keyframes in time order; an empty list makes the
    * parameter static again, with its stored value. */
-  void setKeyframes(PF_ParamIndex index, std::vector<Keyframe> keyframes);
+  void setKeyframes(const Param& which, std::vector<Keyframe> keyframes);
 
   /* PF_Cmd_RENDER: params[0] is the input layer (a layer parameter whose
    * u.ld is the input world's record), params[1..] the current values;

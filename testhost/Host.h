@@ -188,9 +188,14 @@ class Host {
    * outstanding (one still held by another command hides such a call). */
   std::string accountingReport() const;
 
+ private:
+  // The books and tables behind the callbacks, shared with the classes that
+  // send commands; not for the host's users.
+  friend class Effect;
+  friend class Instance;
+  friend class HostState;
   HostState& state() { return *state_; }
 
- private:
   std::unique_ptr<HostState> state_;
 };
 

@@ -1,20 +1,22 @@
-/* The effect's parameters as a host sees them: positions in the parameter
- * array (the host supplies the input layer at 0) and popup values, which
- * count from 1. */
+/* The effect's parameters as a host sees them: their names, the size of the
+ * parameter array (the host supplies the input layer at 0) and popup
+ * values, which count from 1. */
 #ifndef ZF_TESTS_COMMON_EFFECTPARAMS_H
 #define ZF_TESTS_COMMON_EFFECTPARAMS_H
 
 #include "suites/HostInterface.h"
+#include "testhost/Effect.h"
 
 #include <cstddef>
+#include <vector>
 
-inline constexpr PF_ParamIndex kCenter = 1;
-inline constexpr PF_ParamIndex kMode = 2;
-inline constexpr PF_ParamIndex kScaling = 3;
-inline constexpr PF_ParamIndex kAmount = 4;
-inline constexpr PF_ParamIndex kShow = 5;
-inline constexpr PF_ParamIndex kSampling = 6;
-inline constexpr PF_ParamIndex kSpectrumSamples = 7;
+inline constexpr char kCenter[] = "Frame center";
+inline constexpr char kMode[] = "Mode";
+inline constexpr char kScaling[] = "Scaling";
+inline constexpr char kAmount[] = "Amount";
+inline constexpr char kShow[] = "Show";
+inline constexpr char kSampling[] = "Sampling";
+inline constexpr char kSpectrumSamples[] = "Spectrum samples";
 /* The host's parameter array: the input layer and the seven declared. */
 inline constexpr std::size_t kParamCount = 8;
 inline constexpr long kCheckedOutParams = 7;
@@ -25,6 +27,16 @@ inline constexpr PF_ParamValue kLinear = 1;
 inline constexpr PF_ParamValue kFinal = 1;
 inline constexpr PF_ParamValue kNearest = 1;
 inline constexpr PF_ParamValue kSmooth = 2;
+
+/* A project saved by an earlier version, which declared the parameters with
+ * disk ids 2 to lastDiskId: their definitions' values under their ids. */
+inline testhost::SavedParams savedBefore(const std::vector<PF_ParamDef>& defs, A_long lastDiskId) {
+  testhost::SavedParams project;
+  for (const PF_ParamDef& def : defs)
+    if (def.uu.id >= 2 && def.uu.id <= lastDiskId)
+      project[def.uu.id] = def;
+  return project;
+}
 
 /* A point value in 16.16 fixed point. */
 constexpr PF_Fixed pixels(int whole) {

@@ -29,7 +29,7 @@ namespace {
 
 using testhost::App;
 using testhost::World;
-using zfrel::Path;
+using testhost::RenderPath;
 
 std::unique_ptr<testhost::Plugin> g_library;  // keeps the plug-in loaded between runs
 zfrel::RefuseWorkerStartFunc g_refuseWorkerStart = nullptr;
@@ -191,10 +191,6 @@ void runOne(FuzzedDataProvider& in) {
   const App app = in.ConsumeBool() ? App::PremierePro : App::AfterEffects;
   testhost::Host host(app);
   host.setIterateWorkers(in.ConsumeIntegralInRange(1, 4));
-  testhost::Effect effect(host, g_library->path());
-  effect.globalSetup();
-  effect.paramsSetup();
-
   const A_long inWidth = in.ConsumeIntegralInRange<A_long>(0, 24);
   const A_long inHeight = in.ConsumeIntegralInRange<A_long>(0, 24);
   const A_long outWidth = in.ConsumeBool() ? inWidth : in.ConsumeIntegralInRange<A_long>(0, 24);
@@ -204,8 +200,8 @@ void runOne(FuzzedDataProvider& in) {
   fillPattern(input, in.ConsumeIntegral<unsigned>());
   const std::vector<std::uint8_t> inputBytes = input.bytes();
 
-  testhost::Instance instance(effect, inWidth, inHeight);
-  instance.sequenceSetup();
+  testhost::LoadedEffect loaded(host, g_library->path(), inWidth, inHeight);
+  testhost::Instance& instance = loaded.instance();
   zfrel::applyParams(instance, paramsFrom(in));
 
   zfrel::SuiteFilter filter(host.basicSuite());
@@ -255,20 +251,20 @@ void runOne(FuzzedDataProvider& in) {
     switch (command) {
       case 0:
       case 1:
-        zfrel::renderFrame(instance, Path::Plain, input, output, options);
+        testhost::renderFrame(instance, RenderPath::Plain, input, output, options);
         break;
       case 2:
       case 3:
-        zfrel::renderFrame(instance, Path::Smart, input, output, options);
+        testhost::renderFrame(instance, RenderPath::Smart, input, output, options);
         break;
       case 4:
-        effect.about(options.hook);
+        loaded.effect().about(options.hook);
         break;
       case 5:
         instance.sequenceResetup(options.hook);
         break;
       case 6:
-        effect.globalSetup(options.hook);
+        loaded.effect().globalSetup(options.hook);
         break;
       default: {
         // Any command at all; the sequence commands as a host sends them,

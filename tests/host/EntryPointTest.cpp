@@ -168,14 +168,6 @@ TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormats) {
   }
 }
 
-TEST_F(EntryPointTest, IdentityHeaderFlagsAreWhatGlobalSetupReports) {
-  const testhost::CommandResult r = effect.globalSetup();
-  ASSERT_EQ(r.err, PF_Err_NONE);
-  EXPECT_EQ(r.out.out_flags, ZF_OUT_FLAGS);
-  EXPECT_EQ(r.out.out_flags2, ZF_OUT_FLAGS2);
-  EXPECT_EQ(r.out.my_version, static_cast<A_u_long>(ZF_VERSION));
-}
-
 TEST_F(EntryPointTest, AboutShowsNameVersionAndCreditsInAfterEffectsOnly) {
   const testhost::CommandResult ae = effect.about();
   EXPECT_EQ(ae.err, PF_Err_NONE);

@@ -105,10 +105,7 @@ std::unique_ptr<testhost::Instance> instanceWith(testhost::Effect& effect, const
     instance->setPopup(kSampling, setting.sampling);
     return instance;
   }
-  const std::vector<PF_ParamDef> defs = effect.paramDefs();
-  testhost::SavedParams project;
-  for (PF_ParamIndex index = kCenter; index <= kShow; ++index)
-    project[defs[static_cast<std::size_t>(index)].uu.id] = defs[static_cast<std::size_t>(index)];
+  testhost::SavedParams project = savedBefore(effect.paramDefs(), 6);
   project[2].u.td.x_value = pixels(29);
   project[2].u.td.y_value = pixels(43);
   project[3].u.pd.value = setting.mode;

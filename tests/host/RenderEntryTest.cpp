@@ -367,11 +367,7 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
       EXPECT_NE(got, frame(instance, c.unlike));
     }
     // Saved before "Spectrum samples": disk ids 2 to 7 only.
-    const std::vector<PF_ParamDef> defs = effect.paramDefs();
-    testhost::SavedParams project;
-    for (PF_ParamIndex index = kCenter; index <= kSampling; ++index)
-      project[defs[static_cast<std::size_t>(index)].uu.id] = defs[static_cast<std::size_t>(index)];
-    testhost::Instance opened(effect, w, h, project);
+    testhost::Instance opened(effect, w, h, savedBefore(effect.paramDefs(), 7));
     EXPECT_EQ(opened.param(kSpectrumSamples).u.fs_d.value, 12.0);
     opened.setPopup(kMode, kSpectrum);
     opened.setPoint(kCenter, pixels(3), pixels(2));

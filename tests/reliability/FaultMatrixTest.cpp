@@ -29,7 +29,7 @@ constexpr A_long kHeight = 9;
 struct Frame {
   App app;
   PF_PixelFormat format;
-  Path path;
+  RenderPath path;
 };
 
 std::string describe(const Frame& f) {
@@ -38,10 +38,10 @@ std::string describe(const Frame& f) {
 }
 
 const Frame kFrames[] = {
-    {App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
-    {App::AfterEffects, PF_PixelFormat_ARGB128, Path::Smart},
-    {App::PremierePro, PF_PixelFormat_BGRA32, Path::Plain},
-    {App::PremierePro, PF_PixelFormat_BGRA32, Path::Smart},
+    {App::AfterEffects, PF_PixelFormat_ARGB128, RenderPath::Plain},
+    {App::AfterEffects, PF_PixelFormat_ARGB128, RenderPath::Smart},
+    {App::PremierePro, PF_PixelFormat_BGRA32, RenderPath::Plain},
+    {App::PremierePro, PF_PixelFormat_BGRA32, RenderPath::Smart},
 };
 
 /* One frame's worth of set-up: the effect loaded and set up, an input
@@ -53,12 +53,12 @@ struct Rig {
         input(f.format, kWidth, kHeight),
         output(f.format, kWidth, kHeight) {
     fillPattern(input, 1);
-    applyParams(*session.instance, Params{});
+    applyParams(session.instance, Params{});
     before = output.bytes();
   }
 
   FrameResult render(const testhost::SmartRenderOptions& options = {}) {
-    return renderFrame(*session.instance, frame.path, input, output, options);
+    return renderFrame(session.instance, frame.path, input, output, options);
   }
   bool untouched() const { return output.bytes() == before; }
   testhost::Faults& faults() { return session.host.faults(); }
@@ -78,7 +78,7 @@ struct Armed {
 
 /* What a fault-free frame writes, rendered once per kind of frame. */
 const World& cleanOutput(const Frame& f) {
-  static std::map<std::tuple<App, PF_PixelFormat, Path>, std::unique_ptr<World>> cache;
+  static std::map<std::tuple<App, PF_PixelFormat, RenderPath>, std::unique_ptr<World>> cache;
   std::unique_ptr<World>& world = cache[{f.app, f.format, f.path}];
   if (world == nullptr) {
     Rig rig(f);
@@ -197,7 +197,7 @@ TEST(FaultMatrix, SequenceDataAllocationFailureShowsInternalError) {
                                           << (lockToo ? ", every handle call failing" : ""));
         ++cases;
         Session session(app, ZF_PLUGIN_PATH, 8, 8);
-        testhost::Instance& instance = *session.instance;
+        testhost::Instance& instance = session.instance;
         instance.sequenceSetdown();
         testhost::CommandResult r;
         {
@@ -301,34 +301,34 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
        }},
       {"sequence setup",
        [](Rig& rig, auto remove, auto restore) {
-         rig.session.instance->sequenceSetdown();
+         rig.session.instance.sequenceSetdown();
          remove();
-         const PF_Err err = rig.session.instance->sequenceSetup().err;
+         const PF_Err err = rig.session.instance.sequenceSetup().err;
          restore();
          return err;
        }},
       {"sequence setdown",
        [](Rig& rig, auto remove, auto restore) {
          remove();
-         const PF_Err err = rig.session.instance->sequenceSetdown().err;
+         const PF_Err err = rig.session.instance.sequenceSetdown().err;
          restore();
          return err;
        }},
       {"plain render",
        [](Rig& rig, auto remove, auto restore) {
          remove();
-         const PF_Err err = rig.session.instance->render(rig.input, rig.output).err;
+         const PF_Err err = rig.session.instance.render(rig.input, rig.output).err;
          restore();
          return err;
        }},
       {"smart pre-render",
        [](Rig& rig, auto remove, auto restore) {
          remove();
-         const testhost::PreRenderResult pre = rig.session.instance->smartPreRenderOnly(rig.input);
+         const testhost::PreRenderResult pre = rig.session.instance.smartPreRenderOnly(rig.input);
          restore();
          PF_Err err = pre.command.err;
          if (err == PF_Err_NONE) {
-           err = rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
+           err = rig.session.instance.smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
                      .render.err;
          }
          testhost::Instance::deletePreRenderData(pre.output);
@@ -336,11 +336,11 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
        }},
       {"smart render",
        [](Rig& rig, auto remove, auto restore) {
-         const testhost::PreRenderResult pre = rig.session.instance->smartPreRenderOnly(rig.input);
+         const testhost::PreRenderResult pre = rig.session.instance.smartPreRenderOnly(rig.input);
          EXPECT_EQ(pre.command.err, PF_Err_NONE);
          remove();
          const PF_Err err =
-             rig.session.instance->smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
+             rig.session.instance.smartRenderOnly(rig.input, rig.output, pre.output.pre_render_data)
                  .render.err;
          restore();
          testhost::Instance::deletePreRenderData(pre.output);
@@ -350,7 +350,7 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
 
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
-    const Frame f{app, app == App::PremierePro ? PF_PixelFormat_BGRA32 : PF_PixelFormat_ARGB32, Path::Plain};
+    const Frame f{app, app == App::PremierePro ? PF_PixelFormat_BGRA32 : PF_PixelFormat_ARGB32, RenderPath::Plain};
     for (const auto& command : commands) {
       const bool renders = std::strstr(command.first, "render") != nullptr;
       for (const Suite& suite : suites) {
@@ -398,10 +398,10 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
 /* A thread start that the system refuses, at each of the sixteen workers,
  * through the test-only build of the plug-in. */
 TEST(FaultMatrix, EveryWorkerThreadStartFailsInTurn) {
-  const Frame frames[] = {{App::AfterEffects, PF_PixelFormat_ARGB32, Path::Plain},
-                          {App::AfterEffects, PF_PixelFormat_ARGB32, Path::Smart},
-                          {App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain},
-                          {App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Smart}};
+  const Frame frames[] = {{App::AfterEffects, PF_PixelFormat_ARGB32, RenderPath::Plain},
+                          {App::AfterEffects, PF_PixelFormat_ARGB32, RenderPath::Smart},
+                          {App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Plain},
+                          {App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Smart}};
   int cases = 0;
   for (const Frame& f : frames) {
     for (int worker = 1; worker <= 17; ++worker) {
@@ -443,7 +443,7 @@ TEST(FaultMatrix, CancelAtEveryRowOfEveryConversionAndBeforeTheKernel) {
   int cases = 0;
   for (const testhost::PixelFormatInfo& format : testhost::kPixelFormats) {
     const App app = format.order == testhost::ChannelOrder::BGRA ? App::PremierePro : App::AfterEffects;
-    for (const Path path : {Path::Plain, Path::Smart}) {
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
       const Frame f{app, format.code, path};
       const auto oneThread = [](Rig& rig) { rig.session.host.setIterateWorkers(1); };
       const long polls = callsInCleanFrame(f, &Faults::abort, oneThread);

@@ -9,10 +9,6 @@
 
 namespace zfrel {
 
-const char* nameOf(Path path) {
-  return path == Path::Plain ? "plain render" : "smart render";
-}
-
 const char* nameOf(testhost::App app) {
   return app == testhost::App::PremierePro ? "Premiere Pro" : "After Effects";
 }
@@ -23,48 +19,6 @@ void applyParams(testhost::Instance& instance, const Params& params) {
   instance.setPopup(kScaling, params.scaling);
   instance.setFloat(kAmount, params.amount);
   instance.setPopup(kShow, params.show);
-}
-
-Session::Session(testhost::App app, const std::string& pluginPath, A_long layerWidth, A_long layerHeight)
-    : host(app), effect(host, pluginPath) {
-  effect.globalSetup();
-  effect.paramsSetup();
-  instance = std::make_unique<testhost::Instance>(effect, layerWidth, layerHeight);
-  instance->sequenceSetup();
-}
-
-Session::~Session() {
-  instance->sequenceSetdown();
-}
-
-std::string Session::imbalance() {
-  std::ostringstream out;
-  out << host.accountingReport();
-  if (const long outstanding = instance->outstandingCheckouts()) {
-    out << outstanding << " parameters of the instance still checked out\n";
-  }
-  const long held = instance->sequenceData() != nullptr ? 1 : 0;
-  if (host.handleStats().live != held) {
-    out << host.handleStats().live << " live handles, " << held << " held as sequence data\n";
-  }
-  if (host.liveHostWorlds() != 0) {
-    out << host.liveHostWorlds() << " host worlds alive\n";
-  }
-  return out.str();
-}
-
-FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input,
-                        testhost::World& output, const testhost::SmartRenderOptions& options) {
-  FrameResult r;
-  if (path == Path::Plain) {
-    r.err = instance.render(input, output, options.hook).err;
-    r.rendered = true;
-    return r;
-  }
-  const testhost::SmartRenderResult s = instance.smartRender(input, output, options);
-  r.rendered = s.rendered;
-  r.err = s.preRender.command.err != PF_Err_NONE ? s.preRender.command.err : s.render.err;
-  return r;
 }
 
 bool sameRow(const testhost::World& a, const testhost::World& b, A_long y) {
@@ -108,25 +62,6 @@ std::string pixelDifference(const testhost::World& a, const testhost::World& b) 
 
 namespace {
 
-/* The host hands popups over counting from 1; the renderer counts from 0,
- * and values outside its tables pass unchecked (wrapping, never overflowing). */
-std::int32_t zeroBased(PF_ParamValue value) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
-}
-
-/* Amount reaches the renderer as float; doubles beyond float's range as
- * infinities. */
-float asFloat(PF_FpLong value) {
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) {
-    return std::numeric_limits<float>::infinity();
-  }
-  if (value < -kMax) {
-    return -std::numeric_limits<float>::infinity();
-  }
-  return static_cast<float>(value);
-}
-
 float clampUnit(float v) {
   if (v > 1.0f) {
     return 1.0f;
@@ -164,12 +99,12 @@ void expectFloatFrame(const testhost::World& input, const Params& params, float 
   rd.output.rowBytes = expected.width() * 16;
   rd.inputOffsetX = offsetX;
   rd.inputOffsetY = offsetY;
-  rd.centerX = params.centerX >> 16;
-  rd.centerY = params.centerY >> 16;
-  rd.mode = zeroBased(params.mode);
-  rd.scaling = zeroBased(params.scaling);
-  rd.show = zeroBased(params.show);
-  rd.amount = asFloat(params.amount);
+  rd.centerX = params.record.centerX;
+  rd.centerY = params.record.centerY;
+  rd.mode = params.record.mode;
+  rd.scaling = params.record.scaling;
+  rd.show = params.record.show;
+  rd.amount = params.record.amount;
   for (A_long y = 0; y < expected.height(); ++y) {
     for (A_long x = 0; x < expected.width(); ++x) {
       const RefPixel p = referencePixel(rd, x, y);

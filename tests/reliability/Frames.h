@@ -11,6 +11,7 @@
 
 #include "testhost/Effect.h"
 #include "testhost/Host.h"
+#include "testhost/LoadedEffect.h"
 #include "testhost/World.h"
 
 #include "EffectParams.h"
@@ -18,8 +19,10 @@
 
 namespace zfrel {
 
-enum class Path { Plain, Smart };
-const char* nameOf(Path path);
+using testhost::FrameResult;
+using testhost::nameOf;
+using testhost::renderFrame;
+using testhost::RenderPath;
 const char* nameOf(testhost::App app);
 
 /* Values as the host stores them: centre in 16.16 fixed point, popups from 1. */
@@ -30,34 +33,27 @@ struct Params {
   PF_ParamValue scaling = 2;
   PF_FpLong amount = 35.0;
   PF_ParamValue show = 1;
+  /* What the renderer must be given for them, worked out by hand: the
+   * centre in whole pixels rounded down, popups counting from 0, Amount as
+   * the nearest float. */
+  struct Record {
+    std::int32_t centerX = 5, centerY = 3, mode = 1, scaling = 1, show = 0;
+    float amount = 35.0f;
+  } record;
 };
 void applyParams(testhost::Instance& instance, const Params& params);
 
-/* A loaded effect with one instance, set up as a host does before frames:
- * global setup, parameter setup, sequence setup. */
+/* A host with the plug-in loaded as it holds it between frames. */
 struct Session {
-  Session(testhost::App app, const std::string& pluginPath, A_long layerWidth, A_long layerHeight);
-  ~Session();
-
-  /* What a host's books must show between commands: nothing left locked
-   * or checked out, no handle alive but the instance's sequence data, every
-   * suite released. An empty string when all is well. */
-  std::string imbalance();
+  Session(testhost::App app, const std::string& pluginPath, A_long layerWidth, A_long layerHeight)
+      : host(app), loaded(host, pluginPath, layerWidth, layerHeight) {}
+  std::string imbalance() const { return loaded.imbalance(); }
 
   testhost::Host host;
-  testhost::Effect effect;
-  std::unique_ptr<testhost::Instance> instance;
+  testhost::LoadedEffect loaded;
+  testhost::Effect& effect = loaded.effect();
+  testhost::Instance& instance = loaded.instance();
 };
-
-struct FrameResult {
-  PF_Err err = PF_Err_NONE;  // the first failing command of the frame, or 0
-  bool rendered = false;     // the (smart) render command was sent
-};
-
-/* One frame: PF_Cmd_RENDER; or smart pre-render, smart render (sent only
- * when the pre-render succeeded) and the deletion of the pre-render data. */
-FrameResult renderFrame(testhost::Instance& instance, Path path, testhost::World& input,
-                        testhost::World& output, const testhost::SmartRenderOptions& options = {});
 
 /* Pixel bytes (not the padding) of row y, or of every row, are equal. */
 bool sameRow(const testhost::World& a, const testhost::World& b, A_long y);

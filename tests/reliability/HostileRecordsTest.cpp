@@ -102,7 +102,7 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
       ++cases;
       session.host.setApp(app);
       PF_InData in = session.host.inData(4, 4);
-      in.sequence_data = session.instance->sequenceData();
+      in.sequence_data = session.instance.sequenceData();
       const PF_InData before = in;
       EXPECT_EQ(session.effect.plugin().effectMain()(cmd, &in, nullptr, nullptr, nullptr, nullptr),
                 cmd == PF_Cmd_ABOUT && app == App::PremierePro ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM);
@@ -123,7 +123,7 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
     Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
-    testhost::Instance& instance = *session.instance;
+    testhost::Instance& instance = session.instance;
     applyParams(instance, Params{});
     World input(floatFormatOf(app), kWidth, kHeight);
     fillPattern(input, 3);
@@ -193,7 +193,7 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
       World output(floatFormatOf(app), kWidth, kHeight);
       PF_Err nested = -1;
       for (int i = 1; i < 6; ++i) {
-        defs[static_cast<std::size_t>(i)] = instance.param(i);
+        defs[static_cast<std::size_t>(i)] = instance.param(testhost::Position{i});
       }
       instance.send(PF_Cmd_FRAME_SETUP, nullptr, nullptr, nullptr, [&](PF_InData& in, PF_OutData&) {
         nested = session.effect.plugin().effectMain()(PF_Cmd_RENDER, &in, nullptr, params, output.record(),
@@ -304,7 +304,7 @@ struct TableCase {
 
 void runTableCase(App app, const TableCase& c) {
   Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
-  testhost::Instance& instance = *session.instance;
+  testhost::Instance& instance = session.instance;
   applyParams(instance, Params{});
   World input(floatFormatOf(app), kWidth, kHeight);
   fillPattern(input, 4);
@@ -350,7 +350,7 @@ void runTableCase(App app, const TableCase& c) {
       testhost::SmartRenderOptions options;
       options.hook = hook;
       const FrameResult r = renderFrame(
-          instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain, input, output, options);
+          instance, c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain, input, output, options);
       session.host.setIterateGenericAvailable(true);
       EXPECT_EQ(r.err, want);
       if (c.refused) {
@@ -390,19 +390,19 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
         EXPECT_EQ(session.effect.paramsSetup(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
         session.effect.paramsSetup();
       } else if (command == Command::SequenceSetup) {
-        session.instance->sequenceSetdown();
-        EXPECT_EQ(session.instance->sequenceSetup(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
+        session.instance.sequenceSetdown();
+        EXPECT_EQ(session.instance.sequenceSetup(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
       } else if (command == Command::SequenceSetdown) {
-        const PF_Handle held = session.instance->sequenceData();
-        EXPECT_EQ(session.instance->sequenceSetdown(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
-        session.instance->setSequenceData(held);
+        const PF_Handle held = session.instance.sequenceData();
+        EXPECT_EQ(session.instance.sequenceSetdown(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
+        session.instance.setSequenceData(held);
       } else {
         World input(floatFormatOf(app), kWidth, kHeight);
         World output(floatFormatOf(app), kWidth, kHeight);
         const std::vector<std::uint8_t> before = output.bytes();
         testhost::SmartRenderOptions options;
         options.hook = noUtils;
-        EXPECT_EQ(renderFrame(*session.instance, command == Command::SmartFrame ? Path::Smart : Path::Plain,
+        EXPECT_EQ(renderFrame(session.instance, command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain,
                               input, output, options)
                       .err,
                   PF_Err_BAD_CALLBACK_PARAM);
@@ -565,7 +565,7 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
     SCOPED_TRACE(c.name);
     ++cases;
     Session session(c.app, ZF_PLUGIN_PATH, kWidth, kHeight);
-    applyParams(*session.instance, Params{});
+    applyParams(session.instance, Params{});
     SuiteFilter filter(session.host.basicSuite());
     for (const std::size_t offset : c.offsets) {
       filter.nullMember(c.suite, c.version, offset);
@@ -588,7 +588,7 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
     } else {
       testhost::SmartRenderOptions options;
       options.hook = hook;
-      err = renderFrame(*session.instance, c.command == Command::SmartFrame ? Path::Smart : Path::Plain,
+      err = renderFrame(session.instance, c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain,
                         input, output, options)
                 .err;
     }
@@ -710,12 +710,12 @@ TEST(HostileRecords, WorldGeometry) {
   };
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
-    for (const Path path : {Path::Plain, Path::Smart}) {
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
       for (const WorldCase& c : cases_) {
         SCOPED_TRACE(::testing::Message() << c.name << ", " << nameOf(app) << ", " << nameOf(path));
         ++cases;
         Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
-        applyParams(*session.instance, Params{});
+        applyParams(session.instance, Params{});
         SuiteFilter filter(session.host.basicSuite());
         World input(floatFormatOf(app), kWidth, kHeight);
         World output(floatFormatOf(app), kWidth, kHeight);
@@ -733,7 +733,7 @@ TEST(HostileRecords, WorldGeometry) {
         c.apply(changed, filter);
         testhost::SmartRenderOptions options;
         options.hook = [&](PF_InData& in, PF_OutData&) { in.pica_basicP = filter.basic(); };
-        const FrameResult r = renderFrame(*session.instance, path, input, output, options);
+        const FrameResult r = renderFrame(session.instance, path, input, output, options);
         *changed.record() = original;
         if (bottomUp && !c.onInput) {
           flipRows(output);
@@ -792,16 +792,16 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
   };
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
-    for (const Path path : {Path::Plain, Path::Smart}) {
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
       for (const Case& c : cases_) {
-        if (c.setInputRect && path == Path::Plain) {
+        if (c.setInputRect && path == RenderPath::Plain) {
           continue;  // only a smart render places its input
         }
         SCOPED_TRACE(::testing::Message() << c.name << ", " << nameOf(app) << ", " << nameOf(path));
         ++cases;
         Session session(app, ZF_PLUGIN_PATH, c.inWidth, c.inHeight);
         const Params params;
-        applyParams(*session.instance, params);
+        applyParams(session.instance, params);
         World input(floatFormatOf(app), c.inWidth, c.inHeight, c.padding);
         World output(floatFormatOf(app), c.outWidth, c.outHeight, c.padding);
         fillPattern(input, 7);
@@ -813,7 +813,7 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
         options.setInputRect = c.setInputRect;
         options.inputRect = c.inputRect;
         World& target = c.sameWorld ? input : output;
-        EXPECT_EQ(renderFrame(*session.instance, path, input, target, options).err, PF_Err_NONE);
+        EXPECT_EQ(renderFrame(session.instance, path, input, target, options).err, PF_Err_NONE);
         EXPECT_TRUE(samePixels(target, expected));
         EXPECT_TRUE(target.paddingIntact());
         EXPECT_EQ(session.imbalance(), "");
@@ -828,34 +828,51 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
 TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  const float finf = std::numeric_limits<float>::infinity();
+  const float fnan = std::numeric_limits<float>::quiet_NaN();
   std::vector<std::pair<std::string, Params>> values;
-  for (const PF_ParamValue popup : {0, -1, 999, INT_MIN, INT_MAX, 5, 6}) {
+  // Popup values and what the renderer must get: one less, wrapping.
+  const std::pair<PF_ParamValue, std::int32_t> popups[] = {
+      {0, -1}, {-1, -2}, {999, 998}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MAX - 1}, {5, 4}, {6, 5}};
+  for (const auto& popup : popups) {
     for (const int which : {0, 1, 2}) {
       Params p;
-      (which == 0 ? p.mode : which == 1 ? p.scaling : p.show) = popup;
+      (which == 0 ? p.mode : which == 1 ? p.scaling : p.show) = popup.first;
+      (which == 0 ? p.record.mode : which == 1 ? p.record.scaling : p.record.show) = popup.second;
       values.emplace_back(std::string(which == 0   ? "mode "
                                       : which == 1 ? "scaling "
                                                    : "show ") +
-                              std::to_string(popup),
+                              std::to_string(popup.first),
                           p);
     }
   }
-  for (const double amount : {inf, -inf, nan, -nan, 1e300, -1e300, 3.5e38, 100.0, -100.0, 1e-300, -0.0}) {
+  // Amounts and their nearest floats: beyond float's range an infinity.
+  const std::pair<double, float> amounts[] = {{inf, finf},     {-inf, -finf},     {nan, fnan},   {-nan, fnan},
+                                              {1e300, finf},   {-1e300, -finf},   {3.5e38, finf}, {100.0, 100.0f},
+                                              {-100.0, -100.0f}, {1e-300, 0.0f}, {-0.0, -0.0f}};
+  for (const auto& amount : amounts) {
     for (const PF_ParamValue scaling : {1, 3}) {
       Params p;
-      p.amount = amount;
+      p.amount = amount.first;
+      p.record.amount = amount.second;
       p.scaling = scaling;
-      values.emplace_back("amount " + std::to_string(amount) + ", scaling " + std::to_string(scaling), p);
+      p.record.scaling = scaling - 1;
+      values.emplace_back("amount " + std::to_string(amount.first) + ", scaling " + std::to_string(scaling), p);
     }
   }
-  const PF_Fixed extremes[] = {INT_MIN, INT_MAX, -1, 0, 65535, INT_MIN + 65536};
-  for (const PF_Fixed x : extremes) {
-    for (const PF_Fixed y : extremes) {
+  // 16.16 centres and their whole pixels, rounded down.
+  const std::pair<PF_Fixed, std::int32_t> extremes[] = {{INT_MIN, -32768}, {INT_MAX, 32767}, {-1, -1},
+                                                        {0, 0},            {65535, 0},       {INT_MIN + 65536, -32767}};
+  for (const auto& x : extremes) {
+    for (const auto& y : extremes) {
       Params p;
-      p.centerX = x;
-      p.centerY = y;
+      p.centerX = x.first;
+      p.centerY = y.first;
+      p.record.centerX = x.second;
+      p.record.centerY = y.second;
       p.scaling = 3;
-      values.emplace_back("centre " + std::to_string(x) + ", " + std::to_string(y), p);
+      p.record.scaling = 2;
+      values.emplace_back("centre " + std::to_string(x.first) + ", " + std::to_string(y.first), p);
     }
   }
   int cases = 0;
@@ -864,14 +881,14 @@ TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
     World input(floatFormatOf(app), kWidth, kHeight);
     fillPattern(input, 8);
     for (const auto& value : values) {
-      for (const Path path : {Path::Plain, Path::Smart}) {
+      for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
         SCOPED_TRACE(::testing::Message() << value.first << ", " << nameOf(app) << ", " << nameOf(path));
         ++cases;
-        applyParams(*session.instance, value.second);
+        applyParams(session.instance, value.second);
         World output(floatFormatOf(app), kWidth, kHeight);
         World expected(floatFormatOf(app), kWidth, kHeight);
         expectFloatFrame(input, value.second, 0.0f, 0.0f, expected);
-        EXPECT_EQ(renderFrame(*session.instance, path, input, output).err, PF_Err_NONE);
+        EXPECT_EQ(renderFrame(session.instance, path, input, output).err, PF_Err_NONE);
         EXPECT_TRUE(samePixels(output, expected));
         EXPECT_EQ(session.imbalance(), "");
       }

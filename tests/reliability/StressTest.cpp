@@ -24,7 +24,7 @@ constexpr int kFrames = 200;
 constexpr int kThreads = 8;
 
 struct Job {
-  Path path = Path::Plain;
+  RenderPath path = RenderPath::Plain;
   Params params;
   testhost::SmartRenderOptions options;
   std::unique_ptr<testhost::Instance> instance;
@@ -66,14 +66,14 @@ TEST(Stress, FramesFromEightThreadsEqualTheSameFramesRenderedAlone) {
     const A_long inHeight = sizeKind == 1   ? height + uniform(1, 20)
                             : sizeKind == 2 ? height - uniform(1, 40)
                                             : height;
-    job.path = uniform(0, 1) == 0 ? Path::Plain : Path::Smart;
+    job.path = uniform(0, 1) == 0 ? RenderPath::Plain : RenderPath::Smart;
     job.params.centerX = uniform(-20 * 65536, (width + 20) * 65536);
     job.params.centerY = uniform(-20 * 65536, (height + 20) * 65536);
     job.params.mode = uniform(1, 3);
     job.params.scaling = uniform(1, 3);
     job.params.amount = std::uniform_real_distribution<double>(-100.0, 100.0)(random);
     job.params.show = uniform(1, 5);
-    if (job.path == Path::Smart && uniform(0, 1) == 1) {
+    if (job.path == RenderPath::Smart && uniform(0, 1) == 1) {
       job.options.setInputRect = true;
       const A_long left = uniform(-8, 8);
       const A_long top = uniform(-8, 8);

@@ -144,9 +144,9 @@ TEST(Driver, RenderDeliversTheCurrentParameterValues) {
   EXPECT_EQ(output.get(0, 0).blue, 15) << "gain default";
   EXPECT_EQ(output.get(3, 2).red, 9) << "copied through iterate_generic";
 
-  instance.setPopup(2, 3);
-  instance.setPoint(1, 12 << 16, 0);
-  instance.setFloat(3, 2.0);
+  instance.setPopup("Choice", 3);
+  instance.setPoint(testhost::DiskId{2}, 12 << 16, 0);
+  instance.setFloat(testhost::Position{3}, 2.0);
   host.settings().current_time = 5;
   ASSERT_EQ(instance.render(input, output).err, PF_Err_NONE);
   EXPECT_EQ(output.get(0, 0).red, 3);
@@ -165,9 +165,33 @@ TEST(Driver, InstanceMadeBeforeParamsSetupGetsTheDefaults) {
   Effect effect(host, ZF_STUB_EFFECT_PATH);
   Instance instance(effect, 2, 2);
   effect.paramsSetup();
-  EXPECT_EQ(instance.param(2).u.pd.value, 2);
-  instance.setFloat(3, 0.5);
-  EXPECT_EQ(instance.param(3).u.fs_d.value, 0.5);
+  EXPECT_EQ(instance.param("Choice").u.pd.value, 2);
+  instance.setFloat("Gain", 0.5);
+  EXPECT_EQ(instance.param(testhost::DiskId{4}).u.fs_d.value, 0.5);
+}
+
+// Parameters are found by the name the effect gave them, by disk id or by
+// position; one the effect did not declare, or the input layer, is an error
+// that names what was asked for.
+TEST(Driver, ParametersAreFoundByNameDiskIdOrPosition) {
+  Host host;
+  Effect effect(host, ZF_STUB_EFFECT_PATH);
+  effect.paramsSetup();
+  Instance instance(effect, 2, 2);
+  instance.setFloat("Gain", 0.125);
+  EXPECT_EQ(instance.param(testhost::DiskId{4}).u.fs_d.value, 0.125);
+  EXPECT_EQ(instance.param(testhost::Position{3}).u.fs_d.value, 0.125);
+  const testhost::Param missing[] = {"Gain ", "gain", testhost::DiskId{1}, testhost::DiskId{5},
+                                     testhost::Position{0}, testhost::Position{4}};
+  for (const testhost::Param& p : missing) {
+    SCOPED_TRACE(p.describe());
+    try {
+      instance.param(p);
+      ADD_FAILURE() << "found";
+    } catch (const std::out_of_range& e) {
+      EXPECT_NE(std::string(e.what()).find(p.describe()), std::string::npos) << e.what();
+    }
+  }
 }
 
 // A project saved before a parameter existed: the parameter holds its
@@ -208,8 +232,8 @@ TEST(Driver, InstanceFromAProjectTakesTheSavedValuesByDiskId) {
   PF_ParamDef gain = effect.paramDefs()[3];
   gain.u.fs_d.value = 0.75;
   Instance instance(effect, 2, 2, testhost::SavedParams{{4, gain}});
-  EXPECT_EQ(instance.param(3).u.fs_d.value, 0.75);
-  EXPECT_EQ(instance.param(2).u.pd.value, 2);  // no disk id 3 saved: the default
+  EXPECT_EQ(instance.param("Gain").u.fs_d.value, 0.75);
+  EXPECT_EQ(instance.param("Choice").u.pd.value, 2);  // no disk id 3 saved: the default
 }
 
 TEST(Loader, FindsOtherExportsByName) {

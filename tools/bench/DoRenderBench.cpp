@@ -27,6 +27,7 @@
 #include "BenchSupport.h"
 
 #include "testhost/Effect.h"
+#include "testhost/LoadedEffect.h"
 #include "testhost/Host.h"
 #include "testhost/World.h"
 
@@ -41,11 +42,7 @@ namespace {
 
 using bench::Size;
 
-// Parameter indices and popup values as the effect declares them.
-constexpr PF_ParamIndex centerParam = 1;
-constexpr PF_ParamIndex scalingParam = 3;
-constexpr PF_ParamIndex amountParam = 4;
-constexpr PF_ParamIndex samplingParam = 6;
+// Popup values as the effect declares them.
 constexpr PF_ParamValue smoothSampling = 2;
 
 bool isPremiereFormat(PF_PixelFormat code) {
@@ -188,21 +185,16 @@ void registerRender(testhost::PixelFormatInfo const& info, Size size, bool poole
         PF_PixelFormat const code = info.code;
         testhost::Host host(isPremiereFormat(code) ? testhost::App::PremierePro
                                                    : testhost::App::AfterEffects);
-        testhost::Effect effect(host, ZF_PLUGIN_PATH);
+        testhost::LoadedEffect loaded(host, ZF_PLUGIN_PATH, size.width, size.height);
+        testhost::Instance& instance = loaded.instance();
         testhost::World input(code, size.width, size.height);
         testhost::World output(code, size.width, size.height);
         fill(input);
-        if (effect.globalSetup().err != PF_Err_NONE || effect.paramsSetup().err != PF_Err_NONE) {
-          state.SkipWithError("setup failed");
-          return;
-        }
-        testhost::Instance instance(effect, size.width, size.height);
-        instance.sequenceSetup();
-        instance.setPoint(centerParam, (size.width / 2) << 16, (size.height / 2) << 16);
-        instance.setPopup(scalingParam, 1);
-        instance.setFloat(amountParam, 50.0);
+        instance.setPoint("Frame center", (size.width / 2) << 16, (size.height / 2) << 16);
+        instance.setPopup("Scaling", 1);
+        instance.setFloat("Amount", 50.0);
         if (smooth)
-          instance.setPopup(samplingParam, smoothSampling);
+          instance.setPopup("Sampling", smoothSampling);
         testhost::CommandHook const hook = pooled ? testhost::CommandHook(usePooledHandles) : nullptr;
         // One render before timing: the pool's memory is then in place.
         instance.render(input, output, hook);
@@ -213,8 +205,7 @@ void registerRender(testhost::PixelFormatInfo const& info, Size size, bool poole
             [&] { floor.run(host, size.height); }, [&] { floor.run(host, size.height, false); });
         if (err != PF_Err_NONE)
           state.SkipWithError("a render returned an error");
-        instance.sequenceSetdown();
-        if (std::string const report = host.accountingReport(); !report.empty())
+        if (std::string const report = loaded.imbalance(); !report.empty())
           state.SkipWithError(("host resources out of balance: " + report).c_str());
         std::int64_t const pixels = std::int64_t{size.width} * size.height;
         bench::setThroughput(state, pixels, pipelineBytes(info, pixels));

@@ -31,14 +31,13 @@ void runDemo(const Options& options) {
          chart.spec().width, chart.spec().height);
   listFile("test chart (input, float)", chartPath);
 
-  for (HostApp app : {HostApp::AfterEffects, HostApp::PremierePro}) {
-    PluginHost host(plugin, app, threads);
+  for (testhost::App app : {testhost::App::AfterEffects, testhost::App::PremierePro}) {
+    PluginSession instance(plugin, app, threads, chart.spec().width, chart.spec().height);
     {
-      EffectInstance instance(host, chart.spec().width, chart.spec().height);
       instance.setValues(options.effect);
       Options hostOptions = options;
       hostOptions.host = app;
-      if (app == HostApp::PremierePro && hostOptions.path == RenderPath::Smart) {
+      if (app == testhost::App::PremierePro && hostOptions.path == testhost::RenderPath::Smart) {
         hostOptions.path.reset();  // --path smart is for After Effects: Premiere Pro has none
       }
       for (const FormatInfo& format : kFormats) {
@@ -51,17 +50,17 @@ void runDemo(const Options& options) {
             folder / (std::string("chart-") + format.option +
                       (format.samples == OIIO::TypeDesc::FLOAT ? ".exr" : ".png"));
         writeImage(out.string(), instance.render(chart, format, choice.path, 0));
-        listFile(std::string(format.option) + ", " + hostName(app) + ", " + pathName(choice.path), out);
+        listFile(std::string(format.option) + ", " + hostName(app) + ", " + testhost::nameOf(choice.path), out);
       }
-      if (app == HostApp::AfterEffects) {
+      if (app == testhost::App::AfterEffects) {
         hostOptions.format = formatNamed("ae32");
         const std::filesystem::path sheet = folder / "contact-sheet.png";
         writeContactSheet(sheet.string(), instance, chart, options.effect,
                           chooseHost(hostOptions, OIIO::TypeDesc::FLOAT));
-        listFile("contact sheet (original, 4 Modes x 3 Scalings)", sheet);
+        listFile("contact sheet (original, every Mode by every Scaling)", sheet);
       }
     }
-    warnIfUnbalanced(host);
+    warnIfUnbalanced(instance);
   }
 }
 

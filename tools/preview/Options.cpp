@@ -174,8 +174,8 @@ const FormatInfo* formatNamed(const std::string& name) {
   return nullptr;
 }
 
-const FormatInfo& defaultFormat(HostApp host, OIIO::TypeDesc fileSamples) {
-  if (host == HostApp::PremierePro) {
+const FormatInfo& defaultFormat(testhost::App host, OIIO::TypeDesc fileSamples) {
+  if (host == testhost::App::PremierePro) {
     return *formatNamed(fileSamples == OIIO::TypeDesc::UINT8 ? "pr8" : "pr32");
   }
   if (fileSamples == OIIO::TypeDesc::UINT8) {
@@ -187,8 +187,8 @@ const FormatInfo& defaultFormat(HostApp host, OIIO::TypeDesc fileSamples) {
   return *formatNamed("ae32");
 }
 
-const char* hostName(HostApp host) {
-  return host == HostApp::PremierePro ? "Premiere Pro" : "After Effects";
+const char* hostName(testhost::App host) {
+  return host == testhost::App::PremierePro ? "Premiere Pro" : "After Effects";
 }
 
 PF_Fixed centerFixedX(const CenterOption& center, int width) {
@@ -325,13 +325,13 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   if (!host.empty()) {
     const std::string h = CLI::detail::to_lower(host);
-    options.host = h == "premiere" || h == "pr" ? HostApp::PremierePro : HostApp::AfterEffects;
+    options.host = h == "premiere" || h == "pr" ? testhost::App::PremierePro : testhost::App::AfterEffects;
   }
   if (!format.empty()) {
     options.format = formatNamed(CLI::detail::to_lower(format));
   }
   if (!path.empty()) {
-    options.path = CLI::detail::to_lower(path) == "smart" ? RenderPath::Smart : RenderPath::Plain;
+    options.path = CLI::detail::to_lower(path) == "smart" ? testhost::RenderPath::Smart : testhost::RenderPath::Plain;
   }
   if (app.count("--frames") > 0) {
     options.frames = parseFrames(frames);
@@ -369,9 +369,9 @@ Options parseOptions(const std::vector<std::string>& args) {
                      hostName(options.format->host) + "; " + hostName(*options.host) + " does not send it");
   }
   const bool premiere = options.host
-                            ? *options.host == HostApp::PremierePro
-                            : options.format != nullptr && options.format->host == HostApp::PremierePro;
-  if (premiere && options.path == RenderPath::Smart) {
+                            ? *options.host == testhost::App::PremierePro
+                            : options.format != nullptr && options.format->host == testhost::App::PremierePro;
+  if (premiere && options.path == testhost::RenderPath::Smart) {
     throw UsageError("--path smart: Premiere Pro has no smart render (it sends the plain render)");
   }
   return options;

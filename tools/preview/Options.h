@@ -12,6 +12,7 @@
 #include <OpenImageIO/typedesc.h>
 
 #include "suites/HostInterface.h"
+#include "testhost/LoadedEffect.h"
 
 namespace preview {
 
@@ -53,25 +54,23 @@ const Choice& choiceFor(const Choice (&choices)[N], PF_ParamValue hostValue) {
   return choices[0];
 }
 
-enum class HostApp { AfterEffects, PremierePro };
-enum class RenderPath { Smart, Plain };
 
 /* The frame layouts a host hands to the effect, by their option names. */
 struct FormatInfo {
   const char* option;
-  HostApp host;
+  testhost::App host;
   PF_PixelFormat code;
   OIIO::TypeDesc::BASETYPE samples;  // one channel in the host's world and in the file written
   const char* description;           // for --help
 };
 
 inline constexpr FormatInfo kFormats[] = {
-    {"ae8", HostApp::AfterEffects, PF_PixelFormat_ARGB32, OIIO::TypeDesc::UINT8, "After Effects ARGB 8 bit"},
-    {"ae16", HostApp::AfterEffects, PF_PixelFormat_ARGB64, OIIO::TypeDesc::UINT16, "After Effects ARGB 16 bit"},
-    {"ae32", HostApp::AfterEffects, PF_PixelFormat_ARGB128, OIIO::TypeDesc::FLOAT, "After Effects ARGB float"},
-    {"pr8", HostApp::PremierePro, PF_PixelFormat_BGRA32, OIIO::TypeDesc::UINT8, "Premiere Pro BGRA 8 bit"},
-    {"pr32", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f, OIIO::TypeDesc::FLOAT, "Premiere Pro BGRA float"},
-    {"pr32-linear", HostApp::PremierePro, PrPixelFormat_BGRA_4444_32f_Linear, OIIO::TypeDesc::FLOAT,
+    {"ae8", testhost::App::AfterEffects, PF_PixelFormat_ARGB32, OIIO::TypeDesc::UINT8, "After Effects ARGB 8 bit"},
+    {"ae16", testhost::App::AfterEffects, PF_PixelFormat_ARGB64, OIIO::TypeDesc::UINT16, "After Effects ARGB 16 bit"},
+    {"ae32", testhost::App::AfterEffects, PF_PixelFormat_ARGB128, OIIO::TypeDesc::FLOAT, "After Effects ARGB float"},
+    {"pr8", testhost::App::PremierePro, PF_PixelFormat_BGRA32, OIIO::TypeDesc::UINT8, "Premiere Pro BGRA 8 bit"},
+    {"pr32", testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, OIIO::TypeDesc::FLOAT, "Premiere Pro BGRA float"},
+    {"pr32-linear", testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f_Linear, OIIO::TypeDesc::FLOAT,
      "Premiere Pro BGRA float, linear"},
 };
 
@@ -79,8 +78,8 @@ const FormatInfo* formatNamed(const std::string& name);
 /* The format a host uses for a file of the given depth: 8-bit files stay 8-bit,
  * 16-bit ones go to After Effects' 16-bit or Premiere Pro's float frames, the
  * rest to float. */
-const FormatInfo& defaultFormat(HostApp host, OIIO::TypeDesc fileSamples);
-const char* hostName(HostApp host);
+const FormatInfo& defaultFormat(testhost::App host, OIIO::TypeDesc fileSamples);
+const char* hostName(testhost::App host);
 
 /* "Frame center" as given: pixels or a percentage of the frame, per axis. */
 struct CenterOption {
@@ -121,9 +120,9 @@ struct Options {
   std::string demoDir;
   std::string plugin;
   EffectValues effect;
-  std::optional<HostApp> host;
+  std::optional<testhost::App> host;
   const FormatInfo* format = nullptr;  // null: from the input's depth
-  std::optional<RenderPath> path;
+  std::optional<testhost::RenderPath> path;
   int threads = 0;  // 0: the machine's core count
   int jobs = 1;
   std::optional<FrameRange> frames;

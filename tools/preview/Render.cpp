@@ -158,7 +158,7 @@ std::vector<long> sequenceFrames(const Options& options, const FramePattern& pat
 /* Renders the frames `jobs` at a time on the image library's thread pool,
  * all through the one instance. The first failure stops the hand-out of
  * further frames; frames already being rendered finish. */
-void renderFrames(const std::vector<FrameJob>& jobs, int threads, EffectInstance& instance,
+void renderFrames(const std::vector<FrameJob>& jobs, int threads, PluginSession& instance,
                   const HostChoice& choice, int width, int height) {
   Progress progress(static_cast<long>(jobs.size()), stderr);
   std::atomic<bool> failed{false};
@@ -211,32 +211,28 @@ std::string pluginPath(const Options& options) {
   return options.plugin.empty() ? defaultPluginPath() : options.plugin;
 }
 
-void warnIfUnbalanced(const PluginHost& host) {
-  const std::string report = host.accountingReport();
+void warnIfUnbalanced(const PluginSession& session) {
+  const std::string report = session.accountingReport();
   if (!report.empty()) {
     std::fprintf(stderr, "zarnit-render: warning: the plug-in left host resources out of balance:\n%s\n",
                  report.c_str());
   }
 }
 
-const char* pathName(RenderPath path) {
-  return path == RenderPath::Smart ? "smart render" : "plain render";
-}
-
 HostChoice chooseHost(const Options& options, OIIO::TypeDesc inputSamples) {
   HostChoice choice{};
   choice.host = options.host                ? *options.host
                 : options.format != nullptr ? options.format->host
-                                            : HostApp::AfterEffects;
+                                            : testhost::App::AfterEffects;
   choice.format = options.format != nullptr ? options.format : &defaultFormat(choice.host, inputSamples);
   // Premiere Pro has no smart render; After Effects prefers it when offered.
   choice.path = options.path                          ? *options.path
-                : choice.host == HostApp::PremierePro ? RenderPath::Plain
-                                                      : RenderPath::Smart;
+                : choice.host == testhost::App::PremierePro ? testhost::RenderPath::Plain
+                                                      : testhost::RenderPath::Smart;
   return choice;
 }
 
-void writeContactSheet(const std::string& path, EffectInstance& instance, const OIIO::ImageBuf& input,
+void writeContactSheet(const std::string& path, PluginSession& instance, const OIIO::ImageBuf& input,
                        const EffectValues& values, const HostChoice& choice) {
   const int columns = static_cast<int>(std::size(kScalings));
   // The original alone on the first row, above the renders, to compare with.
@@ -260,7 +256,7 @@ void writeContactSheet(const std::string& path, EffectInstance& instance, const 
       numberText(values.samples) + "   Center " +
       numberText(centerFixedX(values.center, input.spec().width) / 65536.0) + "," +
       numberText(centerFixedY(values.center, input.spec().height) / 65536.0) + "   " + choice.format->option +
-      " in " + hostName(choice.host) + ", " + pathName(choice.path);
+      " in " + hostName(choice.host) + ", " + testhost::nameOf(choice.path);
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
 
@@ -297,23 +293,22 @@ void runRender(const Options& options) {
   const OIIO::ImageSpec& size = first.rgba.spec();
   const HostChoice choice = chooseHost(options, size.format);
 
-  PluginHost host(pluginPath(options), choice.host, iterateThreads(options));
+  PluginSession instance(pluginPath(options), choice.host, iterateThreads(options), size.width, size.height);
   {
-    EffectInstance instance(host, size.width, size.height);
     instance.setValues(options.effect);
 
     if (!options.output.empty()) {
       if (inPattern.isSequence()) {
         std::fprintf(stderr, "rendering %zu frame%s, %s, %s in %s, %s, %d job%s\n", jobs.size(),
                      jobs.size() == 1 ? "" : "s", sizeText(first.rgba).c_str(), choice.format->option,
-                     hostName(choice.host), pathName(choice.path), options.jobs,
+                     hostName(choice.host), testhost::nameOf(choice.path), options.jobs,
                      options.jobs == 1 ? "" : "s");
         renderFrames(jobs, options.jobs, instance, choice, size.width, size.height);
       } else {
         writeImage(options.output, instance.render(first.rgba, *choice.format, choice.path, 0),
                    first.file.get());
         report("wrote %s (%s, %s in %s, %s)\n", options.output.c_str(), sizeText(first.rgba).c_str(),
-               choice.format->option, hostName(choice.host), pathName(choice.path));
+               choice.format->option, hostName(choice.host), testhost::nameOf(choice.path));
       }
     }
     if (!options.sheet.empty()) {
@@ -321,7 +316,7 @@ void runRender(const Options& options) {
       report("wrote %s (contact sheet)\n", options.sheet.c_str());
     }
   }
-  warnIfUnbalanced(host);
+  warnIfUnbalanced(instance);
 }
 
 }  // namespace preview

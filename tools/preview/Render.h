@@ -12,16 +12,14 @@ namespace preview {
 
 /* How frames reach the plug-in. */
 struct HostChoice {
-  HostApp host;
+  testhost::App host;
   const FormatInfo* format;
-  RenderPath path;
+  testhost::RenderPath path;
 };
 
 /* Fills in what the options leave open: the host from the format, the format
  * from the input's depth, the path from the host. */
 HostChoice chooseHost(const Options& options, OIIO::TypeDesc inputSamples);
-
-const char* pathName(RenderPath path);
 
 /* --threads, or the machine's core count. */
 int iterateThreads(const Options& options);
@@ -29,11 +27,11 @@ int iterateThreads(const Options& options);
 std::string pluginPath(const Options& options);
 /* Tells the user when the host found the plug-in's resources out of balance
  * (handles, suites, parameters, worlds left behind). */
-void warnIfUnbalanced(const PluginHost& host);
+void warnIfUnbalanced(const PluginSession& session);
 
-/* Renders input under the three Modes by the three Scalings (the other values
- * as given) and writes the labelled sheet, the original above them, to path. */
-void writeContactSheet(const std::string& path, EffectInstance& instance, const OIIO::ImageBuf& input,
+/* Renders input under every Mode by every Scaling (the other values as
+ * given) and writes the labelled sheet, the original above them, to path. */
+void writeContactSheet(const std::string& path, PluginSession& session, const OIIO::ImageBuf& input,
                        const EffectValues& values, const HostChoice& choice);
 
 /* INPUT [OUTPUT] [--sheet]: one image or a sequence. Throws ToolError or

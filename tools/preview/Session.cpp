@@ -68,99 +68,77 @@ std::string defaultPluginPath() {
   return (self.parent_path() / ZF_PLUGIN_FILE_NAME).string();
 }
 
-PluginHost::PluginHost(const std::string& pluginPath, HostApp app, int iterateWorkers)
-    : app_(app),
-      host_(app == HostApp::PremierePro ? testhost::App::PremierePro : testhost::App::AfterEffects) {
+PluginSession::PluginSession(std::string const& pluginPath, testhost::App app, int iterateWorkers, int width,
+                             int height)
+    : host_(app) {
   host_.setIterateWorkers(iterateWorkers);
   try {
-    effect_ = std::make_unique<testhost::Effect>(host_, pluginPath);
-  } catch (const testhost::LoadError& e) {
+    loaded_ = std::make_unique<testhost::LoadedEffect>(host_, pluginPath, width, height);
+  } catch (testhost::LoadError const& e) {
     throw ToolError(std::string("the plug-in failed to load: ") + e.what());
+  } catch (testhost::SetupError const& e) {
+    check(e.result(), e.command());
   }
-  const testhost::PluginDataResult declared = effect_->declare();
-  if (declared.result != PF_Err_NONE) {
+  testhost::PluginDataResult const declared = loaded_->effect().declare();
+  if (declared.result != PF_Err_NONE)
     throw PluginError("the plug-in answered PluginDataEntryFunction with " + errorCodeText(declared.result));
-  }
-  if (declared.calls.empty()) {
+  if (declared.calls.empty())
     throw PluginError("the plug-in declared no effect");
-  }
   identity_ = declared.calls.front();
-  const testhost::CommandResult setup = effect_->globalSetup();
-  check(setup, "PF_Cmd_GLOBAL_SETUP");
-  version_ = setup.out.my_version;
-  check(effect_->paramsSetup(), "PF_Cmd_PARAMS_SETUP");
 }
 
-std::vector<std::string> PluginHost::aboutLines() {
-  const testhost::CommandResult about = effect_->about();
+std::vector<std::string> PluginSession::aboutLines() {
+  testhost::CommandResult const about = loaded_->effect().about();
   check(about, "PF_Cmd_ABOUT");
   // The host's line break in this message is a carriage return.
-  const std::string text(about.out.return_msg, strnlen(about.out.return_msg, sizeof about.out.return_msg));
+  std::string const text(about.out.return_msg, strnlen(about.out.return_msg, sizeof about.out.return_msg));
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    std::size_t const end = std::min(text.find_first_of("\r\n", start), text.size());
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
   return lines;
 }
 
-PluginHost::~PluginHost() {
-  if (effect_) {
-    effect_->globalSetdown();
-  }
-}
-
-EffectInstance::EffectInstance(PluginHost& host, int width, int height)
-    : width_(width),
-      height_(height),
-      instance_(std::make_unique<testhost::Instance>(host.effect(), width, height)) {
-  check(instance_->sequenceSetup(), "PF_Cmd_SEQUENCE_SETUP");
-}
-
-EffectInstance::~EffectInstance() {
-  instance_->sequenceSetdown();
-}
-
-void EffectInstance::setValues(const EffectValues& values) {
-  // Indices and popup values as the effect declares them; popups count from 1.
-  instance_->setPoint(1, centerFixedX(values.center, width_), centerFixedY(values.center, height_));
-  instance_->setPopup(2, values.mode);
-  instance_->setPopup(3, values.scaling);
-  instance_->setFloat(4, values.amount);
-  instance_->setPopup(5, values.show);
+void PluginSession::setValues(EffectValues const& values) {
+  testhost::Instance& instance = loaded_->instance();
+  int const width = instance.layerWidth();
+  int const height = instance.layerHeight();
+  instance.setPoint("Frame center", centerFixedX(values.center, width), centerFixedY(values.center, height));
+  instance.setPopup("Mode", values.mode);
+  instance.setPopup("Scaling", values.scaling);
+  instance.setFloat("Amount", values.amount);
+  instance.setPopup("Show", values.show);
   // A plug-in from before "Sampling" renders nearest, as that parameter would.
-  const std::size_t declared = instance_->effect().paramDefs().size();
-  if (declared > 6) {
-    instance_->setPopup(6, values.sampling);
-  } else if (values.sampling != 1) {
+  std::size_t const declared = loaded_->effect().paramDefs().size();
+  if (declared > 6)
+    instance.setPopup("Sampling", values.sampling);
+  else if (values.sampling != 1)
     throw ToolError("--sampling smooth: the plug-in has no \"Sampling\" parameter (an older version?)");
-  }
-  if (declared > 7) {
-    instance_->setFloat(7, values.samples);
-  } else if (values.mode == 4) {
+  if (declared > 7)
+    instance.setFloat("Spectrum samples", values.samples);
+  else if (values.mode == 4)
     throw ToolError("--mode spectrum: the plug-in has no \"Spectrum\" Mode (an older version?)");
-  }
 }
 
-OIIO::ImageBuf EffectInstance::render(const OIIO::ImageBuf& input, const FormatInfo& format, RenderPath path,
-                                      long frame) {
+OIIO::ImageBuf PluginSession::render(OIIO::ImageBuf const& input, FormatInfo const& format,
+                                     testhost::RenderPath path, long frame) {
   testhost::World in(format.code, input.spec().width, input.spec().height);
   testhost::World out(format.code, input.spec().width, input.spec().height);
   fillWorld(input, in);
   out.fillBytes(0);
-  auto atFrame = [frame](PF_InData& in_data, PF_OutData&) {
+  testhost::SmartRenderOptions options;
+  options.hook = [frame](PF_InData& in_data, PF_OutData&) {
     in_data.current_time = static_cast<A_long>(frame * in_data.time_step);
   };
-  if (path == RenderPath::Smart) {
-    testhost::SmartRenderOptions options;
-    options.hook = atFrame;
-    const testhost::SmartRenderResult result = instance_->smartRender(in, out, options);
+  if (path == testhost::RenderPath::Smart) {
+    testhost::SmartRenderResult const result = loaded_->instance().smartRender(in, out, options);
     check(result.preRender.command, "PF_Cmd_SMART_PRE_RENDER");
     check(result.render, "PF_Cmd_SMART_RENDER");
   } else {
-    check(instance_->render(in, out, atFrame), "PF_Cmd_RENDER");
+    check(loaded_->instance().render(in, out, options.hook), "PF_Cmd_RENDER");
   }
   return imageFromWorld(out);
 }

@@ -34,7 +34,7 @@ void printVersion(const Options& options) {
   report("zarnit-render %s\n", ZF_TOOL_VERSION);
   std::fflush(stdout);
   const std::string plugin = pluginPath(options);
-  PluginHost host(plugin, options.host.value_or(HostApp::AfterEffects), 1);
+  PluginSession host(plugin, options.host.value_or(testhost::App::AfterEffects), 1, 1, 1);
   const testhost::PluginDataCall& id = host.identity();
   report("plug-in %s, as it reports itself to %s:\n", plugin.c_str(), hostName(host.app()));
   report("  name         %s\n", id.name.c_str());
