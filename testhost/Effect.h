@@ -9,7 +9,7 @@
  *   testhost::Instance instance(effect, 64, 48);
  *   instance.sequenceSetup();
  *   testhost::World input(PF_PixelFormat_ARGB32, 64, 48), output(PF_PixelFormat_ARGB32, 64, 48);
- *   instance.setFloat(4, 12.5);
+ *   instance.setFloat("Amount", 12.5);
  *   auto result = instance.smartRender(input, output);
  *   instance.sequenceSetdown();
  *   EXPECT_EQ(host.accountingReport(), "");
