@@ -287,11 +287,6 @@ Picture readPng(int fd, const std::string& path, Claim& claim) {
   return {rgbaFrom(layout, samples, planChannels(layout, path)), traits};
 }
 
-/* Rows at a time into a buffer that grows with them: a file that claims
- * more pixels than it holds fails at its first missing rows, before memory
- * for the whole claim is taken. */
-constexpr int kRowsAtOnce = 64;
-
 /* Reads what the decoder delivers and checks, besides its answer, whether it
  * complained: some decoders fill a damaged file's missing part and say so
  * only in their error text. */
@@ -365,20 +360,8 @@ Picture readImage(const std::string& path) {
     const std::size_t rowBytes = static_cast<std::size_t>(header.width) * channels * type.size();
     claim = {header.width, header.height,
              rowBytes * static_cast<std::size_t>(header.height) + rgbaBytes(header.width, header.height, type)};
-    std::vector<unsigned char> pixels;
-    // Tiled files a row of tiles at a time.
-    const int step = header.tile_width > 0 ? std::max(1, header.tile_height) : kRowsAtOnce;
-    for (int y = 0; y < header.height; y += step) {
-      const int end = std::min(header.height, y + step);
-      pixels.resize(rowBytes * static_cast<std::size_t>(end));
-      unsigned char* rows = pixels.data() + rowBytes * static_cast<std::size_t>(y);
-      const bool ok =
-          header.tile_width > 0
-              ? in->read_tiles(0, 0, header.x, header.x + header.width, header.y + y, header.y + end, header.z,
-                               header.z + 1, 0, channels, type, rows)
-              : in->read_scanlines(0, 0, header.y + y, header.y + end, header.z, 0, channels, type, rows);
-      readChecked(*in, path, ok);
-    }
+    std::vector<unsigned char> pixels(rowBytes * static_cast<std::size_t>(header.height));
+    readChecked(*in, path, in->read_image(0, 0, 0, channels, type, pixels.data()));
 
     auto traits = std::make_shared<FileTraits>();
     traits->header = header;

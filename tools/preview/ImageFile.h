@@ -35,33 +35,16 @@ OIIO::ImageBuf blankRgba(int width, int height, OIIO::TypeDesc type);
  * whole pixels up to 32767. */
 inline constexpr int kMaxFrameSide = 30000;
 
-/* Reads a file of one image. Integer files keep their depth (8 or 16 bits),
- * everything else becomes float. Channels are taken by name: R, G, B and the
- * alpha channel the file names (A), or Y (grey) and A; a file without alpha
- * gets an opaque one, and any other channel is kept as an extra. Throws
- * ToolError with the file, what is wrong and why: the system's reason, a
- * damaged or truncated file (whatever the decoder's return value said), a
- * file of several images or parts, channels that are not colour, a size
- * beyond the limit, or more memory than the machine gives. No library ever
- * prints a message of its own. */
+/* Reads a file of one image as README's "Preview renderer" describes: integer
+ * files keep their depth (8 or 16 bits), the rest becomes float; channels by
+ * name, extras kept. Throws ToolError naming the file, what is wrong and why.
+ * No library ever prints a message of its own. */
 Picture readImage(const std::string& path);
 
-/* Writes through a temporary file beside the destination, renamed over it
- * only when complete, so a failure never leaves a partial file. An OUTPUT
- * that is a symbolic link is written through the link, to its target; an
- * existing file must be writable by us and keeps its mode (and owner, where
- * the process may set it).
- *
- * The file's data type is `like`'s (the input file's), or else the image's
- * own, when path's format can store it; otherwise the deepest type that
- * format has (16-bit for PNG, 8-bit for JPEG, float for OpenEXR and TIFF).
- * With `like`, the file also keeps the input's bits per sample (in the same
- * format), data window origin and display window, tiling, extra channels
- * and metadata, compression included, as far as its format holds them; an
- * input without alpha gives an output without alpha unless the render made
- * some pixel less than opaque. Formats without alpha (JPEG) get RGB.
- *
- * Throws ToolError, whose message names path, never the temporary file. */
+/* Writes through a temporary file renamed over the destination when
+ * complete, keeping what `like` (the input file) carries as far as path's
+ * format holds it, as README describes. Throws ToolError naming path, never
+ * the temporary file. */
 void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileTraits* like = nullptr);
 
 /* Throws ToolError unless path could be written: its folder exists and is

@@ -123,44 +123,18 @@ PF_Fixed toFixed(double pixels) {
   return static_cast<PF_Fixed>(std::lround(pixels * 65536.0));
 }
 
+// The whole file contract is README's ("Preview renderer"); this is its summary.
 const char* const kFooter = R"(
-Files:
-  INPUT, OUTPUT   PNG (8/16 bit), TIFF, OpenEXR, JPEG, DPX and whatever else
-                  OpenImageIO reads and writes, one image per file. Channels
-                  are taken by name: R, G, B (or Y, grey) and A. Pixel values
-                  reach the plug-in as stored and are written as it returns
-                  them: straight alpha, never (un)premultiplied. A file
-                  without alpha is rendered with an opaque one and written
-                  without alpha again, unless the render made some pixel
-                  less than opaque (a Show view, a transparent border).
-  Data type       OUTPUT keeps INPUT's data type, and its bits per sample in
-                  the same format (10-bit DPX stays 10-bit), when its format
-                  can store them, whatever --format rendered it in; otherwise
-                  the deepest type its format has: 16 bit for PNG, 8 bit for
-                  JPEG, float for OpenEXR and TIFF. A SHEET is 8 bit.
-  Kept from INPUT metadata (colour space, frame rate, text...), compression
-                  (a JPEG-compressed TIFF with alpha added becomes zip, which
-                  TIFF's JPEG cannot hold), tiling, the data window's origin
-                  and the display window (the data window is the layer
-                  rendered), and extra channels such as Z, unchanged: as far
-                  as OUTPUT's format holds them.
-  16-bit files    file value v (0..65535) to host value h (0..32768) and back:
-                    h = floor((2 * 32768 * v + 65535) / (2 * 65535))
-                    v = floor((2 * 65535 * h + 32768) / (2 * 32768))
-                  i.e. both rounded to nearest. Every host value survives
-                  host -> file -> host exactly; any other 16-bit value comes
-                  back within 1 (65536 file values share 32769 host values).
-  Sequences       INPUT and OUTPUT with a frame number pattern, %04d or ####.
-  Writing         every file is written under a temporary name beside it and
-                  renamed when complete; an OUTPUT that is a link is written
-                  through it; an existing OUTPUT must be writable and keeps
-                  its mode. An OUTPUT or SHEET that is the INPUT file, by
-                  whatever path or link, is refused: the input is never
-                  overwritten.
+Files: whatever OpenImageIO reads and writes, one image per file, channels by
+name (R, G, B or Y, and A), values as stored (straight alpha). OUTPUT keeps
+INPUT's data type, metadata, windows, tiling, compression and extra channels
+as far as its format holds them; 16-bit files map 0..65535 to the host's
+0..32768 rounding to nearest both ways. Sequences: %04d or #### in both
+names. Files are written under a temporary name and renamed when complete;
+the input is never overwritten. See README.md for the details.
 
 Exit status 0 on success, 1 when reading, rendering or writing fails (the
-plug-in's error code is named), 2 for a bad command line. No partial output
-file is left behind.
+plug-in's error code is named), 2 for a bad command line.
 )";
 
 }  // namespace

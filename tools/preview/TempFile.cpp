@@ -1,11 +1,13 @@
 #include "TempFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,84 +19,23 @@
 namespace preview {
 namespace {
 
-/* Temporary files in flight, readable from a signal handler: a fixed table of
- * plain character buffers, each owned by one TempFile while its state is
- * kActive. More files than slots are still written safely, only not removed
- * on a signal. */
-constexpr int kSlots = 128;
-constexpr int kFree = 0;
-constexpr int kFilling = 1;
-constexpr int kActive = 2;
-constexpr std::size_t kPathMax = 4096;
+// Temporary files not yet committed. The terminating signals are taken by a
+// thread of their own (cleanUpOnSignals), which may lock like any other: a
+// file is made and listed, or renamed and struck off, in one step under the
+// lock, so the clean-up sees every file that exists and no other.
+std::mutex pendingMutex;
+std::set<std::string> pending;
 
-struct Slot {
-  std::atomic<int> state{kFree};
-  char path[kPathMax];
-};
-
-Slot slots[kSlots];
-
-/* The signals that end a process and can be caught. */
+// The signals that end a process and can be caught.
 constexpr int kTerminating[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGALRM, SIGUSR1,
                                 SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGPWR,  SIGIO};
 
-/* New files get 0666 without the process's umask, as open() would give them. */
+// New files get 0666 without the process's umask, as open() would give them.
 mode_t const newFileMode = [] {
   mode_t const mask = umask(0);
   umask(mask);
   return static_cast<mode_t>(0666 & ~mask);
 }();
-
-int claimSlot(const std::string& path) {
-  if (path.size() >= kPathMax) {
-    return -1;
-  }
-  for (int i = 0; i < kSlots; ++i) {
-    int expected = kFree;
-    if (slots[i].state.compare_exchange_strong(expected, kFilling)) {
-      std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-      slots[i].state.store(kActive);
-      return i;
-    }
-  }
-  return -1;
-}
-
-void releaseSlot(int slot) {
-  if (slot >= 0) {
-    slots[slot].state.store(kFree);
-  }
-}
-
-extern "C" void onTerminatingSignal(int signal) {
-  for (Slot& slot : slots) {
-    if (slot.state.load() == kActive) {
-      unlink(slot.path);
-    }
-  }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-/* The terminating signals held back while a temporary file is created and
- * claimed: a signal in between would leave a file no one removes. */
-class HeldSignals {
- public:
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int s : kTerminating) {
-      sigaddset(&held, s);
-    }
-    pthread_sigmask(SIG_BLOCK, &held, &previous_);
-  }
-  ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-
- private:
-  sigset_t previous_;
-};
 
 }  // namespace
 
@@ -118,24 +59,22 @@ TempFile::TempFile(const std::string& destination)
     : destination_(destination), target_(resolvedDestination(destination)) {
   const std::filesystem::path folder = target_.parent_path().empty() ? "." : target_.parent_path();
   std::string name = (folder / ".zr-XXXXXX").string();
-  const HeldSignals held;
+  std::lock_guard<std::mutex> lock(pendingMutex);
   const int fd = mkstemp(name.data());
   if (fd < 0) {
     fail(errno);
   }
   close(fd);
   path_ = name;
-  // Claimed only once it is ours: a signal must never remove a file of
-  // another process.
-  slot_ = claimSlot(path_);
+  pending.insert(path_);
 }
 
 TempFile::~TempFile() {
   if (!committed_) {
-    const HeldSignals held;
+    std::lock_guard<std::mutex> lock(pendingMutex);
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
-    releaseSlot(slot_);
+    pending.erase(path_);
   }
 }
 
@@ -192,24 +131,38 @@ void TempFile::commit() {
   } else if (chmod(path_.c_str(), newFileMode) != 0) {
     throw ToolError("cannot write " + destination_ + ": " + systemReason(errno));
   }
-  const HeldSignals held;
+  std::lock_guard<std::mutex> lock(pendingMutex);
   if (rename(path_.c_str(), target_.c_str()) != 0) {
     throw ToolError("cannot write " + destination_ + ": " + systemReason(errno));
   }
   committed_ = true;
-  releaseSlot(slot_);
+  pending.erase(path_);
 }
 
 void cleanUpOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = onTerminatingSignal;
-  sigemptyset(&action.sa_mask);
+  sigset_t terminating;
+  sigemptyset(&terminating);
   for (int s : kTerminating) {
-    sigaddset(&action.sa_mask, s);  // one clean-up at a time
+    sigaddset(&terminating, s);
   }
-  for (int s : kTerminating) {
-    sigaction(s, &action, nullptr);
-  }
+  // Held back in this thread and so in every thread started after it; only
+  // the clean-up thread below takes them.
+  pthread_sigmask(SIG_BLOCK, &terminating, nullptr);
+  std::thread([terminating] {
+    int signal = 0;
+    sigwait(&terminating, &signal);
+    std::lock_guard<std::mutex> lock(pendingMutex);
+    for (const std::string& path : pending) {
+      unlink(path.c_str());
+    }
+    // Ends the process as the signal would have.
+    std::signal(signal, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    std::raise(signal);
+  }).detach();
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }

@@ -44,14 +44,14 @@ class TempFile {
   std::string destination_;
   std::filesystem::path target_;
   std::string path_;
-  int slot_ = -1;
   bool committed_ = false;
 };
 
 /* On every terminating signal that can be caught, removes every temporary
- * file not yet committed, then ends the process as the signal would. A
- * closed output stream (SIGPIPE) becomes a failed write that is reported,
- * and so does a file size limit (SIGXFSZ). Call once, before any thread. */
+ * file not yet committed, then ends the process as the signal would; the
+ * signals are taken by a thread of its own. A closed output stream (SIGPIPE)
+ * becomes a failed write that is reported, and so does a file size limit
+ * (SIGXFSZ). Call once, before any other thread is started. */
 void cleanUpOnSignals();
 
 }  // namespace preview
