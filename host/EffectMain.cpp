@@ -1,8 +1,8 @@
-/* The host's entry point and the command handlers behind it.
- *
- * Every handler starts with one check of the host records it relies on: a
- * host that leaves one out gets PF_Err_BAD_CALLBACK_PARAM before anything is
- * read or written. */
+// The host's entry point and the command handlers behind it.
+//
+// Every handler starts with one check of the host records it relies on: a
+// host that leaves one out gets PF_Err_BAD_CALLBACK_PARAM before anything is
+// read or written.
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -29,29 +29,29 @@ static_assert(ZF_OUT_FLAGS2 ==
 
 namespace {
 
-/* Second line of the About text. */
+// Second line of the About text.
 constexpr char kCredits[] = "Written by the Zarnit team.\rColour fringes of a lens, after the fact.";
-/* "<name>, v<major>.<minor>\r<credits>" must fit the host's 256-byte message. */
+// "<name>, v<major>.<minor>\r<credits>" must fit the host's 256-byte message.
 static_assert(ZF_MAJOR_VERSION < 10 && ZF_MINOR_VERSION < 10, "About text length assumes one-digit versions");
 static_assert(sizeof(ZF_NAME) - 1 + sizeof(", v0.0\r") - 1 + sizeof(kCredits) - 1 <= 255,
               "About text exceeds the host's message buffer");
 
 constexpr A_u_longlong kSequenceDataSize = 4;
 
-/* The formats announced to Premiere Pro, in this order. */
+// The formats announced to Premiere Pro, in this order.
 constexpr PrPixelFormat kPremiereFormats[] = {PrPixelFormat_BGRA_4444_8u, PrPixelFormat_BGRA_4444_32f,
                                               PrPixelFormat_BGRA_4444_32f_Linear};
 constexpr char kInternalError[] = "Internal Error";
 
-/* Renders are serialised here: at most one render driver runs in the process,
- * however many host threads send frames. */
+// Renders are serialised here: at most one render driver runs in the process,
+// however many host threads send frames.
 std::mutex mtx;
 
-bool isPremiere(const PF_InData* in_data) {
+bool isPremiere(PF_InData const* in_data) {
   return in_data->appl_id == kAppID_PremierePro;
 }
 
-bool basicSuiteUsable(const SPBasicSuite* basic) {
+bool basicSuiteUsable(SPBasicSuite const* basic) {
   return basic != nullptr && basic->AcquireSuite != nullptr && basic->ReleaseSuite != nullptr;
 }
 
@@ -66,7 +66,7 @@ PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   AEGP_SuiteHandler suites(in_data->pica_basicP);
-  const PF_ANSICallbacksSuite1* ansi = suites.ANSICallbacksSuite1();
+  PF_ANSICallbacksSuite1 const* ansi = suites.ANSICallbacksSuite1();
   if (ansi->sprintf == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
@@ -94,7 +94,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
   DirectSuite<PF_PixelFormatSuite1> pixelFormats(in_data->pica_basicP, kPFPixelFormatSuite,
                                                  kPFPixelFormatSuiteVersion1);
   pixelFormats.acquire();
-  const PF_PixelFormatSuite1* suite = pixelFormats.get();
+  PF_PixelFormatSuite1 const* suite = pixelFormats.get();
   if (suite == nullptr) {
     return PF_Err_NONE;
   }
@@ -119,7 +119,7 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   PF_ParamDef def;
-  for (const ParamDecl& decl : kParamDecls) {
+  for (ParamDecl const& decl : kParamDecls) {
     std::memset(&def, 0, sizeof def);
     def.param_type = decl.type;
     def.flags = decl.flags;
@@ -134,25 +134,25 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
   return PF_Err_NONE;
 }
 
-/* Sequence data: one signed 32-bit value per instance, 0 when made. It holds
- * no pointers, so it is flat as it stands.
- *
- * Each path checks the callbacks it calls and no others: a host may leave out
- * what a command will not use on its way (resetup of an instance that has its
- * data, setdown of one that has none). */
-bool canMakeSequenceData(const PF_InData* in_data) {
-  const PF_UtilCallbacks* utils = in_data->utils;
+// Sequence data: one signed 32-bit value per instance, 0 when made. It holds
+// no pointers, so it is flat as it stands.
+//
+// Each path checks the callbacks it calls and no others: a host may leave out
+// what a command will not use on its way (resetup of an instance that has its
+// data, setdown of one that has none).
+bool canMakeSequenceData(PF_InData const* in_data) {
+  PF_UtilCallbacks const* utils = in_data->utils;
   return utils != nullptr && utils->host_new_handle != nullptr && utils->host_dispose_handle != nullptr &&
          utils->ansi.strcpy != nullptr;
 }
 
-bool canTrimSequenceData(const PF_InData* in_data) {
-  const PF_UtilCallbacks* utils = in_data->utils;
+bool canTrimSequenceData(PF_InData const* in_data) {
+  PF_UtilCallbacks const* utils = in_data->utils;
   return utils != nullptr && utils->host_get_handle_size != nullptr && utils->host_resize_handle != nullptr;
 }
 
 PF_Err newSequenceData(PF_InData* in_data, PF_OutData* out_data) {
-  const PF_UtilCallbacks& utils = *in_data->utils;
+  PF_UtilCallbacks const& utils = *in_data->utils;
   PF_Handle handle = utils.host_new_handle(kSequenceDataSize);
   if (handle != nullptr && *handle == nullptr) {
     // A handle without memory behind it cannot hold the value.
@@ -171,11 +171,11 @@ PF_Err newSequenceData(PF_InData* in_data, PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-/* The host may hand back data of another size (an older project); it is cut
- * to the size this build keeps, in place. A refused resize leaves the data as
- * it was, which is still usable: nothing reads the value. */
+// The host may hand back data of another size (an older project); it is cut
+// to the size this build keeps, in place. A refused resize leaves the data as
+// it was, which is still usable: nothing reads the value.
 void trimSequenceData(PF_InData* in_data) {
-  const PF_UtilCallbacks& utils = *in_data->utils;
+  PF_UtilCallbacks const& utils = *in_data->utils;
   if (utils.host_get_handle_size(in_data->sequence_data) != kSequenceDataSize) {
     utils.host_resize_handle(kSequenceDataSize, &in_data->sequence_data);
   }
@@ -229,15 +229,15 @@ PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-bool paramCallbacksUsable(const PF_InData* in_data) {
+bool paramCallbacksUsable(PF_InData const* in_data) {
   return in_data != nullptr && basicSuiteUsable(in_data->pica_basicP) &&
          in_data->inter.checkout_param != nullptr && in_data->inter.checkin_param != nullptr;
 }
 
-/* The render driver under the process-wide lock. An exception from the driver
- * stops there, so the lock is released and the parameters are still checked
- * in; it is reported as the host error it stands for rather than as a
- * rendered frame. */
+// The render driver under the process-wide lock. An exception from the driver
+// stops there, so the lock is released and the parameters are still checked
+// in; it is reported as the host error it stands for rather than as a
+// rendered frame.
 PF_Err renderLocked(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF_LayerDef* output) {
   std::lock_guard<std::mutex> lock(mtx);
   try {
@@ -249,8 +249,8 @@ PF_Err renderLocked(PF_InData* in_data, PF_OutData* out_data, RenderData* rd, PF
   }
 }
 
-/* Error precedence of both render paths: the first failed checkout, else the
- * driver's error, else the first failed check-in. */
+// Error precedence of both render paths: the first failed checkout, else the
+// driver's error, else the first failed check-in.
 PF_Err renderWithParams(PF_InData* in_data, PF_OutData* out_data, RenderData& rd, PF_LayerDef* output,
                         CheckedOutParams& params) {
   PF_Err err = params.checkoutError();
@@ -280,7 +280,7 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_PreRenderExtra* extra) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   AEGP_SuiteHandler suites(in_data->pica_basicP);
-  const PF_HandleSuite1* handles = suites.HandleSuite1();
+  PF_HandleSuite1 const* handles = suites.HandleSuite1();
   if (handles->host_new_handle == nullptr || handles->host_lock_handle == nullptr ||
       handles->host_unlock_handle == nullptr || handles->host_dispose_handle == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;

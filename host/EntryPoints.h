@@ -1,5 +1,5 @@
-/* The plug-in's two exports, looked up by name by the host: everything else
- * in the library stays hidden. */
+// The plug-in's two exports, looked up by name by the host: everything else
+// in the library stays hidden.
 #ifndef ZF_HOST_ENTRY_POINTS_H
 #define ZF_HOST_ENTRY_POINTS_H
 
@@ -13,16 +13,16 @@
 
 extern "C" {
 
-/* Every command of the host: the result is the command's error code, and no
- * exception ever leaves it. */
+// Every command of the host: the result is the command's error code, and no
+// exception ever leaves it.
 ZF_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                             PF_LayerDef* output, void* extra);
 
-/* The effect's identity, declared through the host's callback before any
- * command. */
+// The effect's identity, declared through the host's callback before any
+// command.
 ZF_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB inPluginDataCallBackPtr,
-                                         SPBasicSuite* inSPBasicSuitePtr, const char* inHostName,
-                                         const char* inHostVersion);
+                                         SPBasicSuite* inSPBasicSuitePtr, char const* inHostName,
+                                         char const* inHostVersion);
 }
 
 #endif

@@ -2,30 +2,30 @@
 
 namespace {
 
-/* The host reads a point's default as a percentage of the layer's width and
- * height: 50 puts the centre in the middle of any layer. */
+// The host reads a point's default as a percentage of the layer's width and
+// height: 50 puts the centre in the middle of any layer.
 constexpr PF_Fixed kCenterDefault = 50 * 65536;
 
-/* Host popups count their values from 1, but the first popups' defaults
- * stay 0 as they always were: stored projects carry the parameter set as
- * declared. */
+// Host popups count their values from 1, but the first popups' defaults
+// stay 0 as they always were: stored projects carry the parameter set as
+// declared.
 constexpr A_short kPopupDefault = 0;
 
-/* "Sampling" came later. Its default is "Nearest", the original look, and a
- * project saved before it existed is told to load its value (also
- * "Nearest"), whatever later versions choose as the default. */
+// "Sampling" came later. Its default is "Nearest", the original look, and a
+// project saved before it existed is told to load its value (also
+// "Nearest"), whatever later versions choose as the default.
 constexpr A_short kNearest = 1;
 
 constexpr PF_FpShort kAmountLimit = 100.0f;
 
-/* "Spectrum samples" came later too: projects saved before it load 12,
- * whatever later versions choose as the default. */
+// "Spectrum samples" came later too: projects saved before it load 12,
+// whatever later versions choose as the default.
 constexpr PF_FpShort kSpectrumSamples = 12.0f;
 constexpr PF_FpShort kFewestSamples = 3.0f;
 constexpr PF_FpShort kMostSamples = 64.0f;
 constexpr PF_FpShort kSliderSamples = 32.0f;
 
-/* The popups refer to these by pointer for as long as the plug-in is loaded. */
+// The popups refer to these by pointer for as long as the plug-in is loaded.
 constexpr A_char kModeChoices[] = "Red-Cyan|Green-Purple|Blue-Yellow|Spectrum";
 constexpr A_char kScalingChoices[] = "linear|square|cubic";
 constexpr A_char kShowChoices[] = "Final|Just CA|Without CA|Alpha|Full Alpha";
@@ -40,7 +40,7 @@ void describeCenter(PF_PointDef& td) {
   td.restrict_bounds = false;
 }
 
-void describePopup(const ParamDecl& decl, PF_PopupDef& pd) {
+void describePopup(ParamDecl const& decl, PF_PopupDef& pd) {
   pd.u.namesptr = decl.choices;
   pd.num_choices = decl.numChoices;
   pd.dephault = decl.popupDefault;
@@ -75,9 +75,9 @@ void describeSpectrumSamples(PF_FloatSliderDef& fs) {
 
 }  // namespace
 
-/* "Show" declares all five views: with three, hosts would never offer
- * "Alpha" and "Full Alpha", which the renderer produces. Values 1 to 3 mean
- * the same either way. */
+// "Show" declares all five views: with three, hosts would never offer
+// "Alpha" and "Full Alpha", which the renderer produces. Values 1 to 3 mean
+// the same either way.
 const ParamDecl kParamDecls[CA_NUM_PARAMS - 1] = {
     {CA_CENTER, PF_Param_POINT, "Frame center", CENTER_DISK_ID, nullptr, 0, 0, PF_ParamFlag_NONE},
     {CA_MODE, PF_Param_POPUP, "Mode", MODE_DISK_ID, kModeChoices, 4, kPopupDefault, PF_ParamFlag_NONE},
@@ -91,7 +91,7 @@ const ParamDecl kParamDecls[CA_NUM_PARAMS - 1] = {
      PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS},
 };
 
-void describeParam(const ParamDecl& decl, PF_ParamDefUnion& u) {
+void describeParam(ParamDecl const& decl, PF_ParamDefUnion& u) {
   switch (decl.type) {
     case PF_Param_POINT:
       describeCenter(u.td);

@@ -3,17 +3,17 @@
 
 namespace {
 
-const A_u_char* text(const char* s) {
-  return reinterpret_cast<const A_u_char*>(s);
+A_u_char const* text(char const* s) {
+  return reinterpret_cast<A_u_char const*>(s);
 }
 
 }  // namespace
 
-/* The same declaration in every host: the basic suite, host name and version
- * are not looked at. */
+// The same declaration in every host: the basic suite, host name and version
+// are not looked at.
 extern "C" PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB inPluginDataCallBackPtr,
-                                          SPBasicSuite* /*inSPBasicSuitePtr*/, const char* /*inHostName*/,
-                                          const char* /*inHostVersion*/) {
+                                          SPBasicSuite* /*inSPBasicSuitePtr*/, char const* /*inHostName*/,
+                                          char const* /*inHostVersion*/) {
   if (inPluginDataCallBackPtr == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }

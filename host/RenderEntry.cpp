@@ -12,20 +12,20 @@ namespace {
 
 static_assert((-1 >> 1) == -1, "centre conversion relies on an arithmetic right shift");
 
-/* 16.16 fixed point to whole pixels, rounded down: -0.5 px gives -1. */
+// 16.16 fixed point to whole pixels, rounded down: -0.5 px gives -1.
 std::int32_t wholePixels(PF_Fixed value) {
   return value >> 16;
 }
 
-/* Host popups count from 1, the renderer from 0. Values are not range-checked:
- * the renderer treats anything outside its table as its default. Wrapping
- * arithmetic keeps the most negative value from overflowing. */
+// Host popups count from 1, the renderer from 0. Values are not range-checked:
+// the renderer treats anything outside its table as its default. Wrapping
+// arithmetic keeps the most negative value from overflowing.
 std::int32_t zeroBased(PF_ParamValue value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
 }
 
-/* The nearest float. Finite values beyond float's range become infinities,
- * as the hardware conversion gives them, instead of undefined behaviour. */
+// The nearest float. Finite values beyond float's range become infinities,
+// as the hardware conversion gives them, instead of undefined behaviour.
 float narrowAmount(PF_FpLong value) {
   constexpr double kFloatMax = std::numeric_limits<float>::max();
   if (value > kFloatMax) {
@@ -37,9 +37,9 @@ float narrowAmount(PF_FpLong value) {
   return static_cast<float>(value);
 }
 
-/* Spectrum samples as a whole count: halves round up, the valid range
- * bounds it, and a value that is not a number of any size gives the
- * default. */
+// Spectrum samples as a whole count: halves round up, the valid range
+// bounds it, and a value that is not a number of any size gives the
+// default.
 std::int32_t spectrumSamples(PF_FpLong value) {
   constexpr PF_FpLong kFewest = 3.0;
   constexpr PF_FpLong kMost = 64.0;
@@ -50,35 +50,35 @@ std::int32_t spectrumSamples(PF_FpLong value) {
   return static_cast<std::int32_t>(rounded < kFewest ? kFewest : rounded > kMost ? kMost : rounded);
 }
 
-bool isEmpty(const PF_LRect& r) {
+bool isEmpty(PF_LRect const& r) {
   return !(r.left < r.right && r.top < r.bottom);
 }
 
-/* Pre-render data: the input's origin, left then top, followed by the basic
- * suite of the host that made the handle. The host calls the deletion
- * function later, possibly on another thread and outside any command, when
- * every suite of the pre-render has long been released; the basic suite
- * outlives commands, and keeping it in the handle itself gives every handle
- * back to the host that made it, without process-wide state, even when
- * several hosts share the loaded library. */
+// Pre-render data: the input's origin, left then top, followed by the basic
+// suite of the host that made the handle. The host calls the deletion
+// function later, possibly on another thread and outside any command, when
+// every suite of the pre-render has long been released; the basic suite
+// outlives commands, and keeping it in the handle itself gives every handle
+// back to the host that made it, without process-wide state, even when
+// several hosts share the loaded library.
 struct PreRenderOrigin {
   A_long left;
   A_long top;
-  const SPBasicSuite* basic;
+  SPBasicSuite const* basic;
 };
 
-/* Given to the host with the pre-render data: disposes of the handle through
- * a Handle Suite acquired for the purpose. */
+// Given to the host with the pre-render data: disposes of the handle through
+// a Handle Suite acquired for the purpose.
 void deletePreRenderOrigin(void* pre_render_data) {
-  const auto handle = static_cast<PF_Handle>(pre_render_data);
+  auto const handle = static_cast<PF_Handle>(pre_render_data);
   if (handle == nullptr || *handle == nullptr) {
     return;
   }
   // Locking needs the Handle Suite, which only the basic suite stored here
   // leads to: that one field is read through the master pointer. Nothing
   // else of the handle is needed to give it back.
-  const SPBasicSuite* basic = nullptr;
-  std::memcpy(&basic, static_cast<const unsigned char*>(*handle) + offsetof(PreRenderOrigin, basic),
+  SPBasicSuite const* basic = nullptr;
+  std::memcpy(&basic, static_cast<unsigned char const*>(*handle) + offsetof(PreRenderOrigin, basic),
               sizeof basic);
   if (basic == nullptr || basic->AcquireSuite == nullptr || basic->ReleaseSuite == nullptr) {
     return;
@@ -136,8 +136,8 @@ PF_Err CheckedOutParams::checkInAll() {
   return first;
 }
 
-void fillParamFields(const CheckedOutParams& params, RenderData& rd) {
-  const PF_PointDef& center = params[CA_CENTER].u.td;
+void fillParamFields(CheckedOutParams const& params, RenderData& rd) {
+  PF_PointDef const& center = params[CA_CENTER].u.td;
   rd.centerX = wholePixels(center.x_value);
   rd.centerY = wholePixels(center.y_value);
   rd.mode = zeroBased(params[CA_MODE].u.pd.value);
@@ -148,7 +148,7 @@ void fillParamFields(const CheckedOutParams& params, RenderData& rd) {
   rd.spectrumSamples = spectrumSamples(params[CA_SPECTRUM_SAMPLES].u.fs_d.value);
 }
 
-void UnionLRect(const PF_LRect* src, PF_LRect* dst) {
+void UnionLRect(PF_LRect const* src, PF_LRect* dst) {
   if (isEmpty(*dst)) {
     *dst = *src;
   } else if (!isEmpty(*src)) {
@@ -159,7 +159,7 @@ void UnionLRect(const PF_LRect* src, PF_LRect* dst) {
   }
 }
 
-PF_Err storePreRenderOrigin(const SPBasicSuite* basic, const PF_HandleSuite1& handles,
+PF_Err storePreRenderOrigin(SPBasicSuite const* basic, PF_HandleSuite1 const& handles,
                             PF_PreRenderOutput& output) {
   const PF_Handle handle = handles.host_new_handle(sizeof(PreRenderOrigin));
   if (handle == nullptr) {
@@ -184,12 +184,12 @@ PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, Ren
   if (pre_render_data == nullptr) {
     return PF_Err_NONE;
   }
-  const PF_HandleSuite1* handles = suites.HandleSuite1();
+  PF_HandleSuite1 const* handles = suites.HandleSuite1();
   if (handles->host_lock_handle == nullptr || handles->host_unlock_handle == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  const auto handle = static_cast<PF_Handle>(pre_render_data);
-  const void* memory = handles->host_lock_handle(handle);
+  auto const handle = static_cast<PF_Handle>(pre_render_data);
+  void const* memory = handles->host_lock_handle(handle);
   if (memory == nullptr) {
     // Rendering with offsets of 0 would shift an offset input silently.
     return PF_Err_OUT_OF_MEMORY;
@@ -201,4 +201,3 @@ PF_Err readPreRenderOrigin(AEGP_SuiteHandler& suites, void* pre_render_data, Ren
   rd.inputOffsetY = static_cast<float>(origin[1]);
   return PF_Err_NONE;
 }
-

@@ -152,8 +152,8 @@ struct Avx2Lanes {
                                              int width, int height, std::int32_t rowBytes) {
     I const x = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(columns));
     I const y = _mm256_loadu_si256(reinterpret_cast<__m256i const*>(rows));
-    F const inside = _mm256_castsi256_ps(
-        _mm256_and_si256(withinBound(x, _mm256_set1_epi32(width)), withinBound(y, _mm256_set1_epi32(height))));
+    F const inside = _mm256_castsi256_ps(_mm256_and_si256(withinBound(x, _mm256_set1_epi32(width)),
+                                                          withinBound(y, _mm256_set1_epi32(height))));
     I const offset =
         _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rowBytes)), _mm256_slli_epi32(x, 4));
     float const* channels = reinterpret_cast<float const*>(input);

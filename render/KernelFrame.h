@@ -60,8 +60,8 @@ struct KernelFrame {
   std::int64_t inRowBytes;
   int inWidth;  // clamped to >= 0, so unsigned compares bound both sides
   int inHeight;
-  bool inBytes;      // RGBA8 input; otherwise RGBA32
-  bool gatherBytes;  // RGBA8 input whose byte offsets all fit an int32
+  bool inBytes;       // RGBA8 input; otherwise RGBA32
+  bool gatherBytes;   // RGBA8 input whose byte offsets all fit an int32
   bool gatherFloats;  // RGBA32 input whose byte offsets all fit an int32
   unsigned char* outData;
   std::int64_t outRowBytes;

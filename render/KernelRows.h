@@ -120,12 +120,14 @@ struct GatheredFloatSamples {
   explicit GatheredFloatSamples(KernelFrame const& f) : in(f) {}
 
   ZF_INLINE Channels displaced(int const* columns, int const* rows) const {
-    return L::gatherFloatPixels(in.data, columns, rows, in.width, in.height, static_cast<std::int32_t>(in.rowBytes));
+    return L::gatherFloatPixels(in.data, columns, rows, in.width, in.height,
+                                static_cast<std::int32_t>(in.rowBytes));
   }
 
   // Where a sample lies, or null outside the input.
   unsigned char const* address(int column, int y) const {
-    return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 16 : nullptr;
+    return in.inside(column, y) ? in.data + static_cast<std::int64_t>(y) * in.rowBytes + column * 16
+                                : nullptr;
   }
 };
 

@@ -95,7 +95,7 @@ ZF_INLINE WeightedSample<typename L::F> weightedSmooth(Rgba<typename L::F> const
 template <class L>
 struct SpectrumSums {
   using F = typename L::F;
-  F red, green, blue;                     // sum_i w_C(t_i) A_i C_i
+  F red, green, blue;                    // sum_i w_C(t_i) A_i C_i
   F redWeight, greenWeight, blueWeight;  // sum_i w_C(t_i) A_i
   F aMax, aMin;
 
@@ -189,72 +189,72 @@ void walkSpectrumRows(KernelFrame const& f, Samples const samples, int firstRow,
   constexpr int tile = bytes ? 512 : 128;
   static_assert(tile % lanes == 0, "groups must tile a column of tiles");
   for (int tileStart = 0; tileStart < f.width; tileStart += tile) {
-  int const tileEnd = f.width - tileStart < tile ? f.width : tileStart + tile;
-  for (int y = firstRow; y < endRow; ++y) {
-    RowLanes<L> const rowLanes = c.row(y);
-    unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
-    if (linear) {
-      float const dy = static_cast<float>(y) - f.cyEff;  // RowLanes' dy, in one lane
-      for (int i = 0; i < count; ++i) {
-        float const dys = dy / linearS[i];
-        rowYs[i] = dys + f.cyEff;
+    int const tileEnd = f.width - tileStart < tile ? f.width : tileStart + tile;
+    for (int y = firstRow; y < endRow; ++y) {
+      RowLanes<L> const rowLanes = c.row(y);
+      unsigned char* out = f.outData + static_cast<std::int64_t>(y) * f.outRowBytes;
+      if (linear) {
+        float const dy = static_cast<float>(y) - f.cyEff;  // RowLanes' dy, in one lane
+        for (int i = 0; i < count; ++i) {
+          float const dys = dy / linearS[i];
+          rowYs[i] = dys + f.cyEff;
+        }
+      }
+      for (int x0 = tileStart; x0 < tileEnd; x0 += lanes) {
+        F const xf = L::fromInt(L::iota(x0));
+        F const dx = L::sub(xf, c.cx);
+        F const s = magnification<L>(c, rowLanes, dx);
+        F const m = L::sub(s, c.one);
+        auto const sampleAt = [&](int i) ZF_INLINE_LAMBDA {
+          Displacement<L> d;
+          if (linear) {
+            d.dxs = L::div(dx, L::set1(linearS[i]));
+            d.ys = L::set1(rowYs[i]);
+          } else {
+            F const step = L::mul(L::set1(table.t[i]), m);
+            F const si = L::add(c.one, step);
+            d.dxs = L::div(dx, si);
+            F const dys = L::div(rowLanes.dy, si);
+            d.ys = L::add(dys, c.cyEff);
+          }
+          if constexpr (P == Sampling::Nearest) {
+            L::storeInts(columns[0], sampleColumn<L>(c, d));
+            L::storeInts(rows[0], c.nearestRow(d.ys));
+            return weightedNearest<L>(inUnits<L>(samples.displaced(columns[0], rows[0])));
+          } else {
+            SmoothPoint<L> const p = smoothPoint<L>(c, d);
+            L::storeInts(columns[0], p.x0);
+            L::storeInts(columns[1], p.x1);
+            L::storeInts(rows[0], p.y0);
+            L::storeInts(rows[1], p.y1);
+            // Each sample is a stream of its own through the input, too many
+            // for the processor to follow: ask for the lines a few groups on.
+            constexpr int ahead = 4 * lanes;
+            if (unsigned char const* next = samples.address(columns[0][0] + ahead, rows[0][0]))
+              __builtin_prefetch(next, 0, 3);
+            if (unsigned char const* next = samples.address(columns[0][0] + ahead, rows[1][0]))
+              __builtin_prefetch(next, 0, 3);
+            return weightedSmooth<L>(inUnits<L>(samples.displaced(columns[0], rows[0])),
+                                     inUnits<L>(samples.displaced(columns[1], rows[0])),
+                                     inUnits<L>(samples.displaced(columns[0], rows[1])),
+                                     inUnits<L>(samples.displaced(columns[1], rows[1])), p.fx, p.fy);
+          }
+        };
+        // Sample 0 is the plain pixel: s_0 = 1.
+        SpectrumSums<L> sums(sampleAt(0), table);
+        for (int i = 1; i < count; ++i)
+          sums.add(sampleAt(i), table, i);
+        Rgba<F> const px = sums.template result<S>(unit);
+        int const left = tileEnd - x0;
+        if (left >= lanes) {
+          L::storePixels(out + std::int64_t{16} * x0, px);
+        } else {
+          alignas(32) unsigned char group[16 * lanes];
+          L::storePixels(group, px);
+          std::memcpy(out + std::int64_t{16} * x0, group, static_cast<std::size_t>(left) * 16);
+        }
       }
     }
-    for (int x0 = tileStart; x0 < tileEnd; x0 += lanes) {
-      F const xf = L::fromInt(L::iota(x0));
-      F const dx = L::sub(xf, c.cx);
-      F const s = magnification<L>(c, rowLanes, dx);
-      F const m = L::sub(s, c.one);
-      auto const sampleAt = [&](int i) ZF_INLINE_LAMBDA {
-        Displacement<L> d;
-        if (linear) {
-          d.dxs = L::div(dx, L::set1(linearS[i]));
-          d.ys = L::set1(rowYs[i]);
-        } else {
-          F const step = L::mul(L::set1(table.t[i]), m);
-          F const si = L::add(c.one, step);
-          d.dxs = L::div(dx, si);
-          F const dys = L::div(rowLanes.dy, si);
-          d.ys = L::add(dys, c.cyEff);
-        }
-        if constexpr (P == Sampling::Nearest) {
-          L::storeInts(columns[0], sampleColumn<L>(c, d));
-          L::storeInts(rows[0], c.nearestRow(d.ys));
-          return weightedNearest<L>(inUnits<L>(samples.displaced(columns[0], rows[0])));
-        } else {
-          SmoothPoint<L> const p = smoothPoint<L>(c, d);
-          L::storeInts(columns[0], p.x0);
-          L::storeInts(columns[1], p.x1);
-          L::storeInts(rows[0], p.y0);
-          L::storeInts(rows[1], p.y1);
-          // Each sample is a stream of its own through the input, too many
-          // for the processor to follow: ask for the lines a few groups on.
-          constexpr int ahead = 4 * lanes;
-          if (unsigned char const* next = samples.address(columns[0][0] + ahead, rows[0][0]))
-            __builtin_prefetch(next, 0, 3);
-          if (unsigned char const* next = samples.address(columns[0][0] + ahead, rows[1][0]))
-            __builtin_prefetch(next, 0, 3);
-          return weightedSmooth<L>(inUnits<L>(samples.displaced(columns[0], rows[0])),
-                                   inUnits<L>(samples.displaced(columns[1], rows[0])),
-                                   inUnits<L>(samples.displaced(columns[0], rows[1])),
-                                   inUnits<L>(samples.displaced(columns[1], rows[1])), p.fx, p.fy);
-        }
-      };
-      // Sample 0 is the plain pixel: s_0 = 1.
-      SpectrumSums<L> sums(sampleAt(0), table);
-      for (int i = 1; i < count; ++i)
-        sums.add(sampleAt(i), table, i);
-      Rgba<F> const px = sums.template result<S>(unit);
-      int const left = tileEnd - x0;
-      if (left >= lanes) {
-        L::storePixels(out + std::int64_t{16} * x0, px);
-      } else {
-        alignas(32) unsigned char group[16 * lanes];
-        L::storePixels(group, px);
-        std::memcpy(out + std::int64_t{16} * x0, group, static_cast<std::size_t>(left) * 16);
-      }
-    }
-  }
   }
 }
 

@@ -29,10 +29,10 @@ struct RenderData {
   float amount = 0.0f;
   std::int32_t centerX = 0;
   std::int32_t centerY = 0;
-  std::int32_t mode = 0;      // 0 Red-Cyan, 1 Green-Purple, 2 Blue-Yellow, 3 Spectrum
-  std::int32_t scaling = 0;   // 0 linear, 1 square, 2 cubic
-  std::int32_t show = 0;      // 0 Final, 1 Just CA, 2 Without CA, 3 Alpha, 4 Full Alpha
-  std::int32_t sampling = 0;  // 0 Nearest, 1 Smooth
+  std::int32_t mode = 0;             // 0 Red-Cyan, 1 Green-Purple, 2 Blue-Yellow, 3 Spectrum
+  std::int32_t scaling = 0;          // 0 linear, 1 square, 2 cubic
+  std::int32_t show = 0;             // 0 Final, 1 Just CA, 2 Without CA, 3 Alpha, 4 Full Alpha
+  std::int32_t sampling = 0;         // 0 Nearest, 1 Smooth
   std::int32_t spectrumSamples = 0;  // Spectrum: samples per pixel, 3 to 64 (others are clamped)
 };
 

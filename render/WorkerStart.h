@@ -37,6 +37,7 @@ class WorkerThread {
 // endRow). Defined alone in WorkerStart.cpp, so that a test build can link
 // its own in its place and refuse chosen starts; nothing else of the
 // dispatch changes for it.
-void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow, int endRow);
+void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow,
+                 int endRow);
 
 #endif

@@ -1,5 +1,5 @@
-/* A suite acquired straight from the basic suite rather than through
- * AEGP_SuiteHandler, given back exactly once. */
+// A suite acquired straight from the basic suite rather than through
+// AEGP_SuiteHandler, given back exactly once.
 #ifndef ZF_SUITES_DIRECT_SUITE_H
 #define ZF_SUITES_DIRECT_SUITE_H
 

@@ -1,11 +1,11 @@
-/* Records, callback tables, suites and constants of the After Effects effect
- * plug-in interface, as this plug-in and our stand-in host use them.
- *
- * These records cross the boundary between a host and the plug-in, so their
- * binary layout is the host's, field by field, on Windows x64, macOS x86-64
- * and arm64, and Linux alike. The static_asserts at the end check it wherever
- * this header is compiled, cross builds included. Slots that nobody here
- * calls keep their offsets through opaque pointer types. */
+// Records, callback tables, suites and constants of the After Effects effect
+// plug-in interface, as this plug-in and our stand-in host use them.
+//
+// These records cross the boundary between a host and the plug-in, so their
+// binary layout is the host's, field by field, on Windows x64, macOS x86-64
+// and arm64, and Linux alike. The static_asserts at the end check it wherever
+// this header is compiled, cross builds included. Slots that nobody here
+// calls keep their offsets through opaque pointer types.
 #ifndef ZF_SUITES_HOST_INTERFACE_H
 #define ZF_SUITES_HOST_INTERFACE_H
 
@@ -14,7 +14,7 @@
 
 extern "C" {
 
-/* Scalar types. */
+// Scalar types.
 typedef int32_t A_long;
 typedef uint32_t A_u_long;
 typedef char A_char;
@@ -66,11 +66,11 @@ typedef A_short PF_ValueDisplayFlags;
 typedef short PF_RenderOutputFlags;
 typedef int PrPixelFormat;
 
-/* A host memory handle: a pointer to the host's master pointer. */
+// A host memory handle: a pointer to the host's master pointer.
 typedef void** PF_Handle;
 typedef void* PF_SndSamplePtr;
 
-/* Opaque host records that only appear behind pointers. */
+// Opaque host records that only appear behind pointers.
 struct PF_InData;
 struct PF_ProgressInfo;
 typedef struct PF_ProgressInfo* PF_ProgPtr;
@@ -86,7 +86,7 @@ struct PF_YouMustCastThisToActualFunctionType;
 typedef struct PF_YouMustCastThisToActualFunctionType* PF_CallbackFunc;
 typedef void* PF_PluginDataPtr;
 
-/* Small records. */
+// Small records.
 struct PF_LRect {
   A_long left;
   A_long top;
@@ -120,7 +120,7 @@ struct PF_Pixel {
 typedef PF_Pixel PF_Pixel8;
 typedef PF_Pixel* PF_PixelPtr;
 
-/* 16-bit channels run from 0 to 32768. */
+// 16-bit channels run from 0 to 32768.
 struct PF_Pixel16 {
   A_u_short alpha;
   A_u_short red;
@@ -136,8 +136,8 @@ struct PF_PixelFloat {
 };
 typedef PF_PixelFloat PF_Pixel32;
 
-/* Audio is never used; the record only holds its place in PF_InData and
- * PF_OutData. */
+// Audio is never used; the record only holds its place in PF_InData and
+// PF_OutData.
 struct PF_SoundFormatInfo {
   A_FpLong reserved_rate;
   A_long reserved[2];
@@ -149,7 +149,7 @@ struct PF_SoundWorld {
   void* dataP;
 };
 
-/* A world (image): the same record serves as a layer parameter. */
+// A world (image): the same record serves as a layer parameter.
 struct PF_LayerDef {
   void* reserved0;
   void* reserved1;
@@ -171,7 +171,7 @@ struct PF_LayerDef {
 };
 typedef PF_LayerDef PF_EffectWorld;
 
-/* Parameter definitions. */
+// Parameter definitions.
 struct PF_PointDef {
   PF_Fixed x_value;
   PF_Fixed y_value;
@@ -186,7 +186,7 @@ struct PF_PopupDef {
   A_short num_choices;
   A_short dephault;
   union {
-    const A_char* namesptr;
+    A_char const* namesptr;
   } u;
 };
 
@@ -207,8 +207,8 @@ struct PF_FloatSliderDef {
   PF_FpShort exponent;
 };
 
-/* The host's union holds further definition kinds; none is larger than the
- * layer, and none is used here. */
+// The host's union holds further definition kinds; none is larger than the
+// layer, and none is used here.
 union PF_ParamDefUnion {
   PF_LayerDef ld;
   PF_PointDef td;
@@ -233,10 +233,10 @@ struct PF_ParamDef {
 typedef PF_ParamDef* PF_ParamDefPtr;
 typedef PF_ParamDef** PF_ParamList;
 
-/* Callback shapes. */
+// Callback shapes.
 typedef PF_Err (*PF_IteratePixel8Func)(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out);
 typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
-/* Row callback of iterate_generic: called once per index i in [0, iterations). */
+// Row callback of iterate_generic: called once per index i in [0, iterations).
 typedef PF_Err (*PF_IterateGenericFunc)(void* refcon, A_long thread_index, A_long i, A_long iterations);
 typedef void (*PF_DeletePreRenderDataFunc)(void* pre_render_data);
 
@@ -276,8 +276,8 @@ struct PF_ANSICallbacksBlock {
   A_FpLong (*sin)(A_FpLong);
   A_FpLong (*sqrt)(A_FpLong);
   A_FpLong (*tan)(A_FpLong);
-  int (*sprintf)(A_char* buffer, const A_char* format, ...);
-  A_char* (*strcpy)(A_char* dest, const A_char* src);
+  int (*sprintf)(A_char* buffer, A_char const* format, ...);
+  A_char* (*strcpy)(A_char* dest, A_char const* src);
   A_FpLong (*asin)(A_FpLong);
   A_FpLong (*acos)(A_FpLong);
   A_long unused_longA[1];
@@ -296,49 +296,49 @@ struct PF_ColorCallbacks {
 
 struct _PF_UtilCallbacks {
   PF_Err (*begin_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf, PF_SampPB* params);
-  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, PF_SampPB const* params,
                             PF_Pixel* dst);
-  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, PF_SampPB const* params,
                         PF_Pixel* dst);
   void* get_batch_func_is_deprecated;
   PF_Err (*end_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf, PF_SampPB* params);
   PF_Err (*composite_rect)(PF_ProgPtr effect_ref, PF_Rect* src_rect, A_long src_opacity,
                            PF_EffectWorld* source_wld, A_long dest_x, A_long dest_y, PF_Field field_rdr,
                            PF_XferMode xfer_mode, PF_EffectWorld* dest_wld);
-  PF_Err (*blend)(PF_ProgPtr effect_ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
+  PF_Err (*blend)(PF_ProgPtr effect_ref, PF_EffectWorld const* src1, PF_EffectWorld const* src2,
                   PF_Fixed ratio, PF_EffectWorld* dst);
-  PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
+  PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_Rect const* area, PF_KernelFlags flags,
                      A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel, void* b_kernel,
                      PF_EffectWorld* dst);
   PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                  PF_Rect* dst_r);
-  PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
+  PF_Err (*fill)(PF_ProgPtr effect_ref, PF_Pixel const* color, PF_Rect const* dst_rect,
                  PF_EffectWorld* world);
   PF_Err (*gaussian_kernel)(PF_ProgPtr effect_ref, A_FpLong kRadius, PF_KernelFlags flags,
                             A_FpLong multiplier, A_long* diameter, void* kernel);
   PF_Err (*iterate)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                    PF_EffectWorld* src, const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn,
+                    PF_EffectWorld* src, PF_Rect const* area, void* refcon, PF_IteratePixel8Func pix_fn,
                     PF_EffectWorld* dst);
   PF_Err (*premultiply)(PF_ProgPtr effect_ref, A_long forward, PF_EffectWorld* dst);
-  PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color,
+  PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_Pixel const* color,
                               A_long forward, PF_EffectWorld* dst);
   PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, PF_NewWorldFlags flags,
                       PF_EffectWorld* world);
   PF_Err (*dispose_world)(PF_ProgPtr effect_ref, PF_EffectWorld* world);
   PF_Err (*iterate_origin)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
+                           PF_EffectWorld* src, PF_Rect const* area, PF_Point const* origin, void* refcon,
                            PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_lut)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                        PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0,
+                        PF_EffectWorld* src, PF_Rect const* area, A_u_char* a_lut0, A_u_char* r_lut0,
                         A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
-                          const PF_Rect* src_rec, const PF_EffectWorld* src_world,
-                          const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0, A_long dest_x,
+                          PF_Rect const* src_rec, PF_EffectWorld const* src_world,
+                          PF_CompositeMode const* comp_mode, PF_MaskWorld const* mask_world0, A_long dest_x,
                           A_long dest_y, PF_EffectWorld* dst_world);
   PF_Err (*transform_world)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags, PF_Field field,
-                            const PF_EffectWorld* src_world, const PF_CompositeMode* comp_mode,
-                            const PF_MaskWorld* mask_world0, const PF_FloatMatrix* matrices,
-                            A_long num_matrices, PF_Boolean src2dst_matrix, const PF_Rect* dest_rect,
+                            PF_EffectWorld const* src_world, PF_CompositeMode const* comp_mode,
+                            PF_MaskWorld const* mask_world0, PF_FloatMatrix const* matrices,
+                            A_long num_matrices, PF_Boolean src2dst_matrix, PF_Rect const* dest_rect,
                             PF_EffectWorld* dst_world);
   PF_Handle (*host_new_handle)(A_u_longlong size);
   void* (*host_lock_handle)(PF_Handle pf_handle);
@@ -352,28 +352,28 @@ struct _PF_UtilCallbacks {
   PF_Err (*get_platform_data)(PF_ProgPtr effect_ref, PF_PlatDataID which, void* data);
   A_u_longlong (*host_get_handle_size)(PF_Handle pf_handle);
   PF_Err (*iterate_origin_non_clip_src)(struct PF_InData* in_data, A_long progress_base,
-                                        A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
-                                        const PF_Point* origin, void* refcon, PF_IteratePixel8Func pix_fn,
+                                        A_long progress_final, PF_EffectWorld* src, PF_Rect const* area,
+                                        PF_Point const* origin, void* refcon, PF_IteratePixel8Func pix_fn,
                                         PF_EffectWorld* dst);
   PF_Err (*iterate_generic)(A_long iterations, void* refcon, PF_IterateGenericFunc fn_func);
   PF_Err (*host_resize_handle)(A_u_longlong new_sizeL, PF_Handle* handle);
-  PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+  PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, PF_SampPB const* params,
                               PF_Pixel16* dst);
-  PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+  PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, PF_SampPB const* params,
                           PF_Pixel16* dst);
-  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect,
+  PF_Err (*fill16)(PF_ProgPtr effect_ref, PF_Pixel16 const* color, PF_Rect const* dst_rect,
                    PF_EffectWorld* world);
-  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel16* color,
+  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_Pixel16 const* color,
                                 A_long forward, PF_EffectWorld* dst);
   PF_Err (*iterate16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                      PF_EffectWorld* src, const PF_Rect* area, void* refcon, PF_IteratePixel16Func pix_fn,
+                      PF_EffectWorld* src, PF_Rect const* area, void* refcon, PF_IteratePixel16Func pix_fn,
                       PF_EffectWorld* dst);
   PF_Err (*iterate_origin16)(struct PF_InData* in_data, A_long progress_base, A_long progress_final,
-                             PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
+                             PF_EffectWorld* src, PF_Rect const* area, PF_Point const* origin, void* refcon,
                              PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_origin_non_clip_src16)(struct PF_InData* in_data, A_long progress_base,
-                                          A_long progress_final, PF_EffectWorld* src, const PF_Rect* area,
-                                          const PF_Point* origin, void* refcon, PF_IteratePixel16Func pix_fn,
+                                          A_long progress_final, PF_EffectWorld* src, PF_Rect const* area,
+                                          PF_Point const* origin, void* refcon, PF_IteratePixel16Func pix_fn,
                                           PF_EffectWorld* dst);
   PF_Err (*get_pixel_data8)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel8** pixPP);
   PF_Err (*get_pixel_data16)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel16** pixPP);
@@ -383,7 +383,7 @@ typedef struct _PF_UtilCallbacks PF_UtilCallbacks;
 
 struct SPBasicSuite;
 
-/* The command records. */
+// The command records.
 struct PF_InData {
   PF_InteractCallbacks inter;
   struct _PF_UtilCallbacks* utils;
@@ -444,7 +444,7 @@ struct PF_OutData {
   PF_OutFlags2 out_flags2;
 };
 
-/* Smart render: pre-render. */
+// Smart render: pre-render.
 struct PF_RenderRequest {
   PF_LRect rect;
   PF_Field field;
@@ -468,7 +468,7 @@ struct PF_CheckoutResult {
 struct PF_PreRenderInput {
   PF_RenderRequest output_request;
   short bitdepth;
-  const void* gpu_data;
+  void const* gpu_data;
   PF_GPU_Framework what_gpu;
   A_u_long device_index;
 };
@@ -485,9 +485,9 @@ struct PF_PreRenderOutput {
 
 struct PF_PreRenderCallbacks {
   PF_Err (*checkout_layer)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_idL,
-                           const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                           PF_RenderRequest const* req, A_long what_time, A_long time_step,
                            A_u_long time_scale, PF_CheckoutResult* checkout_result);
-  PF_Err (*GuidMixInPtr)(PF_ProgPtr effect_ref, A_u_long buf_sizeLu, const void* buf);
+  PF_Err (*GuidMixInPtr)(PF_ProgPtr effect_ref, A_u_long buf_sizeLu, void const* buf);
 };
 
 struct PF_PreRenderExtra {
@@ -496,12 +496,12 @@ struct PF_PreRenderExtra {
   PF_PreRenderCallbacks* cb;
 };
 
-/* Smart render: render. */
+// Smart render: render.
 struct PF_SmartRenderInput {
   PF_RenderRequest output_request;
   short bitdepth;
   void* pre_render_data;
-  const void* gpu_data;
+  void const* gpu_data;
   PF_GPU_Framework what_gpu;
   A_u_long device_index;
 };
@@ -517,11 +517,11 @@ struct PF_SmartRenderExtra {
   PF_SmartRenderCallbacks* cb;
 };
 
-/* Suites. */
+// Suites.
 struct SPBasicSuite {
-  SPErr (*AcquireSuite)(const char* name, int32_t version, const void** suite);
-  SPErr (*ReleaseSuite)(const char* name, int32_t version);
-  SPBoolean (*IsEqual)(const char* token1, const char* token2);
+  SPErr (*AcquireSuite)(char const* name, int32_t version, void const** suite);
+  SPErr (*ReleaseSuite)(char const* name, int32_t version);
+  SPBoolean (*IsEqual)(char const* token1, char const* token2);
   SPErr (*AllocateBlock)(size_t size, void** block);
   SPErr (*FreeBlock)(void* block);
   SPErr (*ReallocateBlock)(void* block, size_t new_size, void** new_block);
@@ -530,15 +530,15 @@ struct SPBasicSuite {
 
 struct PF_Iterate8Suite1 {
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                    const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+                    PF_Rect const* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
-                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin, void* refcon,
+                           PF_EffectWorld* src, PF_Rect const* area, PF_Point const* origin, void* refcon,
                            PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_lut)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
-                        const PF_Rect* area, A_u_char* a_lut0, A_u_char* r_lut0, A_u_char* g_lut0,
+                        PF_Rect const* area, A_u_char* a_lut0, A_u_char* r_lut0, A_u_char* g_lut0,
                         A_u_char* b_lut0, PF_EffectWorld* dst);
   PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base, A_long progress_final,
-                                        PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                                        PF_EffectWorld* src, PF_Rect const* area, PF_Point const* origin,
                                         void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
   PF_Err (*iterate_generic)(A_long iterations, void* refcon, PF_IterateGenericFunc fn_func);
 };
@@ -547,7 +547,7 @@ struct PF_WorldSuite2 {
   PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long width, A_long height, PF_Boolean clear_pix,
                         PF_PixelFormat pixel_format, PF_EffectWorld* world);
   PF_Err (*PF_DisposeWorld)(PF_ProgPtr effect_ref, PF_EffectWorld* world);
-  PF_Err (*PF_GetPixelFormat)(const PF_EffectWorld* world, PF_PixelFormat* pixel_format);
+  PF_Err (*PF_GetPixelFormat)(PF_EffectWorld const* world, PF_PixelFormat* pixel_format);
 };
 
 struct PF_PixelFormatSuite1 {
@@ -588,25 +588,25 @@ struct PF_ANSICallbacksSuite1 {
   A_FpLong (*sin)(A_FpLong);
   A_FpLong (*sqrt)(A_FpLong);
   A_FpLong (*tan)(A_FpLong);
-  int (*sprintf)(A_char* buffer, const A_char* format, ...);
-  A_char* (*strcpy)(A_char* dest, const A_char* src);
+  int (*sprintf)(A_char* buffer, A_char const* format, ...);
+  A_char* (*strcpy)(A_char* dest, A_char const* src);
   A_FpLong (*asin)(A_FpLong);
   A_FpLong (*acos)(A_FpLong);
 };
 
-/* Entry points. */
-typedef A_Err (*PF_PluginDataCB)(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_char* matchName,
-                                 const A_u_char* category, const A_u_char* entryPointName, A_long kind,
+// Entry points.
+typedef A_Err (*PF_PluginDataCB)(PF_PluginDataPtr inPtr, A_u_char const* name, A_u_char const* matchName,
+                                 A_u_char const* category, A_u_char const* entryPointName, A_long kind,
                                  A_long apiVersionMajor, A_long apiVersionMinor, A_long reservedInfo);
 typedef PF_Err (*PF_EffectMainFunc)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                     PF_ParamDef* params[], PF_LayerDef* output, void* extra);
 typedef PF_Err (*PF_PluginDataEntryFunc)(PF_PluginDataPtr inPtr, PF_PluginDataCB inPluginDataCallBackPtr,
-                                         SPBasicSuite* inSPBasicSuitePtr, const char* inHostName,
-                                         const char* inHostVersion);
+                                         SPBasicSuite* inSPBasicSuitePtr, char const* inHostName,
+                                         char const* inHostVersion);
 
 }  // extern "C"
 
-/* Suite names and versions as the host publishes them. */
+// Suite names and versions as the host publishes them.
 inline constexpr char kPFHandleSuite[] = "PF Handle Suite";
 inline constexpr int32_t kPFHandleSuiteVersion2 = 2;
 inline constexpr char kPFANSISuite[] = "PF ANSI Suite";
@@ -618,18 +618,18 @@ inline constexpr int32_t kPFPixelFormatSuiteVersion1 = 1;
 inline constexpr char kPFIterate8Suite[] = "PF Iterate8 Suite";
 inline constexpr int32_t kPFIterate8SuiteVersion1 = 1;
 
-/* Application ids found in in_data->appl_id ('FXTC', 'PrMr'). */
+// Application ids found in in_data->appl_id ('FXTC', 'PrMr').
 inline constexpr A_AppID kAppID_AfterEffects = 0x46585443;
 inline constexpr A_AppID kAppID_PremierePro = 0x50724D72;
 
-/* Premiere Pro's pixel format codes beyond the After Effects ones. */
+// Premiere Pro's pixel format codes beyond the After Effects ones.
 inline constexpr PrPixelFormat PrPixelFormat_BGRA_4444_8u = 0x61726762;
 inline constexpr PrPixelFormat PrPixelFormat_BGRA_4444_32f = 0x61724742;
 inline constexpr PrPixelFormat PrPixelFormat_BGRA_4444_32f_Linear = 0x4C614742;
 
 inline constexpr SPErr kSPNoError = 0;
 
-/* Host constants. */
+// Host constants.
 inline constexpr A_long PF_ParamIndex_NONE = -1;
 inline constexpr A_long PF_ParamIndex_CHECK_ALL = -2;
 inline constexpr A_long PF_ParamIndex_CHECK_ALL_EXCEPT_LAYER_PARAMS = -3;
@@ -850,8 +850,8 @@ inline constexpr A_long PF_PixelFormat_PALDV25 = 0x32707664;      // "dvp2" in m
 inline constexpr A_long PF_PixelFormat_INVALID = 0x66646162;      // "badf" in memory
 inline constexpr A_long PF_PixelFormat_FORCE_LONG_INT = -1;
 
-/* Layout checks: every record's size and the offset of every field that the
- * plug-in or the stand-in host touches. */
+// Layout checks: every record's size and the offset of every field that the
+// plug-in or the stand-in host touches.
 #define ZF_CHECK_OFFSET(type, field, offset) \
   static_assert(offsetof(type, field) == (offset), #type "::" #field)
 

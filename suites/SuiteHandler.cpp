@@ -1,6 +1,6 @@
 #include "suites/SuiteHandler.h"
 
-AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
+AEGP_SuiteHandler::AEGP_SuiteHandler(SPBasicSuite const* basic)
     : basic_(basic),
       slots_{{kPFHandleSuite, kPFHandleSuiteVersion2, nullptr},
              {kPFIterate8Suite, kPFIterate8SuiteVersion1, nullptr},
@@ -11,15 +11,15 @@ AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
 }
 
 AEGP_SuiteHandler::~AEGP_SuiteHandler() {
-  for (const Slot& slot : slots_) {
+  for (Slot const& slot : slots_) {
     if (slot.table != nullptr) {
       basic_->ReleaseSuite(slot.name, slot.version);
     }
   }
 }
 
-const void* AEGP_SuiteHandler::LoadSuite(const char* name, int32_t version) {
-  const void* table = nullptr;
+void const* AEGP_SuiteHandler::LoadSuite(char const* name, int32_t version) {
+  void const* table = nullptr;
   const SPErr err = basic_->AcquireSuite(name, version, &table);
   if (err != kSPNoError || table == nullptr) {
     throw static_cast<int>(PF_Err_BAD_CALLBACK_PARAM);
@@ -27,7 +27,7 @@ const void* AEGP_SuiteHandler::LoadSuite(const char* name, int32_t version) {
   return table;
 }
 
-const void* AEGP_SuiteHandler::slotTable(SlotIndex index) {
+void const* AEGP_SuiteHandler::slotTable(SlotIndex index) {
   Slot& slot = slots_[index];
   if (slot.table == nullptr) {
     slot.table = LoadSuite(slot.name, slot.version);
@@ -35,14 +35,14 @@ const void* AEGP_SuiteHandler::slotTable(SlotIndex index) {
   return slot.table;
 }
 
-const PF_HandleSuite1* AEGP_SuiteHandler::HandleSuite1() {
-  return static_cast<const PF_HandleSuite1*>(slotTable(HandleSlot));
+PF_HandleSuite1 const* AEGP_SuiteHandler::HandleSuite1() {
+  return static_cast<PF_HandleSuite1 const*>(slotTable(HandleSlot));
 }
 
-const PF_Iterate8Suite1* AEGP_SuiteHandler::Iterate8Suite1() {
-  return static_cast<const PF_Iterate8Suite1*>(slotTable(Iterate8Slot));
+PF_Iterate8Suite1 const* AEGP_SuiteHandler::Iterate8Suite1() {
+  return static_cast<PF_Iterate8Suite1 const*>(slotTable(Iterate8Slot));
 }
 
-const PF_ANSICallbacksSuite1* AEGP_SuiteHandler::ANSICallbacksSuite1() {
-  return static_cast<const PF_ANSICallbacksSuite1*>(slotTable(ANSISlot));
+PF_ANSICallbacksSuite1 const* AEGP_SuiteHandler::ANSICallbacksSuite1() {
+  return static_cast<PF_ANSICallbacksSuite1 const*>(slotTable(ANSISlot));
 }

@@ -1,4 +1,4 @@
-/* The ANSI callbacks, the same in the utility block and the ANSI suite. */
+// The ANSI callbacks, the same in the utility block and the ANSI suite.
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -61,20 +61,20 @@ A_FpLong ansiAcos(A_FpLong x) {
   return std::acos(x);
 }
 
-/* The host's messages live in 256-byte buffers (return_msg), so formatting
- * never writes more than that. */
-int ansiSprintf(A_char* buffer, const A_char* format, ...) {
+// The host's messages live in 256-byte buffers (return_msg), so formatting
+// never writes more than that.
+int ansiSprintf(A_char* buffer, A_char const* format, ...) {
   if (buffer == nullptr || format == nullptr) {
     return -1;
   }
   va_list args;
   va_start(args, format);
-  const int written = std::vsnprintf(buffer, 256, format, args);
+  int const written = std::vsnprintf(buffer, 256, format, args);
   va_end(args);
   return written;
 }
 
-A_char* ansiStrcpy(A_char* dest, const A_char* src) {
+A_char* ansiStrcpy(A_char* dest, A_char const* src) {
   if (dest == nullptr || src == nullptr) {
     return dest;
   }

@@ -1,5 +1,5 @@
-/* The basic suite: named, versioned suites with acquisition counts, and
- * memory blocks. */
+// The basic suite: named, versioned suites with acquisition counts, and
+// memory blocks.
 #include <cstdlib>
 #include <cstring>
 
@@ -15,7 +15,7 @@ void HostState::registerSuites() {
   suites_[{kPFIterate8Suite, kPFIterate8SuiteVersion1}].table = &iterateSuite_;
 }
 
-SPErr HostState::acquireSuite(const char* name, int32_t version, const void** suite) {
+SPErr HostState::acquireSuite(char const* name, int32_t version, void const** suite) {
   if (suite == nullptr) {
     return kSuiteNotFoundError;
   }
@@ -30,17 +30,17 @@ SPErr HostState::acquireSuite(const char* name, int32_t version, const void** su
     return kSuiteNotFoundError;
   }
   ++entry.stats.acquired;
-  const bool iterate = std::strcmp(name, kPFIterate8Suite) == 0 && version == kPFIterate8SuiteVersion1;
+  bool const iterate = std::strcmp(name, kPFIterate8Suite) == 0 && version == kPFIterate8SuiteVersion1;
   *suite = iterate && !iterateGenericAvailable_ ? &iterateSuiteWithoutGeneric_ : entry.table;
   return kSPNoError;
 }
 
-SPErr HostState::releaseSuite(const char* name, int32_t version) {
+SPErr HostState::releaseSuite(char const* name, int32_t version) {
   if (name == nullptr) {
     return kSuiteNotFoundError;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = suites_.find({name, version});
+  auto const it = suites_.find({name, version});
   if (it == suites_.end() || it->second.stats.released >= it->second.stats.acquired) {
     ++unmatchedReleases_;
     return kSuiteNotFoundError;

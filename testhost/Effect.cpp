@@ -1,4 +1,4 @@
-/* Sending commands to a loaded plug-in, as After Effects or Premiere Pro. */
+// Sending commands to a loaded plug-in, as After Effects or Premiere Pro.
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -8,9 +8,9 @@
 namespace testhost {
 namespace {
 
-/* Premiere Pro renders an effect only in a pixel format the effect announced
- * in its global setup, 8-bit BGRA when it announced none. */
-void requireAnnounced(Host& host, const World& world) {
+// Premiere Pro renders an effect only in a pixel format the effect announced
+// in its global setup, 8-bit BGRA when it announced none.
+void requireAnnounced(Host& host, World const& world) {
   if (host.app() != App::PremierePro) {
     return;
   }
@@ -29,21 +29,21 @@ struct PluginDataRecorder {
   std::vector<PluginDataCall> calls;
 };
 
-/* The plug-in data callback carries only the host's opaque pointer, which
- * the plug-in may have damaged; the recorder of the call in progress is
- * found here instead. */
+// The plug-in data callback carries only the host's opaque pointer, which
+// the plug-in may have damaged; the recorder of the call in progress is
+// found here instead.
 thread_local PluginDataRecorder* t_recorder = nullptr;
 
-std::string textOf(const A_u_char* s, bool& nullSeen) {
+std::string textOf(A_u_char const* s, bool& nullSeen) {
   if (s == nullptr) {
     nullSeen = true;
     return std::string();
   }
-  return std::string(reinterpret_cast<const char*>(s));
+  return std::string(reinterpret_cast<char const*>(s));
 }
 
-A_Err recordPluginData(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_char* matchName,
-                       const A_u_char* category, const A_u_char* entryPointName, A_long kind,
+A_Err recordPluginData(PF_PluginDataPtr inPtr, A_u_char const* name, A_u_char const* matchName,
+                       A_u_char const* category, A_u_char const* entryPointName, A_long kind,
                        A_long apiVersionMajor, A_long apiVersionMinor, A_long reservedInfo) {
   PluginDataRecorder* recorder = t_recorder;
   if (recorder == nullptr) {
@@ -67,7 +67,7 @@ A_Err recordPluginData(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_c
   return recorder->answer;
 }
 
-short bitDepthOf(const World& world) {
+short bitDepthOf(World const& world) {
   switch (world.info().type) {
     case ChannelType::U8:
       return 8;
@@ -79,8 +79,8 @@ short bitDepthOf(const World& world) {
   return 8;
 }
 
-/* The host's parameter array of a render: the input layer, then copies of
- * the current values. */
+// The host's parameter array of a render: the input layer, then copies of
+// the current values.
 struct ParamArray {
   std::vector<PF_ParamDef> defs;
   std::vector<PF_ParamDef*> pointers;
@@ -90,7 +90,7 @@ struct ParamArray {
 
 // --- Effect ----------------------------------------------------------------
 
-Effect::Effect(Host& host, const std::string& libraryPath) : host_(host), plugin_(libraryPath) {
+Effect::Effect(Host& host, std::string const& libraryPath) : host_(host), plugin_(libraryPath) {
   HostState& state = host_.state();
   std::lock_guard<std::mutex> lock(state.mutex_);
   state.effects_.insert(this);
@@ -105,7 +105,7 @@ Effect::~Effect() {
 PluginDataResult Effect::declare(A_Err callbackResult) {
   PluginDataRecorder recorder;
   recorder.answer = callbackResult;
-  const bool premiere = host_.app() == App::PremierePro;
+  bool const premiere = host_.app() == App::PremierePro;
   t_recorder = &recorder;
   PluginDataResult result;
   result.result = plugin_.pluginDataEntry()(&recorder, recordPluginData, host_.basicSuite(),
@@ -116,7 +116,7 @@ PluginDataResult Effect::declare(A_Err callbackResult) {
 }
 
 CommandResult Effect::sendCommand(PF_Cmd cmd, Instance* instance, PF_ParamDef** params, PF_LayerDef* output,
-                                  void* extra, A_long width, A_long height, const CommandHook& hook,
+                                  void* extra, A_long width, A_long height, CommandHook const& hook,
                                   CommandContext* context) {
   HostState& state = host_.state();
   CommandContext standalone;
@@ -145,18 +145,18 @@ CommandResult Effect::sendCommand(PF_Cmd cmd, Instance* instance, PF_ParamDef** 
   return r;
 }
 
-CommandResult Effect::about(const CommandHook& hook) {
+CommandResult Effect::about(CommandHook const& hook) {
   return sendCommand(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
 }
 
-CommandResult Effect::globalSetup(const CommandHook& hook) {
+CommandResult Effect::globalSetup(CommandHook const& hook) {
   CommandResult r = sendCommand(PF_Cmd_GLOBAL_SETUP, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
   globalData_ = r.out.global_data;
   return r;
 }
 
-CommandResult Effect::globalSetdown(const CommandHook& hook) {
+CommandResult Effect::globalSetdown(CommandHook const& hook) {
   CommandResult r =
       sendCommand(PF_Cmd_GLOBAL_SETDOWN, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -164,7 +164,7 @@ CommandResult Effect::globalSetdown(const CommandHook& hook) {
   return r;
 }
 
-CommandResult Effect::paramsSetup(const CommandHook& hook) {
+CommandResult Effect::paramsSetup(CommandHook const& hook) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     defs_.assign(1, layerParamOf(nullptr));
@@ -172,7 +172,7 @@ CommandResult Effect::paramsSetup(const CommandHook& hook) {
   return sendCommand(PF_Cmd_PARAMS_SETUP, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
 }
 
-CommandResult Effect::send(PF_Cmd cmd, const CommandHook& hook) {
+CommandResult Effect::send(PF_Cmd cmd, CommandHook const& hook) {
   return sendCommand(cmd, nullptr, nullptr, nullptr, nullptr, 0, 0, hook, nullptr);
 }
 
@@ -195,15 +195,15 @@ Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight)
   state.instances_.insert(this);
 }
 
-Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight, const SavedParams& project)
+Instance::Instance(Effect& effect, A_long layerWidth, A_long layerHeight, SavedParams const& project)
     : Instance(effect, layerWidth, layerHeight) {
   for (std::size_t index = 1; index < values_.size(); ++index) {
-    const auto saved = project.find(values_[index].uu.id);
+    auto const saved = project.find(values_[index].uu.id);
     values_[index] = saved != project.end() ? saved->second : valueForOldProject(values_[index]);
   }
 }
 
-PF_ParamDef valueForOldProject(const PF_ParamDef& def) {
+PF_ParamDef valueForOldProject(PF_ParamDef const& def) {
   PF_ParamDef value = def;
   if ((def.flags & PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS) != 0) {
     return value;
@@ -231,19 +231,19 @@ Instance::~Instance() {
   state.instances_.erase(this);
 }
 
-CommandResult Instance::sequenceSetup(const CommandHook& hook) {
+CommandResult Instance::sequenceSetup(CommandHook const& hook) {
   CommandResult r = send(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, hook);
   setSequenceData(r.out.sequence_data);
   return r;
 }
 
-CommandResult Instance::sequenceResetup(const CommandHook& hook) {
+CommandResult Instance::sequenceResetup(CommandHook const& hook) {
   CommandResult r = send(PF_Cmd_SEQUENCE_RESETUP, nullptr, nullptr, nullptr, hook);
   setSequenceData(r.out.sequence_data);
   return r;
 }
 
-CommandResult Instance::sequenceSetdown(const CommandHook& hook) {
+CommandResult Instance::sequenceSetdown(CommandHook const& hook) {
   CommandResult r = send(PF_Cmd_SEQUENCE_SETDOWN, nullptr, nullptr, nullptr, hook);
   setSequenceData(nullptr);
   return r;
@@ -266,11 +266,11 @@ void Instance::adoptNewDefinitions() const {
   }
 }
 
-std::size_t Param::indexIn(const std::vector<PF_ParamDef>& defs) const {
+std::size_t Param::indexIn(std::vector<PF_ParamDef> const& defs) const {
   // Index 0 is the input layer, which no test sets.
   for (std::size_t index = 1; index < defs.size(); ++index) {
-    const PF_ParamDef& def = defs[index];
-    const bool found = byPosition_ ? static_cast<std::size_t>(index_) == index
+    PF_ParamDef const& def = defs[index];
+    bool const found = byPosition_ ? static_cast<std::size_t>(index_) == index
                        : byDiskId_ ? def.uu.id == diskId_
                                    : name_ == std::string(def.name, strnlen(def.name, sizeof def.name));
     if (found) {
@@ -287,38 +287,38 @@ std::string Param::describe() const {
   return byDiskId_ ? "with disk id " + std::to_string(diskId_) : "named \"" + name_ + "\"";
 }
 
-PF_ParamDef Instance::param(const Param& which) const {
+PF_ParamDef Instance::param(Param const& which) const {
   std::lock_guard<std::mutex> lock(mutex_);
   adoptNewDefinitions();
   return values_[which.indexIn(values_)];
 }
 
-void Instance::setParam(const Param& which, const PF_ParamDef& def) {
+void Instance::setParam(Param const& which, PF_ParamDef const& def) {
   std::lock_guard<std::mutex> lock(mutex_);
   adoptNewDefinitions();
   values_[which.indexIn(values_)] = def;
 }
 
-void Instance::setPoint(const Param& which, PF_Fixed x, PF_Fixed y) {
+void Instance::setPoint(Param const& which, PF_Fixed x, PF_Fixed y) {
   PF_ParamDef def = param(which);
   def.u.td.x_value = x;
   def.u.td.y_value = y;
   setParam(which, def);
 }
 
-void Instance::setPopup(const Param& which, PF_ParamValue value) {
+void Instance::setPopup(Param const& which, PF_ParamValue value) {
   PF_ParamDef def = param(which);
   def.u.pd.value = value;
   setParam(which, def);
 }
 
-void Instance::setFloat(const Param& which, PF_FpLong value) {
+void Instance::setFloat(Param const& which, PF_FpLong value) {
   PF_ParamDef def = param(which);
   def.u.fs_d.value = value;
   setParam(which, def);
 }
 
-void Instance::setKeyframes(const Param& which, std::vector<Keyframe> keyframes) {
+void Instance::setKeyframes(Param const& which, std::vector<Keyframe> keyframes) {
   std::lock_guard<std::mutex> lock(mutex_);
   adoptNewDefinitions();
   const std::size_t index = which.indexIn(values_);
@@ -330,16 +330,16 @@ void Instance::setKeyframes(const Param& which, std::vector<Keyframe> keyframes)
 }
 
 PF_ParamDef Instance::valueAt(std::size_t index, A_long what_time, A_u_long time_scale) const {
-  const auto animated = keyframes_.find(index);
+  auto const animated = keyframes_.find(index);
   if (animated == keyframes_.end()) {
     return values_[index];
   }
-  const std::vector<Keyframe>& keys = animated->second;
+  std::vector<Keyframe> const& keys = animated->second;
   // A time scale of 0 names no time; the first keyframe answers.
-  const Keyframe* inForce = &keys.front();
+  Keyframe const* inForce = &keys.front();
   if (time_scale != 0) {
-    const double seconds = static_cast<double>(what_time) / static_cast<double>(time_scale);
-    for (const Keyframe& key : keys) {
+    double const seconds = static_cast<double>(what_time) / static_cast<double>(time_scale);
+    for (Keyframe const& key : keys) {
       if (key.seconds <= seconds) {
         inForce = &key;
       }
@@ -348,12 +348,12 @@ PF_ParamDef Instance::valueAt(std::size_t index, A_long what_time, A_u_long time
   return inForce->value;
 }
 
-CommandResult Instance::render(World& input, World& output, const CommandHook& hook) {
+CommandResult Instance::render(World& input, World& output, CommandHook const& hook) {
   requireAnnounced(effect_.host(), input);
   requireAnnounced(effect_.host(), output);
   ParamArray params;
   {
-    const InDataSettings& settings = effect_.host().settings();
+    InDataSettings const& settings = effect_.host().settings();
     std::lock_guard<std::mutex> lock(mutex_);
     adoptNewDefinitions();
     for (std::size_t index = 0; index < values_.size(); ++index) {
@@ -375,7 +375,7 @@ CommandResult Instance::render(World& input, World& output, const CommandHook& h
 
 namespace {
 
-PF_RenderRequest requestOf(const SmartRenderOptions& options, A_long width, A_long height) {
+PF_RenderRequest requestOf(SmartRenderOptions const& options, A_long width, A_long height) {
   if (options.setOutputRequest) {
     return options.outputRequest;
   }
@@ -388,7 +388,7 @@ PF_RenderRequest requestOf(const SmartRenderOptions& options, A_long width, A_lo
 
 }  // namespace
 
-PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOptions& options) {
+PreRenderResult Instance::smartPreRenderOnly(World& input, SmartRenderOptions const& options) {
   requireAnnounced(effect_.host(), input);
   const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
   const A_long height = options.layerHeight >= 0 ? options.layerHeight : input.height();
@@ -415,7 +415,7 @@ PreRenderResult Instance::smartPreRenderOnly(World& input, const SmartRenderOpti
 }
 
 SmartRenderResult Instance::smartRenderOnly(World& input, World& output, void* preRenderData,
-                                            const SmartRenderOptions& options) {
+                                            SmartRenderOptions const& options) {
   requireAnnounced(effect_.host(), input);
   requireAnnounced(effect_.host(), output);
   const A_long width = options.layerWidth >= 0 ? options.layerWidth : input.width();
@@ -443,7 +443,7 @@ SmartRenderResult Instance::smartRenderOnly(World& input, World& output, void* p
   return r;
 }
 
-SmartRenderResult Instance::smartRender(World& input, World& output, const SmartRenderOptions& options) {
+SmartRenderResult Instance::smartRender(World& input, World& output, SmartRenderOptions const& options) {
   PreRenderResult pre = smartPreRenderOnly(input, options);
   SmartRenderResult r;
   if (pre.command.err == PF_Err_NONE) {
@@ -456,14 +456,14 @@ SmartRenderResult Instance::smartRender(World& input, World& output, const Smart
   return r;
 }
 
-void Instance::deletePreRenderData(const PF_PreRenderOutput& output) {
+void Instance::deletePreRenderData(PF_PreRenderOutput const& output) {
   if (output.delete_pre_render_data_func != nullptr && output.pre_render_data != nullptr) {
     output.delete_pre_render_data_func(output.pre_render_data);
   }
 }
 
 CommandResult Instance::send(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra,
-                             const CommandHook& hook) {
+                             CommandHook const& hook) {
   return effect_.sendCommand(cmd, this, params, output, extra, layerWidth_, layerHeight_, hook, nullptr);
 }
 
@@ -476,7 +476,7 @@ long Instance::outstandingCheckouts() const {
   HostState& state = effect_.host().state();
   std::lock_guard<std::mutex> lock(state.mutex_);
   return static_cast<long>(std::count_if(state.checkedOut_.begin(), state.checkedOut_.end(),
-                                         [this](const auto& entry) { return entry.second == this; }));
+                                         [this](auto const& entry) { return entry.second == this; }));
 }
 
 }  // namespace testhost

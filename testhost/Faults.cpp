@@ -33,7 +33,7 @@ long FaultInjector::failures() const {
 PF_Err FaultInjector::next() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++calls_;
-  const bool fails = failAt_ > 0 && (calls_ == failAt_ || (andAfter_ && calls_ > failAt_));
+  bool const fails = failAt_ > 0 && (calls_ == failAt_ || (andAfter_ && calls_ > failAt_));
   if (!fails) {
     return PF_Err_NONE;
   }

@@ -1,6 +1,6 @@
-/* Host memory handles. A handle is the address of a master pointer that
- * points at the memory; unlocked memory may move on resize (it always does
- * here, so stale pointers show up under the sanitizers). */
+// Host memory handles. A handle is the address of a master pointer that
+// points at the memory; unlocked memory may move on resize (it always does
+// here, so stale pointers show up under the sanitizers).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +21,7 @@ void* allocateGarbage(A_HandleSize size) {
 }  // namespace
 
 HandleBlock* HostState::findHandle(PF_Handle handle) {
-  const auto it = handles_.find(handle);
+  auto const it = handles_.find(handle);
   if (it == handles_.end()) {
     ++handleStats_.invalidUses;
     return nullptr;
@@ -30,7 +30,7 @@ HandleBlock* HostState::findHandle(PF_Handle handle) {
 }
 
 PF_Handle HostState::newHandle(A_HandleSize size) {
-  const bool injected = faults_.newHandle.next() != PF_Err_NONE;
+  bool const injected = faults_.newHandle.next() != PF_Err_NONE;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     handleStats_.largestRequest = std::max(handleStats_.largestRequest, size);
@@ -136,7 +136,7 @@ PF_Err HostState::resizeHandle(A_HandleSize size, PF_Handle* handle) {
 
 void HostState::noteHandleSuiteCall() {
   std::lock_guard<std::mutex> lock(mutex_);
-  const SuiteStats& stats = suites_[{kPFHandleSuite, kPFHandleSuiteVersion2}].stats;
+  SuiteStats const& stats = suites_[{kPFHandleSuite, kPFHandleSuiteVersion2}].stats;
   if (stats.acquired <= stats.released) {
     ++handleSuiteCallsUnheld_;
   }

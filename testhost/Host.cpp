@@ -1,9 +1,9 @@
-/* The host object, its callback tables and the accounting report.
- *
- * Callbacks without a context pointer find their host through the slot that
- * their table was bound to: Bound<S>::f reads slot S. A call that arrives
- * after its host is gone, or that throws, gets a failure answer instead of
- * reaching freed memory or crossing the C boundary with an exception. */
+// The host object, its callback tables and the accounting report.
+//
+// Callbacks without a context pointer find their host through the slot that
+// their table was bound to: Bound<S>::f reads slot S. A call that arrives
+// after its host is gone, or that throws, gets a failure answer instead of
+// reaching freed memory or crossing the C boundary with an exception.
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -35,13 +35,13 @@ struct Bound {
   }
 
   // Basic suite.
-  static SPErr AcquireSuite(const char* name, int32_t version, const void** suite) {
+  static SPErr AcquireSuite(char const* name, int32_t version, void const** suite) {
     if (suite != nullptr) {
       *suite = nullptr;
     }
     return call(kSuiteNotFoundError, [&](HostState& h) { return h.acquireSuite(name, version, suite); });
   }
-  static SPErr ReleaseSuite(const char* name, int32_t version) {
+  static SPErr ReleaseSuite(char const* name, int32_t version) {
     return call(kSuiteNotFoundError, [&](HostState& h) { return h.releaseSuite(name, version); });
   }
   static SPErr AllocateBlock(size_t size, void** block) {
@@ -126,7 +126,7 @@ struct Bound {
                          PF_EffectWorld* world) {
     const PF_PixelFormat format =
         (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
-    const bool clear = (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0;
+    bool const clear = (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0;
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
                         [&](HostState& h) { return h.newWorld(ref, width, height, format, clear, world); });
   }
@@ -141,7 +141,7 @@ struct Bound {
     if (width > INT32_MAX || height > INT32_MAX) {
       return PF_Err_BAD_CALLBACK_PARAM;
     }
-    const bool clear = (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0;
+    bool const clear = (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0;
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) {
       return h.newWorld(ref, static_cast<A_long>(width), static_cast<A_long>(height), format, clear, world);
     });
@@ -163,7 +163,7 @@ struct Bound {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
                         [&](HostState& h) { return h.iterateGeneric(iterations, refcon, fn); });
   }
-  static PF_Err Iterate(PF_InData* in_data, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
+  static PF_Err Iterate(PF_InData* in_data, A_long, A_long, PF_EffectWorld* src, PF_Rect const* area,
                         void* refcon, PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY,
                         [&](HostState& h) { return h.iteratePixels(in_data, src, area, refcon, fn, dst); });
@@ -192,13 +192,13 @@ struct Bound {
 
   // Smart render.
   static PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
-                              const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                              PF_RenderRequest const* req, A_long what_time, A_long time_step,
                               A_u_long time_scale, PF_CheckoutResult* result) {
     return call<PF_Err>(PF_Err_OUT_OF_MEMORY, [&](HostState& h) {
       return h.checkoutLayer(ref, index, checkout_id, req, what_time, time_step, time_scale, result);
     });
   }
-  static PF_Err GuidMixIn(PF_ProgPtr ref, A_u_long, const void*) {
+  static PF_Err GuidMixIn(PF_ProgPtr ref, A_u_long, void const*) {
     return call<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](HostState& h) {
       return h.context(ref) == nullptr ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE;
     });
@@ -224,7 +224,7 @@ struct Bound {
   static void bind(HostState& h) {
     h.basic_.AcquireSuite = AcquireSuite;
     h.basic_.ReleaseSuite = ReleaseSuite;
-    h.basic_.IsEqual = [](const char* a, const char* b) -> SPBoolean {
+    h.basic_.IsEqual = [](char const* a, char const* b) -> SPBoolean {
       return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
     };
     h.basic_.AllocateBlock = AllocateBlock;
@@ -292,7 +292,7 @@ constexpr std::array<Binder, sizeof...(S)> makeBinders(std::index_sequence<S...>
 
 constexpr std::array<Binder, kMaxHosts> kBinders = makeBinders(std::make_index_sequence<kMaxHosts>{});
 
-std::string plural(long n, const char* one, const char* many) {
+std::string plural(long n, char const* one, char const* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
@@ -335,7 +335,7 @@ HostState::~HostState() {
 }
 
 CommandContext* HostState::context(PF_ProgPtr effect_ref) {
-  const auto* ctx = reinterpret_cast<const CommandContext*>(effect_ref);
+  auto const* ctx = reinterpret_cast<CommandContext const*>(effect_ref);
   std::lock_guard<std::mutex> lock(mutex_);
   return contexts_.count(ctx) != 0 ? const_cast<CommandContext*>(ctx) : nullptr;
 }
@@ -379,24 +379,24 @@ PF_InData HostState::makeInData(CommandContext* ctx, A_long width, A_long height
 
 std::string HostState::accountingReport() const {
   std::set<PF_Handle> held;
-  std::vector<const Instance*> instances;
-  std::vector<const Effect*> effects;
+  std::vector<Instance const*> instances;
+  std::vector<Effect const*> effects;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     instances.assign(instances_.begin(), instances_.end());
     effects.assign(effects_.begin(), effects_.end());
   }
-  for (const Instance* instance : instances) {
+  for (Instance const* instance : instances) {
     held.insert(instance->sequenceData());
   }
-  for (const Effect* effect : effects) {
+  for (Effect const* effect : effects) {
     held.insert(effect->globalData());
   }
 
   std::ostringstream report;
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<A_HandleSize> leaked;
-  for (const auto& entry : handles_) {
+  for (auto const& entry : handles_) {
     if (held.count(entry.first) == 0) {
       leaked.push_back(entry.second->size);
     }
@@ -412,7 +412,7 @@ std::string HostState::accountingReport() const {
     }
     report << '\n';
   }
-  const HandleStats& hs = handleStats_;
+  HandleStats const& hs = handleStats_;
   if (hs.overUnlocks > 0) {
     report << plural(hs.overUnlocks, "unlock", "unlocks") << " of a handle that was not locked\n";
   }
@@ -426,8 +426,8 @@ std::string HostState::accountingReport() const {
   if (hs.resizesOfLocked > 0) {
     report << plural(hs.resizesOfLocked, "resize", "resizes") << " of a locked handle refused\n";
   }
-  for (const auto& entry : suites_) {
-    const SuiteStats& s = entry.second.stats;
+  for (auto const& entry : suites_) {
+    SuiteStats const& s = entry.second.stats;
     if (s.acquired != s.released) {
       report << "suite \"" << entry.first.first << "\" version " << entry.first.second << " acquired "
              << s.acquired << ", released " << s.released << '\n';
@@ -505,7 +505,7 @@ void Host::setPassBasicSuite(bool pass) {
   state_->passBasicSuite_ = pass;
 }
 
-void Host::setSuiteMissing(const char* name, int32_t version, bool missing) {
+void Host::setSuiteMissing(char const* name, int32_t version, bool missing) {
   std::lock_guard<std::mutex> lock(state_->mutex_);
   state_->suites_[{name, version}].missing = missing;
 }
@@ -515,9 +515,9 @@ void Host::setIterateGenericAvailable(bool available) {
   state_->iterateGenericAvailable_ = available;
 }
 
-SuiteStats Host::suiteStats(const char* name, int32_t version) const {
+SuiteStats Host::suiteStats(char const* name, int32_t version) const {
   std::lock_guard<std::mutex> lock(state_->mutex_);
-  const auto it = state_->suites_.find({name, version});
+  auto const it = state_->suites_.find({name, version});
   return it == state_->suites_.end() ? SuiteStats{} : it->second.stats;
 }
 
@@ -550,13 +550,13 @@ bool Host::isLiveHandle(PF_Handle handle) const {
 
 A_HandleSize Host::handleSize(PF_Handle handle) const {
   std::lock_guard<std::mutex> lock(state_->mutex_);
-  const auto it = state_->handles_.find(handle);
+  auto const it = state_->handles_.find(handle);
   return it == state_->handles_.end() ? 0 : it->second->size;
 }
 
 long Host::handleLockCount(PF_Handle handle) const {
   std::lock_guard<std::mutex> lock(state_->mutex_);
-  const auto it = state_->handles_.find(handle);
+  auto const it = state_->handles_.find(handle);
   return it == state_->handles_.end() ? 0 : it->second->locks;
 }
 

@@ -1,5 +1,5 @@
-/* Worlds the host makes for the plug-in (new_world, the World and Pixel
- * Format suites), and the pixel formats a plug-in announces. */
+// Worlds the host makes for the plug-in (new_world, the World and Pixel
+// Format suites), and the pixel formats a plug-in announces.
 #include <cstring>
 
 #include "testhost/HostState.h"
@@ -36,7 +36,7 @@ PF_Err HostState::disposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
   std::unique_ptr<World> disposed;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = hostWorlds_.find(world->data);
+    auto const it = hostWorlds_.find(world->data);
     if (it == hostWorlds_.end()) {
       ++invalidWorldDisposals_;
       return PF_Err_BAD_CALLBACK_PARAM;

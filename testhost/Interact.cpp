@@ -1,11 +1,11 @@
-/* Interact and smart-render callbacks: parameters, abort, progress, layer
- * and output checkout. */
+// Interact and smart-render callbacks: parameters, abort, progress, layer
+// and output checkout.
 #include <algorithm>
 
 #include "testhost/HostState.h"
 
 namespace testhost {
-PF_ParamDef layerParamOf(const World* input) {
+PF_ParamDef layerParamOf(World const* input) {
   PF_ParamDef def{};
   def.param_type = PF_Param_LAYER;
   if (input != nullptr) {
@@ -71,7 +71,7 @@ PF_Err HostState::checkinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
     // A record counts as checked in even when the host then reports an
     // error: the plug-in cannot do anything more about it.
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = checkedOut_.find(param);
+    auto const it = checkedOut_.find(param);
     if (it == checkedOut_.end()) {
       ++strayCheckins_;
     } else {
@@ -98,7 +98,7 @@ PF_Err HostState::progress(PF_ProgPtr effect_ref, A_long, A_long) {
 }
 
 PF_Err HostState::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long checkout_id,
-                                const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                                PF_RenderRequest const* req, A_long what_time, A_long time_step,
                                 A_u_long time_scale, PF_CheckoutResult* result) {
   CommandContext* ctx = context(effect_ref);
   if (ctx == nullptr || ctx->smart == nullptr || ctx->input == nullptr || req == nullptr ||
@@ -116,7 +116,7 @@ PF_Err HostState::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_lo
   if (index != 0) {
     return PF_Err_INVALID_INDEX;
   }
-  const SmartRenderOptions& options = *ctx->smart;
+  SmartRenderOptions const& options = *ctx->smart;
   const PF_LRect whole{0, 0, ctx->input->width(), ctx->input->height()};
   *result = PF_CheckoutResult{};
   result->result_rect = options.setInputRect ? options.inputRect : whole;

@@ -1,6 +1,6 @@
-/* The host's iterators: they really run the plug-in's callbacks on several
- * worker threads, the way the applications do, so races in a plug-in show
- * up under the thread sanitizer. */
+// The host's iterators: they really run the plug-in's callbacks on several
+// worker threads, the way the applications do, so races in a plug-in show
+// up under the thread sanitizer.
 #include <algorithm>
 #include <atomic>
 #include <system_error>
@@ -11,7 +11,7 @@
 namespace testhost {
 namespace {
 
-/* Joins every started worker on every exit path. */
+// Joins every started worker on every exit path.
 class Workers {
  public:
   ~Workers() {
@@ -31,7 +31,7 @@ class Workers {
 }  // namespace
 
 PF_Err HostState::runOnWorkers(A_long count,
-                               const std::function<PF_Err(A_long threadIndex, A_long index)>& body) {
+                               std::function<PF_Err(A_long threadIndex, A_long index)> const& body) {
   int workers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -59,7 +59,7 @@ PF_Err HostState::runOnWorkers(A_long count,
             }
           }
         });
-      } catch (const std::system_error&) {
+      } catch (std::system_error const&) {
         stop.store(true);
         startFailed = true;
         break;
@@ -84,7 +84,7 @@ PF_Err HostState::iterateGeneric(A_long iterations, void* refcon, PF_IterateGene
                       [&](A_long threadIndex, A_long i) { return fn(refcon, threadIndex, i, iterations); });
 }
 
-PF_Err HostState::iteratePixels(PF_InData* in_data, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
+PF_Err HostState::iteratePixels(PF_InData* in_data, PF_EffectWorld* src, PF_Rect const* area, void* refcon,
                                 PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -95,8 +95,8 @@ PF_Err HostState::iteratePixels(PF_InData* in_data, PF_EffectWorld* src, const P
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   // An 8-bit iterator: a world we know to be deeper is refused.
-  for (const PF_EffectWorld* world : {src, dst}) {
-    const PixelFormatInfo* info = pixelFormatInfo(registeredFormat(world->data));
+  for (PF_EffectWorld const* world : {src, dst}) {
+    PixelFormatInfo const* info = pixelFormatInfo(registeredFormat(world->data));
     if (info != nullptr && info->bytesPerPixel != 4) {
       return PF_Err_BAD_CALLBACK_PARAM;
     }

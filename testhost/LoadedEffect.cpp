@@ -12,7 +12,8 @@ char const* nameOf(RenderPath path) {
 namespace {
 
 std::string setupMessage(char const* command, CommandResult const& result) {
-  std::string message = std::string("the plug-in answered ") + command + " with " + std::to_string(result.err);
+  std::string message =
+      std::string("the plug-in answered ") + command + " with " + std::to_string(result.err);
   std::size_t const length = strnlen(result.out.return_msg, sizeof result.out.return_msg);
   if ((result.out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0 && length > 0)
     message += ": \"" + std::string(result.out.return_msg, length) + "\"";

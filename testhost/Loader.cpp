@@ -1,4 +1,4 @@
-/* Loading the plug-in library the way the host does. */
+// Loading the plug-in library the way the host does.
 #include <cstring>
 
 #include "testhost/Effect.h"
@@ -28,7 +28,7 @@ std::string lastErrorText() {
   return message;
 }
 
-void* openLibrary(const std::string& path) {
+void* openLibrary(std::string const& path) {
   return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
 }
 void closeLibrary(void* library) {
@@ -36,7 +36,7 @@ void closeLibrary(void* library) {
 }
 
 template <typename F>
-F findSymbol(void* library, const char* name, std::string& error) {
+F findSymbol(void* library, char const* name, std::string& error) {
   FARPROC symbol = GetProcAddress(reinterpret_cast<HMODULE>(library), name);
   if (symbol == nullptr) {
     error = lastErrorText();
@@ -49,11 +49,11 @@ F findSymbol(void* library, const char* name, std::string& error) {
 }
 #else
 std::string lastErrorText() {
-  const char* text = dlerror();
+  char const* text = dlerror();
   return text != nullptr ? text : "unknown loader error";
 }
 
-void* openLibrary(const std::string& path) {
+void* openLibrary(std::string const& path) {
   return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 void closeLibrary(void* library) {
@@ -61,7 +61,7 @@ void closeLibrary(void* library) {
 }
 
 template <typename F>
-F findSymbol(void* library, const char* name, std::string& error) {
+F findSymbol(void* library, char const* name, std::string& error) {
   dlerror();
   void* symbol = dlsym(library, name);
   if (symbol == nullptr) {
@@ -77,7 +77,7 @@ F findSymbol(void* library, const char* name, std::string& error) {
 
 }  // namespace
 
-Plugin::Plugin(const std::string& path) : path_(path) {
+Plugin::Plugin(std::string const& path) : path_(path) {
   library_ = openLibrary(path);
   if (library_ == nullptr) {
     throw LoadError("cannot load " + path + ": " + lastErrorText());
@@ -97,7 +97,7 @@ Plugin::~Plugin() {
   closeLibrary(library_);
 }
 
-void* Plugin::symbol(const char* name) const {
+void* Plugin::symbol(char const* name) const {
   std::string error;
   return findSymbol<void*>(library_, name, error);
 }

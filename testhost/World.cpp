@@ -13,11 +13,11 @@
 namespace testhost {
 namespace {
 
-/* Every world of the process, by pixel memory, so that the format query
- * recognises copies of a world's record. */
+// Every world of the process, by pixel memory, so that the format query
+// recognises copies of a world's record.
 struct WorldRegistry {
   std::mutex mutex;
-  std::unordered_map<const void*, PF_PixelFormat> formats;
+  std::unordered_map<void const*, PF_PixelFormat> formats;
 };
 
 WorldRegistry& registry() {
@@ -27,11 +27,11 @@ WorldRegistry& registry() {
 
 template <typename T>
 T clampRound(double value, double maxValue) {
-  const double clamped = std::min(std::max(value, 0.0), maxValue);
+  double const clamped = std::min(std::max(value, 0.0), maxValue);
   return static_cast<T>(std::lround(clamped));
 }
 
-/* Offsets of alpha, red, green, blue within a pixel, in channels. */
+// Offsets of alpha, red, green, blue within a pixel, in channels.
 struct ChannelSlots {
   int alpha, red, green, blue;
 };
@@ -40,7 +40,7 @@ ChannelSlots slotsOf(ChannelOrder order) {
   return order == ChannelOrder::ARGB ? ChannelSlots{0, 1, 2, 3} : ChannelSlots{3, 2, 1, 0};
 }
 
-double readChannel(const std::uint8_t* pixel, ChannelType type, int slot) {
+double readChannel(std::uint8_t const* pixel, ChannelType type, int slot) {
   switch (type) {
     case ChannelType::U8:
       return pixel[slot];
@@ -58,7 +58,7 @@ double readChannel(const std::uint8_t* pixel, ChannelType type, int slot) {
   return 0.0;
 }
 
-void writeChannel(std::uint8_t* pixel, const PixelFormatInfo& info, int slot, double value) {
+void writeChannel(std::uint8_t* pixel, PixelFormatInfo const& info, int slot, double value) {
   switch (info.type) {
     case ChannelType::U8:
       pixel[slot] = clampRound<std::uint8_t>(value, info.maxValue);
@@ -69,7 +69,7 @@ void writeChannel(std::uint8_t* pixel, const PixelFormatInfo& info, int slot, do
       break;
     }
     case ChannelType::F32: {
-      const float v = static_cast<float>(value);
+      float const v = static_cast<float>(value);
       std::memcpy(pixel + slot * 4, &v, sizeof v);
       break;
     }
@@ -78,8 +78,8 @@ void writeChannel(std::uint8_t* pixel, const PixelFormatInfo& info, int slot, do
 
 }  // namespace
 
-const PixelFormatInfo* pixelFormatInfo(PF_PixelFormat code) {
-  for (const PixelFormatInfo& info : kPixelFormats) {
+PixelFormatInfo const* pixelFormatInfo(PF_PixelFormat code) {
+  for (PixelFormatInfo const& info : kPixelFormats) {
     if (info.code == code) {
       return &info;
     }
@@ -87,14 +87,14 @@ const PixelFormatInfo* pixelFormatInfo(PF_PixelFormat code) {
   return nullptr;
 }
 
-PF_PixelFormat registeredFormat(const void* data) {
+PF_PixelFormat registeredFormat(void const* data) {
   WorldRegistry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
-  const auto it = r.formats.find(data);
+  auto const it = r.formats.find(data);
   return it == r.formats.end() ? PF_PixelFormat_INVALID : it->second;
 }
 
-PF_Err getPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
+PF_Err getPixelFormat(PF_EffectWorld const* world, PF_PixelFormat* format) {
   if (world == nullptr || format == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
@@ -110,7 +110,7 @@ World::World(PF_PixelFormat format, A_long width, A_long height, A_long rowPaddi
   if (width < 0 || height < 0 || rowPaddingBytes < 0) {
     throw std::invalid_argument("testhost::World: negative size");
   }
-  const long long rowBytes = static_cast<long long>(width) * info_->bytesPerPixel + rowPaddingBytes;
+  long long const rowBytes = static_cast<long long>(width) * info_->bytesPerPixel + rowPaddingBytes;
   if (rowBytes > INT32_MAX) {
     throw std::invalid_argument("testhost::World: rows too wide");
   }
@@ -146,7 +146,7 @@ std::uint8_t* World::row(A_long y) {
   return storage_.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(record_.rowbytes);
 }
 
-const std::uint8_t* World::row(A_long y) const {
+std::uint8_t const* World::row(A_long y) const {
   return const_cast<World*>(this)->row(y);
 }
 
@@ -154,13 +154,13 @@ Channels World::get(A_long x, A_long y) const {
   if (x < 0 || x >= record_.width) {
     throw std::out_of_range("testhost::World::get");
   }
-  const std::uint8_t* pixel = row(y) + static_cast<std::size_t>(x) * info_->bytesPerPixel;
+  std::uint8_t const* pixel = row(y) + static_cast<std::size_t>(x) * info_->bytesPerPixel;
   const ChannelSlots s = slotsOf(info_->order);
   return Channels{readChannel(pixel, info_->type, s.alpha), readChannel(pixel, info_->type, s.red),
                   readChannel(pixel, info_->type, s.green), readChannel(pixel, info_->type, s.blue)};
 }
 
-void World::set(A_long x, A_long y, const Channels& value) {
+void World::set(A_long x, A_long y, Channels const& value) {
   if (x < 0 || x >= record_.width) {
     throw std::out_of_range("testhost::World::set");
   }
@@ -172,7 +172,7 @@ void World::set(A_long x, A_long y, const Channels& value) {
   writeChannel(pixel, *info_, s.blue, value.blue);
 }
 
-void World::fill(const Channels& value) {
+void World::fill(Channels const& value) {
   for (A_long y = 0; y < record_.height; ++y) {
     for (A_long x = 0; x < record_.width; ++x) {
       set(x, y, value);
@@ -190,7 +190,7 @@ void World::fillBytes(std::uint8_t value) {
 bool World::paddingIntact() const {
   const std::size_t pixelBytes = static_cast<std::size_t>(record_.width) * info_->bytesPerPixel;
   for (A_long y = 0; y < record_.height; ++y) {
-    const std::uint8_t* r = row(y);
+    std::uint8_t const* r = row(y);
     for (std::size_t i = pixelBytes; i < static_cast<std::size_t>(record_.rowbytes); ++i) {
       if (r[i] != kPaddingGuard) {
         return false;

@@ -58,11 +58,11 @@ void putU32(Bytes& out, std::uint32_t value) {
   putU16(out, value);
 }
 
-void putCode(Bytes& out, const char (&code)[5]) {
+void putCode(Bytes& out, char const (&code)[5]) {
   out.insert(out.end(), code, code + 4);
 }
 
-void append(Bytes& out, const Bytes& more) {
+void append(Bytes& out, Bytes const& more) {
   out.insert(out.end(), more.begin(), more.end());
 }
 
@@ -86,7 +86,7 @@ Bytes versionData(std::uint32_t major, std::uint32_t minor) {
 }
 
 template <std::size_t N>
-Bytes pascalData(const char (&text)[N]) {
+Bytes pascalData(char const (&text)[N]) {
   static_assert(N - 1 <= 255, "a Pascal string holds at most 255 characters");
   Bytes data;
   putU8(data, N - 1);
@@ -103,7 +103,7 @@ std::string codeText(std::uint32_t code) {
 }
 
 struct Property {
-  const char (&key)[5];
+  char const (&key)[5];
   Bytes data;
 };
 
@@ -129,7 +129,7 @@ Bytes propertyList() {
   Bytes list;
   putU32(list, 0);  // list version
   putU32(list, static_cast<std::uint32_t>(std::size(properties)));
-  for (const Property& property : properties) {
+  for (Property const& property : properties) {
     putCode(list, "8BIM");
     putCode(list, property.key);
     putU32(list, 0);  // property id
@@ -145,7 +145,7 @@ Bytes propertyList() {
 
 // A resource file with one resource: header, data area, then the map (a copy
 // of the header, a type list with one type and its one reference, no names).
-Bytes resourceFile(const char (&type)[5], std::uint16_t id, const Bytes& resource) {
+Bytes resourceFile(char const (&type)[5], std::uint16_t id, Bytes const& resource) {
   Bytes dataArea;
   putU32(dataArea, static_cast<std::uint32_t>(resource.size()));
   append(dataArea, resource);
@@ -184,7 +184,7 @@ Bytes resourceFile(const char (&type)[5], std::uint16_t id, const Bytes& resourc
   return file;
 }
 
-std::string xmlEscaped(const std::string& text) {
+std::string xmlEscaped(std::string const& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
@@ -205,7 +205,7 @@ std::string xmlEscaped(const std::string& text) {
   return out;
 }
 
-bool fillTemplate(const std::string& templateText, std::string& out) {
+bool fillTemplate(std::string const& templateText, std::string& out) {
   const std::map<std::string, std::string> values = {
       {"ZF_NAME", xmlEscaped(ZF_NAME)},
       {"ZF_KIND", codeText(ZF_KIND)},
@@ -224,7 +224,7 @@ bool fillTemplate(const std::string& templateText, std::string& out) {
       std::fprintf(stderr, "BundleResources: unmatched '@' in the template\n");
       return false;
     }
-    const auto value = values.find(templateText.substr(open + 1, close - open - 1));
+    auto const value = values.find(templateText.substr(open + 1, close - open - 1));
     if (value == values.end()) {
       std::fprintf(stderr, "BundleResources: unknown placeholder %s\n",
                    templateText.substr(open, close - open + 1).c_str());
@@ -237,7 +237,7 @@ bool fillTemplate(const std::string& templateText, std::string& out) {
   return true;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
+bool writeFile(std::string const& path, std::string const& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   file.close();
@@ -248,7 +248,7 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   return true;
 }
 
-bool writeFile(const std::string& path, const Bytes& bytes) {
+bool writeFile(std::string const& path, Bytes const& bytes) {
   return writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string contents = argv[2];
-  const bool written = writeFile(contents + "/Info.plist", infoPlist) &&
+  bool const written = writeFile(contents + "/Info.plist", infoPlist) &&
                        writeFile(contents + "/PkgInfo", codeText(ZF_KIND) + kHostSignature) &&
                        writeFile(contents + "/Resources/ZarnitFringe.rsrc",
                                  resourceFile("PiPL", kPiPLResourceId, propertyList()));

@@ -1,21 +1,21 @@
-/* String items of a Windows property list, for the resource compiler.
- *
- * Resource scripts have no one-byte item and cannot compute a string escape,
- * so the length byte of a Pascal string and the NULs that pad a string item
- * to a multiple of 4 bytes come from these tables, indexed by the string's
- * length n. A Pascal string (length byte, n characters) and a C string
- * (n characters, NUL) both take n + 1 bytes, so they share the padding.
- * The host caps names at 31 characters; the tables stop there. */
+// String items of a Windows property list, for the resource compiler.
+//
+// Resource scripts have no one-byte item and cannot compute a string escape,
+// so the length byte of a Pascal string and the NULs that pad a string item
+// to a multiple of 4 bytes come from these tables, indexed by the string's
+// length n. A Pascal string (length byte, n characters) and a C string
+// (n characters, NUL) both take n + 1 bytes, so they share the padding.
+// The host caps names at 31 characters; the tables stop there.
 #ifndef ZF_PIPL_STRINGS_H
 #define ZF_PIPL_STRINGS_H
 
 #define ZF_PASTE_(a, b) a##b
 #define ZF_PASTE(a, b) ZF_PASTE_(a, b)
 
-/* A 32-bit item: any long operand makes the whole expression 32-bit. */
+// A 32-bit item: any long operand makes the whole expression 32-bit.
 #define ZF_DWORD(x) ((x) | 0L)
 
-/* Bytes of a string item of n characters once padded: n + 1 rounded up to 4. */
+// Bytes of a string item of n characters once padded: n + 1 rounded up to 4.
 #define ZF_STRING_ITEM_SIZE(n) ZF_DWORD(((n) + 4) / 4 * 4)
 
 #define ZF_PSTRING(n, s) ZF_PASTE(ZF_LENGTH_BYTE_, n) s ZF_PASTE(ZF_PAD_, n)

@@ -1,6 +1,6 @@
-/* The effect's parameters as a host sees them: their names, the size of the
- * parameter array (the host supplies the input layer at 0) and popup
- * values, which count from 1. */
+// The effect's parameters as a host sees them: their names, the size of the
+// parameter array (the host supplies the input layer at 0) and popup
+// values, which count from 1.
 #ifndef ZF_TESTS_COMMON_EFFECTPARAMS_H
 #define ZF_TESTS_COMMON_EFFECTPARAMS_H
 
@@ -17,7 +17,7 @@ inline constexpr char kAmount[] = "Amount";
 inline constexpr char kShow[] = "Show";
 inline constexpr char kSampling[] = "Sampling";
 inline constexpr char kSpectrumSamples[] = "Spectrum samples";
-/* The host's parameter array: the input layer and the seven declared. */
+// The host's parameter array: the input layer and the seven declared.
 inline constexpr std::size_t kParamCount = 8;
 inline constexpr long kCheckedOutParams = 7;
 
@@ -28,17 +28,17 @@ inline constexpr PF_ParamValue kFinal = 1;
 inline constexpr PF_ParamValue kNearest = 1;
 inline constexpr PF_ParamValue kSmooth = 2;
 
-/* A project saved by an earlier version, which declared the parameters with
- * disk ids 2 to lastDiskId: their definitions' values under their ids. */
-inline testhost::SavedParams savedBefore(const std::vector<PF_ParamDef>& defs, A_long lastDiskId) {
+// A project saved by an earlier version, which declared the parameters with
+// disk ids 2 to lastDiskId: their definitions' values under their ids.
+inline testhost::SavedParams savedBefore(std::vector<PF_ParamDef> const& defs, A_long lastDiskId) {
   testhost::SavedParams project;
-  for (const PF_ParamDef& def : defs)
+  for (PF_ParamDef const& def : defs)
     if (def.uu.id >= 2 && def.uu.id <= lastDiskId)
       project[def.uu.id] = def;
   return project;
 }
 
-/* A point value in 16.16 fixed point. */
+// A point value in 16.16 fixed point.
 constexpr PF_Fixed pixels(int whole) {
   return whole * 65536;
 }

@@ -41,7 +41,8 @@ void runWatched(void const* context, int band, int firstRow, int endRow) {
 
 }  // namespace
 
-void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow, int endRow) {
+void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow,
+                 int endRow) {
   testWorkers::Watch plan;
   {
     std::lock_guard<std::mutex> lock(state.mutex);

@@ -13,7 +13,7 @@ struct Band {
 };
 
 struct Watch {
-  int refuseBand = -1;             // this band's start fails as the system fails one
+  int refuseBand = -1;              // this band's start fails as the system fails one
   bool refuseWithBadAlloc = false;  // ... with std::bad_alloc instead
   bool slow = false;                // each worker waits 20 ms before its work
 };

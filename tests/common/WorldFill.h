@@ -1,4 +1,4 @@
-/* Filling host worlds for tests. */
+// Filling host worlds for tests.
 #ifndef ZF_TESTS_COMMON_WORLDFILL_H
 #define ZF_TESTS_COMMON_WORLDFILL_H
 
@@ -7,9 +7,9 @@
 
 #include "testhost/World.h"
 
-/* Every pixel of a world from its coordinates. */
+// Every pixel of a world from its coordinates.
 inline void fillWorld(testhost::World& world,
-                      const std::function<testhost::Channels(A_long x, A_long y)>& pixel) {
+                      std::function<testhost::Channels(A_long x, A_long y)> const& pixel) {
   for (A_long y = 0; y < world.height(); ++y) {
     for (A_long x = 0; x < world.width(); ++x) {
       world.set(x, y, pixel(x, y));
@@ -17,12 +17,12 @@ inline void fillWorld(testhost::World& world,
   }
 }
 
-/* A varied picture: neighbouring pixels differ, some alphas are 0 (with
- * colour left in them) and some full, and float layouts get values a little
- * outside 0..1 and NaN colours too. */
+// A varied picture: neighbouring pixels differ, some alphas are 0 (with
+// colour left in them) and some full, and float layouts get values a little
+// outside 0..1 and NaN colours too.
 inline void fillPattern(testhost::World& world, unsigned seed) {
-  const testhost::PixelFormatInfo& info = world.info();
-  const bool isFloat = info.type == testhost::ChannelType::F32;
+  testhost::PixelFormatInfo const& info = world.info();
+  bool const isFloat = info.type == testhost::ChannelType::F32;
   fillWorld(world, [&](A_long x, A_long y) {
     const unsigned h =
         (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u) ^ (seed * 83492791u);

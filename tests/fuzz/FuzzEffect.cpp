@@ -1,14 +1,14 @@
-/* libFuzzer target: the fuzz input decides the host (After Effects or
- * Premiere Pro), which suites and callbacks it supplies, the geometry and
- * format of both worlds, the parameter values, one injected host failure
- * and a short sequence of commands. The plug-in is the test-only build
- * (ZarnitFringeFaults), loaded by the stand-in host and driven through
- * EffectMain as a host would.
- *
- * Besides what the sanitizers catch, a run is a finding when the plug-in
- * writes into its input, writes past a row of its output, or leaves the
- * host's books out of balance (a handle, suite, world or parameter not given
- * back). */
+// libFuzzer target: the fuzz input decides the host (After Effects or
+// Premiere Pro), which suites and callbacks it supplies, the geometry and
+// format of both worlds, the parameter values, one injected host failure
+// and a short sequence of commands. The plug-in is the test-only build
+// (ZarnitFringeFaults), loaded by the stand-in host and driven through
+// EffectMain as a host would.
+//
+// Besides what the sanitizers catch, a run is a finding when the plug-in
+// writes into its input, writes past a row of its output, or leaves the
+// host's books out of balance (a handle, suite, world or parameter not given
+// back).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -28,33 +28,33 @@
 namespace {
 
 using testhost::App;
-using testhost::World;
 using testhost::RenderPath;
+using testhost::World;
 
 std::unique_ptr<testhost::Plugin> g_library;  // keeps the plug-in loaded between runs
 zfrel::RefuseWorkerStartFunc g_refuseWorkerStart = nullptr;
 
-/* ZF_FUZZ_TRACE set: each run tells what it builds, for reading a finding. */
+// ZF_FUZZ_TRACE set: each run tells what it builds, for reading a finding.
 bool tracing() {
-  static const bool on = std::getenv("ZF_FUZZ_TRACE") != nullptr;
+  static bool const on = std::getenv("ZF_FUZZ_TRACE") != nullptr;
   return on;
 }
 
-void trace(const char* what, const World& world) {
+void trace(char const* what, World const& world) {
   if (tracing()) {
-    const PF_EffectWorld& r = *world.record();
+    PF_EffectWorld const& r = *world.record();
     std::fprintf(stderr, "%s: %s, record %dx%d rowbytes %d data %p\n", what, world.info().name, r.width,
                  r.height, r.rowbytes, static_cast<void*>(r.data));
   }
 }
 
-void trace(const char* text, long value) {
+void trace(char const* text, long value) {
   if (tracing()) {
     std::fprintf(stderr, "%s %ld\n", text, value);
   }
 }
 
-[[noreturn]] void finding(const std::string& what) {
+[[noreturn]] void finding(std::string const& what) {
   std::fprintf(stderr, "finding: %s\n", what.c_str());
   std::abort();
 }
@@ -66,11 +66,11 @@ PF_Err codeFrom(FuzzedDataProvider& in) {
   return in.PickValueInArray(codes);
 }
 
-/* A world record changed as a hostile host might send it. Each change stays
- * inside the world's memory or is one the plug-in can see is wrong: a world
- * whose record claims more memory than it has is outside any check. Returns
- * false when the rows the record describes no longer start where the
- * world's own rows do (the row padding may then be pixels to the plug-in). */
+// A world record changed as a hostile host might send it. Each change stays
+// inside the world's memory or is one the plug-in can see is wrong: a world
+// whose record claims more memory than it has is outside any check. Returns
+// false when the rows the record describes no longer start where the
+// world's own rows do (the row padding may then be pixels to the plug-in).
 bool alterWorld(FuzzedDataProvider& in, World& world, zfrel::SuiteFilter& filter) {
   PF_EffectWorld& r = *world.record();
   switch (in.ConsumeIntegralInRange(0, 12)) {
@@ -137,10 +137,10 @@ void armFault(FuzzedDataProvider& in, testhost::Host& host) {
       &testhost::Faults::checkoutLayer,  &testhost::Faults::checkoutLayerPixels,
       &testhost::Faults::checkoutOutput,
   };
-  const int count = in.ConsumeIntegralInRange(0, 2);
+  int const count = in.ConsumeIntegralInRange(0, 2);
   for (int i = 0; i < count; ++i) {
     testhost::FaultInjector& injector = host.faults().*in.PickValueInArray(ops);
-    const long at = in.ConsumeIntegralInRange<long>(1, 40);
+    long const at = in.ConsumeIntegralInRange<long>(1, 40);
     const PF_Err code = codeFrom(in);
     injector.failAt(at, code, in.ConsumeBool());
   }
@@ -159,14 +159,14 @@ zfrel::Params paramsFrom(FuzzedDataProvider& in) {
   zfrel::Params p;
   p.centerX = in.ConsumeIntegral<PF_Fixed>();
   p.centerY = in.ConsumeIntegral<PF_Fixed>();
-  const auto popup = [&] {
+  auto const popup = [&] {
     return in.ConsumeBool() ? in.ConsumeIntegralInRange<PF_ParamValue>(-1, 7)
                             : in.ConsumeIntegral<PF_ParamValue>();
   };
   p.mode = popup();
   p.scaling = popup();
   p.show = popup();
-  const double specials[] = {0.0,
+  double const specials[] = {0.0,
                              -0.0,
                              100.0,
                              -100.0,
@@ -208,7 +208,7 @@ void runOne(FuzzedDataProvider& in) {
   const PF_EffectWorld inputRecord = *input.record();
   const PF_EffectWorld outputRecord = *output.record();
   alterWorld(in, input, filter);
-  const bool outputRowsKept = alterWorld(in, output, filter);
+  bool const outputRowsKept = alterWorld(in, output, filter);
   trace("input", input);
   trace("output", output);
 
@@ -229,12 +229,12 @@ void runOne(FuzzedDataProvider& in) {
         PF_RationalScale{in.ConsumeIntegralInRange<A_long>(-2, 4), in.ConsumeIntegralInRange<A_u_long>(0, 4)};
   };
 
-  const char* suites[][2] = {{kPFHandleSuite, "2"},
+  char const* suites[][2] = {{kPFHandleSuite, "2"},
                              {kPFANSISuite, "1"},
                              {kPFWorldSuite, "2"},
                              {kPFPixelFormatSuite, "1"},
                              {kPFIterate8Suite, "1"}};
-  const int missing = in.ConsumeIntegralInRange(0, 40);
+  int const missing = in.ConsumeIntegralInRange(0, 40);
   if (missing < 5) {
     host.setSuiteMissing(suites[missing][0], std::atoi(suites[missing][1]));
   } else if (missing == 5) {
@@ -244,9 +244,9 @@ void runOne(FuzzedDataProvider& in) {
   armFault(in, host);
   g_refuseWorkerStart(in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegralInRange(1, 16) : 0);
 
-  const int commands = in.ConsumeIntegralInRange(1, 4);
+  int const commands = in.ConsumeIntegralInRange(1, 4);
   for (int c = 0; c < commands && in.remaining_bytes() > 0; ++c) {
-    const int command = in.ConsumeIntegralInRange(0, 7);
+    int const command = in.ConsumeIntegralInRange(0, 7);
     trace("command", command);
     switch (command) {
       case 0:
@@ -287,7 +287,7 @@ void runOne(FuzzedDataProvider& in) {
   g_refuseWorkerStart(0);
   disarmFaults(host);
   host.setPassBasicSuite(true);
-  for (const auto& suite : suites) {
+  for (auto const& suite : suites) {
     host.setSuiteMissing(suite[0], std::atoi(suite[1]), false);
   }
   host.setIterateGenericAvailable(true);
@@ -324,7 +324,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   runOne(in);
   return 0;

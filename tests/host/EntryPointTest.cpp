@@ -1,5 +1,5 @@
-/* The entry points as a host meets them: identity, command dispatch, global
- * setup, About, the exception boundary and the export table. */
+// The entry points as a host meets them: identity, command dispatch, global
+// setup, About, the exception boundary and the export table.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -18,7 +18,7 @@ namespace {
 using testhost::App;
 
 struct SuiteId {
-  const char* name;
+  char const* name;
   int32_t version;
 };
 const SuiteId kAllSuites[] = {{kPFHandleSuite, kPFHandleSuiteVersion2},
@@ -27,9 +27,9 @@ const SuiteId kAllSuites[] = {{kPFHandleSuite, kPFHandleSuiteVersion2},
                               {kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1},
                               {kPFIterate8Suite, kPFIterate8SuiteVersion1}};
 
-long suitesAcquired(const testhost::Host& host) {
+long suitesAcquired(testhost::Host const& host) {
   long total = 0;
-  for (const SuiteId& suite : kAllSuites) {
+  for (SuiteId const& suite : kAllSuites) {
     total += host.suiteStats(suite.name, suite.version).acquired;
   }
   return total;
@@ -46,14 +46,14 @@ TEST_F(EntryPointTest, DeclaresItsIdentityOnceWithTheCallbacksResult) {
                         {App::PremierePro, PF_Err_NONE},
                         {App::AfterEffects, 7777},
                         {App::PremierePro, PF_Err_OUT_OF_MEMORY}};
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(testing::Message() << "Premiere " << (c.app == App::PremierePro) << ", answer "
                                     << c.callbackResult);
     host.setApp(c.app);
     const testhost::PluginDataResult r = effect.declare(c.callbackResult);
     EXPECT_EQ(r.result, c.callbackResult);
     ASSERT_EQ(r.calls.size(), 1u);
-    const testhost::PluginDataCall& call = r.calls[0];
+    testhost::PluginDataCall const& call = r.calls[0];
     EXPECT_TRUE(call.inPtrMatches);
     EXPECT_FALSE(call.nullString);
     EXPECT_EQ(call.name, "Zarnit Chromatic Aberration");
@@ -94,7 +94,7 @@ TEST_F(EntryPointTest, CommandsWithoutHandlerSucceedAndTouchNothing) {
 TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormats) {
   using Fault = testhost::FaultInjector testhost::Faults::*;
   struct Case {
-    const char* name;
+    char const* name;
     App app;
     bool pixelFormatSuite;
     Fault fault;  // fails its first call
@@ -140,7 +140,7 @@ TEST_F(EntryPointTest, GlobalSetupDeclaresVersionFlagsAndPremiereFormats) {
        {0x61724742, 0x4C614742},
        1},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Host appHost(c.app);
     testhost::Effect appEffect(appHost, ZF_PLUGIN_PATH);
@@ -184,8 +184,8 @@ TEST_F(EntryPointTest, AboutShowsNameVersionAndCreditsInAfterEffectsOnly) {
   EXPECT_EQ(host.suiteStats(kPFANSISuite, kPFANSISuiteVersion1).acquired, 1);
 }
 
-/* Host callbacks that fail by throwing: the plug-in must turn whatever
- * reaches its entry point into an error code. */
+// Host callbacks that fail by throwing: the plug-in must turn whatever
+// reaches its entry point into an error code.
 PF_Err addParamThrowingRuntimeError(PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) {
   throw std::runtime_error("host failure");
 }
@@ -201,7 +201,7 @@ PF_Err addParamThrowingCallbackError(PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) 
 
 TEST_F(EntryPointTest, ExceptionsBecomeErrorCodesAtTheEntryPoint) {
   struct Case {
-    const char* name;
+    char const* name;
     decltype(PF_InteractCallbacks::add_param) addParam;
     PF_Err expected;
   };
@@ -211,7 +211,7 @@ TEST_F(EntryPointTest, ExceptionsBecomeErrorCodesAtTheEntryPoint) {
       {"int 1234", addParamThrowingInt, 1234},
       {"int 516", addParamThrowingCallbackError, PF_Err_BAD_CALLBACK_PARAM},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     const testhost::CommandResult r =
         effect.paramsSetup([&](PF_InData& in, PF_OutData&) { in.inter.add_param = c.addParam; });

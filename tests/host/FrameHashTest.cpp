@@ -1,7 +1,7 @@
-/* Whole frames through the loaded plug-in in each of the six pixel formats,
- * as After Effects or Premiere Pro sends them, hashed. The hashes were
- * recorded from the x86-64 build; every build (Linux, Windows, arm64) must
- * reproduce them, because render farms mix machines and frames must match. */
+// Whole frames through the loaded plug-in in each of the six pixel formats,
+// as After Effects or Premiere Pro sends them, hashed. The hashes were
+// recorded from the x86-64 build; every build (Linux, Windows, arm64) must
+// reproduce them, because render farms mix machines and frames must match.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,8 +25,8 @@ bool isPremiereFormat(PF_PixelFormat code) {
          code == PrPixelFormat_BGRA_4444_32f_Linear;
 }
 
-/* Opaque, transparent and partial pixels; float frames also hold colours
- * below 0, above 1 and NaN. */
+// Opaque, transparent and partial pixels; float frames also hold colours
+// below 0, above 1 and NaN.
 void fillFrame(World& world) {
   double const full = world.info().maxValue;
   bool const isFloat = world.info().type == ChannelType::F32;
@@ -53,8 +53,8 @@ void fillFrame(World& world) {
   }
 }
 
-/* FNV-1a over the pixel bytes, row by row, without the row padding. */
-std::uint64_t frameHash(const World& world) {
+// FNV-1a over the pixel bytes, row by row, without the row padding.
+std::uint64_t frameHash(World const& world) {
   std::uint64_t h = 14695981039346656037ull;
   const A_long rowBytes = world.width() * world.info().bytesPerPixel;
   for (A_long y = 0; y < world.height(); ++y) {
@@ -72,13 +72,13 @@ struct Setting {
   PF_ParamValue sampling;
 };
 
-/* Negative Amount, "square" and "Final"; positive, "cubic" and "Just CA";
- * the first again, sampled smoothly. */
+// Negative Amount, "square" and "Final"; positive, "cubic" and "Just CA";
+// the first again, sampled smoothly.
 const Setting settings[] = {
     {2, 2, 1, -37.25, kNearest}, {3, 3, 2, 81.5, kNearest}, {2, 2, 1, -37.25, kSmooth}};
 
-/* By format in kPixelFormats order, then by setting. The nearest frames
- * were recorded from the effect before it had a "Sampling" parameter. */
+// By format in kPixelFormats order, then by setting. The nearest frames
+// were recorded from the effect before it had a "Sampling" parameter.
 const std::uint64_t recordedHashes[6][3] = {
     {0xf1fa51b0cad3466aull, 0x62355a5908a85385ull, 0x9537e74150be573bull},  // ARGB8
     {0xacdb492bd103bb7aull, 0xb3eb80a673b85c7aull, 0xd9b91806d0173a5full},  // ARGB16
@@ -88,12 +88,12 @@ const std::uint64_t recordedHashes[6][3] = {
     {0x7e38ddcfe97b4540ull, 0xa8bd46905a8758cdull, 0xdeb05b645a4377fdull},  // BGRA32_Linear
 };
 
-/* The instance either made anew and set, or opened from a project saved
- * before "Sampling" existed (disk ids 2 to 6 only), which must render as
- * the effect did then. */
+// The instance either made anew and set, or opened from a project saved
+// before "Sampling" existed (disk ids 2 to 6 only), which must render as
+// the effect did then.
 enum class Made { New, FromOldProject };
 
-std::unique_ptr<testhost::Instance> instanceWith(testhost::Effect& effect, const Setting& setting, Made made,
+std::unique_ptr<testhost::Instance> instanceWith(testhost::Effect& effect, Setting const& setting, Made made,
                                                  A_long w, A_long h) {
   if (made == Made::New) {
     auto instance = std::make_unique<testhost::Instance>(effect, w, h);
@@ -118,8 +118,8 @@ std::unique_ptr<testhost::Instance> instanceWith(testhost::Effect& effect, const
 TEST(WholeFrames, EveryFormatRendersTheRecordedFrames) {
   const A_long w = 257, h = 131;
   for (std::size_t f = 0; f < 6; ++f) {
-    const PixelFormatInfo& info = testhost::kPixelFormats[f];
-    const bool premiere = isPremiereFormat(info.code);
+    PixelFormatInfo const& info = testhost::kPixelFormats[f];
+    bool const premiere = isPremiereFormat(info.code);
     testhost::Host host(premiere ? App::PremierePro : App::AfterEffects);
     testhost::Effect effect(host, ZF_PLUGIN_PATH);
     ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);

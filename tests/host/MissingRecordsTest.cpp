@@ -1,5 +1,5 @@
-/* Records a host should never send: a missing record, callback or suite
- * gets PF_Err_BAD_CALLBACK_PARAM before anything is read or written. */
+// Records a host should never send: a missing record, callback or suite
+// gets PF_Err_BAD_CALLBACK_PARAM before anything is read or written.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -21,7 +21,7 @@ PF_Err noOutput(PF_ProgPtr, PF_EffectWorld** world) {
   return PF_Err_NONE;
 }
 int layerCheckouts = 0;
-PF_Err countLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long,
+PF_Err countLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, PF_RenderRequest const*, A_long, A_long,
                           A_u_long, PF_CheckoutResult*) {
   ++layerCheckouts;
   return PF_Err_NONE;
@@ -69,7 +69,7 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
   World output(PF_PixelFormat_ARGB32, 8, 8);
   const std::vector<std::uint8_t> untouched = output.bytes();
   PF_UtilCallbacks utils = *host.utils();
-  const auto withUtils = [&](void (*change)(PF_UtilCallbacks&)) {
+  auto const withUtils = [&](void (*change)(PF_UtilCallbacks&)) {
     utils = *host.utils();
     change(utils);
     return [&](PF_InData& in, PF_OutData&) { in.utils = &utils; };
@@ -87,7 +87,7 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
   PF_SmartRenderCallbacks smartCallbacks = {noWorld, nullptr, noOutput};
 
   // The host's list restarts with every params setup: nothing may be added to it.
-  const auto paramsSetupAddingNothing = [&](const testhost::CommandHook& hook) {
+  auto const paramsSetupAddingNothing = [&](testhost::CommandHook const& hook) {
     A_long numParamsBefore = -1;
     const testhost::CommandResult r = effect.paramsSetup([&](PF_InData& in, PF_OutData& out) {
       hook(in, out);
@@ -99,7 +99,7 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
   };
 
   struct Case {
-    const char* name;
+    char const* name;
     std::function<PF_Err()> send;
   };
   const Case cases[] = {
@@ -207,7 +207,7 @@ TEST_F(MissingRecordsTest, MissingCallbacksAndSuitesAreRefused) {
          return instance.send(PF_Cmd_SMART_RENDER, nullptr, nullptr, &extra).err;
        }},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     const size_t checkoutsBefore = instance.checkoutLog().size();
     EXPECT_EQ(c.send(), PF_Err_BAD_CALLBACK_PARAM);

@@ -1,6 +1,6 @@
-/* The parameter set as the host stores it in projects: every definition
- * compared byte for byte with an image built from the host's documented
- * offsets, so a field in the wrong place or a stray non-zero byte shows. */
+// The parameter set as the host stores it in projects: every definition
+// compared byte for byte with an image built from the host's documented
+// offsets, so a field in the wrong place or a stray non-zero byte shows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,8 +15,8 @@ namespace {
 
 constexpr size_t kParamDefSize = 176;
 
-/* A definition record as raw bytes, written at the offsets of the host's
- * layout; everything not written is zero. */
+// A definition record as raw bytes, written at the offsets of the host's
+// layout; everything not written is zero.
 class DefImage {
  public:
   DefImage() : bytes_(kParamDefSize, 0) {}
@@ -26,25 +26,25 @@ class DefImage {
     std::memcpy(bytes_.data() + offset, &value, sizeof value);
     return *this;
   }
-  DefImage& text(size_t offset, const char* s) {
+  DefImage& text(size_t offset, char const* s) {
     std::memcpy(bytes_.data() + offset, s, std::strlen(s));
     return *this;
   }
-  const std::vector<unsigned char>& bytes() const { return bytes_; }
+  std::vector<unsigned char> const& bytes() const { return bytes_; }
 
  private:
   std::vector<unsigned char> bytes_;
 };
 
-/* PF_ParamDef: uu.id 0, param_type 12, name 16, flags 48, u 56. */
-DefImage header(std::int32_t diskId, std::int32_t type, const char* name) {
+// PF_ParamDef: uu.id 0, param_type 12, name 16, flags 48, u 56.
+DefImage header(std::int32_t diskId, std::int32_t type, char const* name) {
   DefImage image;
   image.at<std::int32_t>(0, diskId).at<std::int32_t>(12, type).text(16, name);
   return image;
 }
 
-/* PF_PopupDef at 56: value 56, num_choices 60, dephault 62, namesptr 64. */
-DefImage popup(std::int32_t diskId, const char* name, std::int16_t choices, const void* namesptr,
+// PF_PopupDef at 56: value 56, num_choices 60, dephault 62, namesptr 64.
+DefImage popup(std::int32_t diskId, char const* name, std::int16_t choices, void const* namesptr,
                std::int16_t dephault = 0, std::int32_t flags = 0) {
   return header(diskId, 7, name)
       .at<std::int32_t>(48, flags)
@@ -54,9 +54,9 @@ DefImage popup(std::int32_t diskId, const char* name, std::int16_t choices, cons
       .at(64, namesptr);
 }
 
-const void* namesPointerOf(const PF_ParamDef& def) {
-  const void* p;
-  std::memcpy(&p, reinterpret_cast<const unsigned char*>(&def) + 64, sizeof p);
+void const* namesPointerOf(PF_ParamDef const& def) {
+  void const* p;
+  std::memcpy(&p, reinterpret_cast<unsigned char const*>(&def) + 64, sizeof p);
   return p;
 }
 
@@ -102,9 +102,9 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
                                .at<std::int16_t>(124, 0);  // precision: whole numbers
 
   struct Case {
-    const char* name;
+    char const* name;
     DefImage image;
-    const char* choices;
+    char const* choices;
   };
   const Case cases[] = {
       {"Frame center", center, nullptr},
@@ -120,12 +120,12 @@ TEST_F(ParamsSetupTest, DefinitionsMatchTheStoredLayoutByteForByte) {
       {"Spectrum samples", samples, nullptr},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
-    const Case& c = cases[i];
+    Case const& c = cases[i];
     SCOPED_TRACE(c.name);
-    const PF_ParamDef& def = defs[i + 1];
+    PF_ParamDef const& def = defs[i + 1];
     EXPECT_EQ(bytesOf(def), c.image.bytes());
     if (c.choices != nullptr) {
-      const char* names = static_cast<const char*>(namesPointerOf(def));
+      char const* names = static_cast<char const*>(namesPointerOf(def));
       ASSERT_NE(names, nullptr);
       EXPECT_STREQ(names, c.choices);
     }
@@ -139,7 +139,7 @@ TEST_F(ParamsSetupTest, ChoiceStringsOutliveTheSetupCommand) {
   const std::vector<PF_ParamDef> second = effect.paramDefs();
   // Static text: the same pointers every time, still readable afterwards.
   EXPECT_EQ(namesPointerOf(first[2]), namesPointerOf(second[2]));
-  EXPECT_STREQ(static_cast<const char*>(namesPointerOf(first[5])),
+  EXPECT_STREQ(static_cast<char const*>(namesPointerOf(first[5])),
                "Final|Just CA|Without CA|Alpha|Full Alpha");
 }
 

@@ -1,7 +1,7 @@
-/* The built plug-in, loaded into the stand-in host as After Effects or
- * Premiere Pro would load it. Every test ends with the host's books
- * balanced: no handle leaked or left locked, every suite released, every
- * parameter checked in. */
+// The built plug-in, loaded into the stand-in host as After Effects or
+// Premiere Pro would load it. Every test ends with the host's books
+// balanced: no handle leaked or left locked, every suite released, every
+// parameter checked in.
 #ifndef ZF_TESTS_HOST_PLUGIN_FIXTURE_H
 #define ZF_TESTS_HOST_PLUGIN_FIXTURE_H
 
@@ -22,7 +22,7 @@
 namespace zftest {
 
 template <class Record>
-std::vector<unsigned char> bytesOf(const Record& record) {
+std::vector<unsigned char> bytesOf(Record const& record) {
   std::vector<unsigned char> bytes(sizeof record);
   std::memcpy(bytes.data(), &record, sizeof record);
   return bytes;
@@ -35,7 +35,7 @@ class PluginTest : public ::testing::Test {
 
   void TearDown() override { EXPECT_EQ(host.accountingReport(), ""); }
 
-  /* Global and parameter setup, as a host does once per loaded effect. */
+  // Global and parameter setup, as a host does once per loaded effect.
   void setUpEffect() {
     ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
     ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);

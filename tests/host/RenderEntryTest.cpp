@@ -1,6 +1,6 @@
-/* The render commands through the loaded plug-in: what reaches the renderer
- * (input offset, centre, Amount) is read back from rendered pixels, and the
- * host's records, handles and parameters are checked after every frame. */
+// The render commands through the loaded plug-in: what reaches the renderer
+// (input offset, centre, Amount) is read back from rendered pixels, and the
+// host's records, handles and parameters are checked after every frame.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,14 +19,14 @@ namespace {
 using testhost::Channels;
 using testhost::World;
 
-/* An opaque frame whose red channel tells which pixel a sample came from. */
+// An opaque frame whose red channel tells which pixel a sample came from.
 Channels codedPixel(A_long x, A_long y) {
   return Channels{255, static_cast<double>((2 * x + 101 * y) % 256), 50, 60};
 }
 
-/* Counts the pixels of `world` that differ from `expected`, reporting the first. */
-testing::AssertionResult pixelsAre(const World& world,
-                                   const std::function<Channels(A_long, A_long)>& expected) {
+// Counts the pixels of `world` that differ from `expected`, reporting the first.
+testing::AssertionResult pixelsAre(World const& world,
+                                   std::function<Channels(A_long, A_long)> const& expected) {
   long mismatches = 0;
   std::string first;
   for (A_long y = 0; y < world.height(); ++y) {
@@ -53,7 +53,7 @@ testing::AssertionResult pixelsAre(const World& world,
 
 enum class Path { Plain, Smart };
 
-const char* nameOf(Path path) {
+char const* nameOf(Path path) {
   return path == Path::Plain ? "plain render" : "smart render";
 }
 
@@ -61,9 +61,9 @@ class RenderEntryTest : public PluginTest {
  protected:
   void SetUp() override { setUpEffect(); }
 
-  /* Sends one frame the given way and returns the render command's result. */
+  // Sends one frame the given way and returns the render command's result.
   PF_Err renderFrame(testhost::Instance& instance, Path path, World& input, World& output,
-                     const testhost::CommandHook& hook = {}) {
+                     testhost::CommandHook const& hook = {}) {
     if (path == Path::Plain) {
       return instance.render(input, output, hook).err;
     }
@@ -82,7 +82,7 @@ class RenderEntryTest : public PluginTest {
 TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangle) {
   const A_long w = 24, h = 16;
   struct Case {
-    const char* name;
+    char const* name;
     PF_LRect preset;  // the host's preset output rectangle
     bool setInputRect;
     PF_LRect inputRect;  // the checked-out input's rectangle
@@ -96,7 +96,7 @@ TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangl
       // An empty preset takes the input's rectangle as it is, empty or not.
       {"empty input rectangle over an empty preset", {6, 6, 6, 9}, true, {-3, -2, -3, h}, -3, -2},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, w, h);
     World input(PF_PixelFormat_ARGB32, w, h);
@@ -120,7 +120,7 @@ TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangl
 
     // The whole layer is asked for, the rest of the request as the host made it.
     ASSERT_EQ(r.preRender.checkouts.size(), 1u);
-    const testhost::LayerCheckout& checkout = r.preRender.checkouts[0];
+    testhost::LayerCheckout const& checkout = r.preRender.checkouts[0];
     EXPECT_EQ(checkout.index, 0);
     EXPECT_EQ(checkout.checkout_id, 0);
     EXPECT_EQ(bytesOf(checkout.request.rect), bytesOf(PF_LRect{0, 0, w, h}));
@@ -144,19 +144,19 @@ TEST_F(RenderEntryTest, SmartRenderPlacesTheInputAtTheOriginOfItsWidenedRectangl
   }
 }
 
-/* Red taken from the sample displaced towards the centre with magnification
- * 2 (Amount 50, linear, Red-Cyan), worked out from the kernel's formula: the
- * centre row is counted from the bottom edge, coordinates truncate to zero. */
+// Red taken from the sample displaced towards the centre with magnification
+// 2 (Amount 50, linear, Red-Cyan), worked out from the kernel's formula: the
+// centre row is counted from the bottom edge, coordinates truncate to zero.
 std::vector<double> expectedReds(A_long w, A_long h, int cx, int cy) {
   std::vector<double> reds;
-  const double cyEff = h - cy;
+  double const cyEff = h - cy;
   for (A_long y = 0; y < h; ++y) {
     for (A_long x = 0; x < w; ++x) {
-      const double xs = (x - cx) / 2.0 + cx;
-      const double ys = (y - cyEff) / 2.0 + cyEff;
+      double const xs = (x - cx) / 2.0 + cx;
+      double const ys = (y - cyEff) / 2.0 + cyEff;
       const A_long col = static_cast<A_long>(std::trunc(xs));
       const A_long row = static_cast<A_long>(std::trunc(ys));
-      const bool inside = col >= 0 && col < w && row >= 0 && row < h;
+      bool const inside = col >= 0 && col < w && row >= 0 && row < h;
       reds.push_back(inside ? codedPixel(col, row).red : 0.0);
     }
   }
@@ -166,7 +166,7 @@ std::vector<double> expectedReds(A_long w, A_long h, int cx, int cy) {
 TEST_F(RenderEntryTest, FrameCenterIsRoundedDownToWholePixels) {
   const A_long w = 128, h = 8;
   struct Case {
-    const char* name;
+    char const* name;
     PF_Fixed x, y;
     int cx, cy;
   };
@@ -176,15 +176,15 @@ TEST_F(RenderEntryTest, FrameCenterIsRoundedDownToWholePixels) {
       {"y at -0.5 px", pixels(10), -32768, 10, -1},
       {"y at 3.99 px", pixels(10), 261488, 10, 3},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<double> reds = expectedReds(w, h, c.cx, c.cy);
     // The frame tells rounding down from truncation and from rounding to nearest.
     double (*const readings[])(double) = {[](double v) { return std::trunc(v); },
                                           [](double v) { return std::round(v); }};
-    for (const auto reading : readings) {
-      const int ax = static_cast<int>(reading(c.x / 65536.0));
-      const int ay = static_cast<int>(reading(c.y / 65536.0));
+    for (auto const reading : readings) {
+      int const ax = static_cast<int>(reading(c.x / 65536.0));
+      int const ay = static_cast<int>(reading(c.y / 65536.0));
       if (ax != c.cx || ay != c.cy) {
         ASSERT_NE(expectedReds(w, h, ax, ay), reds);
       }
@@ -223,12 +223,12 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
   instance.setPopup(kMode, kRedCyan);
   instance.setPopup(kScaling, kLinear);
   instance.setPopup(kShow, kFinal);
-  const auto amountAt = [&](double seconds, PF_FpLong amount) {
+  auto const amountAt = [&](double seconds, PF_FpLong amount) {
     PF_ParamDef def = instance.param(kAmount);
     def.u.fs_d.value = amount;
     return testhost::Keyframe{seconds, def};
   };
-  const auto centerAt = [&](double seconds, int x, int y) {
+  auto const centerAt = [&](double seconds, int x, int y) {
     PF_ParamDef def = instance.param(kCenter);
     def.u.td.x_value = pixels(x);
     def.u.td.y_value = pixels(y);
@@ -259,7 +259,7 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
     }));
   }
   // The step, which picks no keyframe, goes to the host as it came.
-  for (const testhost::ParamCheckout& checkout : instance.checkoutLog()) {
+  for (testhost::ParamCheckout const& checkout : instance.checkoutLog()) {
     SCOPED_TRACE(checkout.index);
     EXPECT_EQ(checkout.what_time, 75);
     EXPECT_EQ(checkout.time_step, 2);
@@ -290,12 +290,12 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
   };
   const Case cases[] = {{kNearest, 0.3}, {kSmooth, 0.35}, {0, 0.3}, {3, 0.3}};
   const A_long w = 16, h = 4;
-  for (const Route& route : routes) {
+  for (Route const& route : routes) {
     testhost::Host host(route.app);
     testhost::Effect effect(host, ZF_PLUGIN_PATH);
     ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
     ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
       SCOPED_TRACE(testing::Message()
                    << (route.app == testhost::App::PremierePro ? "Premiere Pro " : "After Effects ")
                    << nameOf(route.path) << ", sampling " << c.sampling);
@@ -320,12 +320,12 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
   }
 }
 
-/* "Spectrum samples" reaches the renderer on every path of both hosts as a
- * whole count: halves round up, values beyond 3 to 64 are clamped, a value
- * that is not finite renders as the default 12, and a project saved before
- * the parameter existed (disk ids 2 to 7) gets 12 as well. Each value's
- * frame must equal the frame of the count it stands for and differ from a
- * neighbouring count's. */
+// "Spectrum samples" reaches the renderer on every path of both hosts as a
+// whole count: halves round up, values beyond 3 to 64 are clamped, a value
+// that is not finite renders as the default 12, and a project saved before
+// the parameter existed (disk ids 2 to 7) gets 12 as well. Each value's
+// frame must equal the frame of the count it stands for and differ from a
+// neighbouring count's.
 TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) {
   const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
                           {testhost::App::AfterEffects, PF_PixelFormat_ARGB32, Path::Smart},
@@ -335,17 +335,19 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
     double sameAs;
     double unlike;
   };
-  const double nan = std::nan("");
-  const Case cases[] = {{4.5, 5, 4},    {4.49, 4, 5},    {2.5, 3, 4},         {-7, 3, 4},
-                        {1e9, 64, 63},  {nan, 12, 11},   {HUGE_VAL, 12, 13}};
+  double const nan = std::nan("");
+  const Case cases[] = {{4.5, 5, 4},   {4.49, 4, 5},  {2.5, 3, 4},       {-7, 3, 4},
+                        {1e9, 64, 63}, {nan, 12, 11}, {HUGE_VAL, 12, 13}};
   const A_long w = 40, h = 9;
-  for (const Route& route : routes) {
+  for (Route const& route : routes) {
     testhost::Host host(route.app);
     testhost::Effect effect(host, ZF_PLUGIN_PATH);
     ASSERT_EQ(effect.globalSetup().err, PF_Err_NONE);
     ASSERT_EQ(effect.paramsSetup().err, PF_Err_NONE);
     World input(route.format, w, h);
-    fillWorld(input, [](A_long x, A_long y) { return Channels{(x + y) % 3 == 0 ? 1.0 : 0.6, x % 4 / 3.0, y / 8.0, 0.5}; });
+    fillWorld(input, [](A_long x, A_long y) {
+      return Channels{(x + y) % 3 == 0 ? 1.0 : 0.6, x % 4 / 3.0, y / 8.0, 0.5};
+    });
     auto frame = [&](testhost::Instance& instance, double samples) {
       instance.setPoint(kCenter, pixels(3), pixels(2));
       instance.setPopup(kMode, kSpectrum);
@@ -360,7 +362,7 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
       return output.bytes();
     };
     testhost::Instance instance(effect, w, h);
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
       SCOPED_TRACE(testing::Message() << nameOf(route.path) << ", samples " << c.value);
       const std::vector<std::uint8_t> got = frame(instance, c.value);
       EXPECT_EQ(got, frame(instance, c.sameAs));
@@ -381,14 +383,14 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
   }
 }
 
-/* Displaced column of pixel x on the centre row, centre at column 0, linear
- * scaling: x / s truncated, s = 1 + 0.02 Amount, all in float. */
+// Displaced column of pixel x on the centre row, centre at column 0, linear
+// scaling: x / s truncated, s = 1 + 0.02 Amount, all in float.
 std::vector<A_long> displacedColumns(float amount, A_long w) {
   std::vector<A_long> columns;
-  const float k = amount * 0.02f;
-  const float s = 1.0f + k;
+  float const k = amount * 0.02f;
+  float const s = 1.0f + k;
   for (A_long x = 0; x < w; ++x) {
-    const float xs = static_cast<float>(x) / s;
+    float const xs = static_cast<float>(x) / s;
     columns.push_back(static_cast<A_long>(std::trunc(xs)));
   }
   return columns;
@@ -401,9 +403,9 @@ TEST_F(RenderEntryTest, AmountArrivesAsTheNearestFloat) {
   // that rounds down cannot be told apart through pixels; every coarser
   // reading of 12.345 can.
   const A_long w = 4600, h = 1;
-  const float nearest = static_cast<float>(12.345);
+  float const nearest = static_cast<float>(12.345);
   const std::vector<A_long> columns = displacedColumns(nearest, w);
-  for (const float other : {12.0f, 12.3f, 12.34f, 12.35f, std::nextafter(nearest, 100.0f)}) {
+  for (float const other : {12.0f, 12.3f, 12.34f, 12.35f, std::nextafter(nearest, 100.0f)}) {
     SCOPED_TRACE(other);
     ASSERT_NE(displacedColumns(other, w), columns);
   }
@@ -472,7 +474,7 @@ TEST_F(RenderEntryTest, FailedParameterCheckoutStopsTheFrame) {
     World output(PF_PixelFormat_ARGB32, 8, 8);
     fillWorld(input, codedPixel);
     const std::vector<std::uint8_t> untouched = output.bytes();
-    const long driverRuns = worldSuiteAcquisitions();
+    long const driverRuns = worldSuiteAcquisitions();
     host.faults().checkoutParam.failAt(2, PF_Interrupt_CANCEL);
     EXPECT_EQ(renderFrame(instance, path, input, output), PF_Interrupt_CANCEL);
     host.faults().checkoutParam.reset();
@@ -484,18 +486,18 @@ TEST_F(RenderEntryTest, FailedParameterCheckoutStopsTheFrame) {
 
 TEST_F(RenderEntryTest, FailedWorldCheckoutEndsTheSmartRenderBeforeAnyParameter) {
   struct Case {
-    const char* name;
+    char const* name;
     testhost::FaultInjector testhost::Faults::*fault;
   };
   const Case cases[] = {{"checkout_layer_pixels", &testhost::Faults::checkoutLayerPixels},
                         {"checkout_output", &testhost::Faults::checkoutOutput}};
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, 8, 8);
     World input(PF_PixelFormat_ARGB32, 8, 8);
     World output(PF_PixelFormat_ARGB32, 8, 8);
     const std::vector<std::uint8_t> untouched = output.bytes();
-    const long driverRuns = worldSuiteAcquisitions();
+    long const driverRuns = worldSuiteAcquisitions();
     (host.faults().*c.fault).failAt(1, PF_Err_OUT_OF_MEMORY);
     const testhost::SmartRenderResult r = instance.smartRender(input, output);
     (host.faults().*c.fault).reset();
@@ -537,7 +539,7 @@ TEST_F(RenderEntryTest, PreRenderDataIsGivenBackWithEveryFrame) {
   // its own, whether the frame was rendered or not. Every suite of the
   // commands is released by then; the host reports any Handle Suite call
   // made while the suite is not acquired.
-  for (const bool rendered : {true, false}) {
+  for (bool const rendered : {true, false}) {
     SCOPED_TRACE(rendered ? "after its frame" : "frame never rendered");
     const testhost::PreRenderResult pre = instance.smartPreRenderOnly(input);
     ASSERT_EQ(pre.command.err, PF_Err_NONE);
@@ -556,12 +558,12 @@ TEST_F(RenderEntryTest, PreRenderDataIsGivenBackWithEveryFrame) {
 
 TEST_F(RenderEntryTest, PreRenderWithoutMemoryForTheOriginFails) {
   struct Case {
-    const char* name;
+    char const* name;
     testhost::FaultInjector testhost::Faults::*fault;
   };
   const Case cases[] = {{"no handle", &testhost::Faults::newHandle},
                         {"no lock", &testhost::Faults::lockHandle}};
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, 8, 8);
     World input(PF_PixelFormat_ARGB32, 8, 8);
@@ -618,23 +620,23 @@ TEST_F(RenderEntryTest, PreRenderAnswersInFullWhenTheLayerCheckoutFails) {
   EXPECT_TRUE(r.deleteFuncCalled);
 }
 
-/* Watches the World Suite, which only the render driver takes: two
- * acquisitions outstanding at once mean two drivers running together. The
- * basic suite's callbacks carry no context, hence the one watched suite per
- * process. */
+// Watches the World Suite, which only the render driver takes: two
+// acquisitions outstanding at once mean two drivers running together. The
+// basic suite's callbacks carry no context, hence the one watched suite per
+// process.
 struct WorldSuiteWatch {
-  static const SPBasicSuite* real;
+  static SPBasicSuite const* real;
   static std::atomic<int> outstanding;
   static std::atomic<int> most;
   static std::atomic<int> acquisitions;
 
-  static bool isWorldSuite(const char* name, int32_t version) {
+  static bool isWorldSuite(char const* name, int32_t version) {
     return name != nullptr && std::strcmp(name, kPFWorldSuite) == 0 && version == kPFWorldSuiteVersion2;
   }
-  static SPErr acquire(const char* name, int32_t version, const void** suite) {
+  static SPErr acquire(char const* name, int32_t version, void const** suite) {
     const SPErr err = real->AcquireSuite(name, version, suite);
     if (err == kSPNoError && isWorldSuite(name, version)) {
-      const int now = ++outstanding;
+      int const now = ++outstanding;
       ++acquisitions;
       int seen = most.load();
       while (now > seen && !most.compare_exchange_weak(seen, now)) {
@@ -642,14 +644,14 @@ struct WorldSuiteWatch {
     }
     return err;
   }
-  static SPErr release(const char* name, int32_t version) {
+  static SPErr release(char const* name, int32_t version) {
     if (isWorldSuite(name, version)) {
       --outstanding;
     }
     return real->ReleaseSuite(name, version);
   }
 };
-const SPBasicSuite* WorldSuiteWatch::real = nullptr;
+SPBasicSuite const* WorldSuiteWatch::real = nullptr;
 std::atomic<int> WorldSuiteWatch::outstanding{0};
 std::atomic<int> WorldSuiteWatch::most{0};
 std::atomic<int> WorldSuiteWatch::acquisitions{0};

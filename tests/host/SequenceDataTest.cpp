@@ -1,5 +1,5 @@
-/* Sequence data: one 4-byte value per effect instance, made, kept, trimmed
- * and disposed of through the host's handles. */
+// Sequence data: one 4-byte value per effect instance, made, kept, trimmed
+// and disposed of through the host's handles.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,7 +16,7 @@ std::int32_t valueIn(PF_Handle handle) {
   return value;
 }
 
-/* A handle of `size` bytes starting with `value` (as much of it as fits). */
+// A handle of `size` bytes starting with `value` (as much of it as fits).
 PF_Handle handleHolding(testhost::Host& host, A_HandleSize size, std::int32_t value) {
   PF_Handle handle = host.newHandle(size);
   std::memcpy(*handle, &value, size < sizeof value ? static_cast<size_t>(size) : sizeof value);
@@ -30,10 +30,10 @@ class SequenceDataTest : public PluginTest {
 
 TEST_F(SequenceDataTest, SetupAndResetupOfAFreshInstanceMakeAZeroedFourByteHandle) {
   struct Case {
-    const char* name;
+    char const* name;
     bool resetup;
   };
-  for (const Case& c : {Case{"setup", false}, Case{"resetup", true}}) {
+  for (Case const& c : {Case{"setup", false}, Case{"resetup", true}}) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, 16, 16);
     const testhost::CommandResult r = c.resetup ? instance.sequenceResetup() : instance.sequenceSetup();
@@ -50,7 +50,7 @@ TEST_F(SequenceDataTest, SetupAndResetupOfAFreshInstanceMakeAZeroedFourByteHandl
 
 TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
   struct Case {
-    const char* name;
+    char const* name;
     A_HandleSize size;
     bool resetup;
     bool resizeRefused;
@@ -61,12 +61,12 @@ TEST_F(SequenceDataTest, ExistingDataIsKeptAndTrimmedToFourBytesOnSetupOnly) {
       {"setup, 2 bytes", 2, false, false, 4},  {"setup, 8 bytes, resize refused", 8, false, true, 8},
       {"resetup, 4 bytes", 4, true, false, 4}, {"resetup, 8 bytes", 8, true, false, 8},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.name);
     testhost::Instance instance(effect, 16, 16);
     const PF_Handle existing = handleHolding(host, c.size, c.size >= 4 ? 1234 : 0);
     instance.setSequenceData(existing);
-    const long allocatedBefore = host.handleStats().allocated;
+    long const allocatedBefore = host.handleStats().allocated;
     PF_OutData outBefore{};
     // Resetup of existing data calls nothing of the host: it needs no callbacks.
     const testhost::CommandHook capture = [&](PF_InData& in, PF_OutData& out) {
@@ -116,7 +116,7 @@ TEST_F(SequenceDataTest, SetdownDisposesOfTheHandleAndClearsBothRecords) {
 }
 
 TEST_F(SequenceDataTest, FailedAllocationReportsInternalError) {
-  for (const bool resetup : {false, true}) {
+  for (bool const resetup : {false, true}) {
     SCOPED_TRACE(resetup ? "resetup" : "setup");
     testhost::Instance instance(effect, 16, 16);
     host.faults().newHandle.failAt(1);

@@ -131,7 +131,7 @@ std::uint32_t ruleBits(Rule rule, std::uint32_t in, float gain) {
   float const k16 = 0x1p-15f;
   // Read at run time, so the compiler cannot drop a product by 1, which
   // still turns a signalling NaN into a quiet one.
-  volatile float const g = gain;
+  float const volatile g = gain;
   switch (rule) {
     case Copy:
       return in;

@@ -13,7 +13,7 @@
 
 namespace {
 
-std::uint32_t fourCharCode(const char (&code)[5]) {
+std::uint32_t fourCharCode(char const (&code)[5]) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
          static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
          static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
@@ -22,8 +22,8 @@ std::uint32_t fourCharCode(const char (&code)[5]) {
 
 TEST(Identity, StringLengthsMatchTheirStrings) {
   struct Case {
-    const char* what;
-    const char* text;
+    char const* what;
+    char const* text;
     std::size_t length;
   };
   const Case cases[] = {
@@ -32,7 +32,7 @@ TEST(Identity, StringLengthsMatchTheirStrings) {
       {"ZF_CATEGORY", ZF_CATEGORY, ZF_CATEGORY_LENGTH},
       {"ZF_ENTRY_POINT", ZF_ENTRY_POINT, ZF_ENTRY_POINT_LENGTH},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(std::strlen(c.text), c.length);
     // The host's limit for names, and the end of the resource script's tables.

@@ -24,8 +24,8 @@ static_assert(kEnglishUS == 1033, "English (United States)");
 struct LoadedModule {
   HMODULE handle = LoadLibraryA(ZF_PLUGIN_PATH);
   LoadedModule() = default;
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
+  LoadedModule(LoadedModule const&) = delete;
+  LoadedModule& operator=(LoadedModule const&) = delete;
   ~LoadedModule() {
     if (handle != nullptr) {
       FreeLibrary(handle);
@@ -38,13 +38,13 @@ HMODULE plugin() {
   return module.handle;
 }
 
-Bytes resource(const char* type, WORD id, WORD language) {
+Bytes resource(char const* type, WORD id, WORD language) {
   HRSRC info = FindResourceExA(plugin(), type, MAKEINTRESOURCEA(id), language);
   if (info == nullptr) {
     return {};
   }
   HGLOBAL loaded = LoadResource(plugin(), info);
-  const auto* data = static_cast<const unsigned char*>(LockResource(loaded));
+  auto const* data = static_cast<unsigned char const*>(LockResource(loaded));
   if (data == nullptr) {
     return {};
   }
@@ -62,8 +62,8 @@ Bytes resource(const char* type, WORD id, WORD language) {
 constexpr char kListHeader[] = "0100 00000000 0c000000";
 
 struct Property {
-  const char* key;
-  const char* hex;  // vendor, key, id, length, data
+  char const* key;
+  char const* hex;  // vendor, key, id, length, data
 };
 
 const Property kProperties[] = {
@@ -92,9 +92,9 @@ const Property kProperties[] = {
     {"aeFL", "4d494238 4c466561 00000000 04000000 08000000"},
 };
 
-std::string withoutSpaces(const char* hex) {
+std::string withoutSpaces(char const* hex) {
   std::string out;
-  for (const char* c = hex; *c != '\0'; ++c) {
+  for (char const* c = hex; *c != '\0'; ++c) {
     if (*c != ' ') {
       out.push_back(*c);
     }
@@ -102,8 +102,8 @@ std::string withoutSpaces(const char* hex) {
   return out;
 }
 
-std::string hexOf(const Bytes& bytes, std::size_t at, std::size_t count) {
-  static const char digits[] = "0123456789abcdef";
+std::string hexOf(Bytes const& bytes, std::size_t at, std::size_t count) {
+  static char const digits[] = "0123456789abcdef";
   std::string out;
   for (std::size_t i = at; i < at + count && i < bytes.size(); ++i) {
     out.push_back(digits[bytes[i] >> 4]);
@@ -112,7 +112,7 @@ std::string hexOf(const Bytes& bytes, std::size_t at, std::size_t count) {
   return out;
 }
 
-std::uint32_t readLittleEndian(const Bytes& bytes, std::size_t at, int count) {
+std::uint32_t readLittleEndian(Bytes const& bytes, std::size_t at, int count) {
   std::uint32_t value = 0;
   for (int i = count - 1; i >= 0; --i) {
     value = value << 8 | bytes.at(at + static_cast<std::size_t>(i));
@@ -122,7 +122,7 @@ std::uint32_t readLittleEndian(const Bytes& bytes, std::size_t at, int count) {
 
 // The data of the property with this key, found by walking the list as a host
 // does: each property starts on the 4-byte boundary after the one before.
-Bytes propertyData(const Bytes& list, const char (&key)[5]) {
+Bytes propertyData(Bytes const& list, char const (&key)[5]) {
   const Bytes wanted(std::rbegin(key) + 1, std::rend(key));
   std::size_t at = 10;
   while (at + 16 <= list.size()) {
@@ -159,7 +159,7 @@ TEST(WindowsPlugin, PropertyListIsByteForByteTheHostsWindowsForm) {
   const std::string header = withoutSpaces(kListHeader);
   EXPECT_EQ(hexOf(actual, at, header.size() / 2), header) << "list header";
   at += header.size() / 2;
-  for (const Property& property : kProperties) {
+  for (Property const& property : kProperties) {
     SCOPED_TRACE(std::string("property '") + property.key + "' at byte " + std::to_string(at));
     const std::string expected = withoutSpaces(property.hex);
     EXPECT_EQ(hexOf(actual, at, expected.size() / 2), expected);
@@ -216,7 +216,7 @@ TEST(WindowsPlugin, VersionResourceCarriesFileAndProductVersion) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
   struct Text {
-    const char* key;
+    char const* key;
     std::string expected;
   };
   const Text texts[] = {
@@ -226,7 +226,7 @@ TEST(WindowsPlugin, VersionResourceCarriesFileAndProductVersion) {
       {"ProductVersion", "2.0.0.1"},
       {"OriginalFilename", "ZarnitFringe.aex"},
   };
-  for (const Text& text : texts) {
+  for (Text const& text : texts) {
     SCOPED_TRACE(text.key);
     char* value = nullptr;
     UINT length = 0;

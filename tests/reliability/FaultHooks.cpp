@@ -17,7 +17,8 @@ std::atomic<long> refusals{0};
 
 }  // namespace
 
-void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow, int endRow) {
+void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow,
+                 int endRow) {
   if (band + 1 == refusedWorker.load()) {
     ++refusals;
     // What the system answers when it has no thread to give.

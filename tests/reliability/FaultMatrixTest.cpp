@@ -1,8 +1,8 @@
-/* The fault matrix: every host operation the plug-in relies on fails in
- * turn, at every call of a command, through the loaded library. Each case
- * must give the documented error, leave the output world untouched or write
- * it exactly as a fault-free frame (row by row where a cancel comes during
- * the output conversion), and leave the host's books balanced. */
+// The fault matrix: every host operation the plug-in relies on fails in
+// turn, at every call of a command, through the loaded library. Each case
+// must give the documented error, leave the output world untouched or write
+// it exactly as a fault-free frame (row by row where a cancel comes during
+// the output conversion), and leave the host's books balanced.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -32,7 +32,7 @@ struct Frame {
   RenderPath path;
 };
 
-std::string describe(const Frame& f) {
+std::string describe(Frame const& f) {
   return std::string(nameOf(f.app)) + ", " + testhost::pixelFormatInfo(f.format)->name + ", " +
          nameOf(f.path);
 }
@@ -44,10 +44,10 @@ const Frame kFrames[] = {
     {App::PremierePro, PF_PixelFormat_BGRA32, RenderPath::Smart},
 };
 
-/* One frame's worth of set-up: the effect loaded and set up, an input
- * picture, an output world holding the stand-in's garbage pattern. */
+// One frame's worth of set-up: the effect loaded and set up, an input
+// picture, an output world holding the stand-in's garbage pattern.
 struct Rig {
-  explicit Rig(const Frame& f, const std::string& plugin = ZF_PLUGIN_PATH)
+  explicit Rig(Frame const& f, std::string const& plugin = ZF_PLUGIN_PATH)
       : frame(f),
         session(f.app, plugin, kWidth, kHeight),
         input(f.format, kWidth, kHeight),
@@ -57,7 +57,7 @@ struct Rig {
     before = output.bytes();
   }
 
-  FrameResult render(const testhost::SmartRenderOptions& options = {}) {
+  FrameResult render(testhost::SmartRenderOptions const& options = {}) {
     return renderFrame(session.instance, frame.path, input, output, options);
   }
   bool untouched() const { return output.bytes() == before; }
@@ -70,14 +70,14 @@ struct Rig {
   std::vector<std::uint8_t> before;
 };
 
-/* Disarms an injector when the case ends, before the rig's own clean-up. */
+// Disarms an injector when the case ends, before the rig's own clean-up.
 struct Armed {
   FaultInjector& injector;
   ~Armed() { injector.reset(); }
 };
 
-/* What a fault-free frame writes, rendered once per kind of frame. */
-const World& cleanOutput(const Frame& f) {
+// What a fault-free frame writes, rendered once per kind of frame.
+World const& cleanOutput(Frame const& f) {
   static std::map<std::tuple<App, PF_PixelFormat, RenderPath>, std::unique_ptr<World>> cache;
   std::unique_ptr<World>& world = cache[{f.app, f.format, f.path}];
   if (world == nullptr) {
@@ -92,27 +92,27 @@ const World& cleanOutput(const Frame& f) {
   return *world;
 }
 
-void reportCases(const char* what, int cases) {
+void reportCases(char const* what, int cases) {
   ::testing::Test::RecordProperty("cases", cases);
   std::cout << "[ cases    ] " << what << ": " << cases << "\n";
 }
 
-/* Calls of one host operation in a fault-free frame. */
-long callsInCleanFrame(const Frame& f, FaultInjector Faults::*op,
-                       const std::function<void(Rig&)>& prepare = {}) {
+// Calls of one host operation in a fault-free frame.
+long callsInCleanFrame(Frame const& f, FaultInjector Faults::*op,
+                       std::function<void(Rig&)> const& prepare = {}) {
   Rig rig(f);
   if (prepare) {
     prepare(rig);
   }
   (rig.faults().*op).reset();
   EXPECT_EQ(rig.render().err, PF_Err_NONE);
-  const long calls = (rig.faults().*op).calls();
+  long const calls = (rig.faults().*op).calls();
   rig.session.host.setIterateGenericAvailable(true);
   return calls;
 }
 
 struct OpFault {
-  const char* name;
+  char const* name;
   FaultInjector Faults::*op;
   PF_Err injected;  // what the host answers
   PF_Err expected;  // what the frame must return
@@ -121,8 +121,8 @@ struct OpFault {
   bool stops;  // nothing more of the kind is asked for after the failure
 };
 
-/* Every call of the operation fails in turn (and, separately, every call
- * from that one on); one call more than a frame makes must change nothing. */
+// Every call of the operation fails in turn (and, separately, every call
+// from that one on); one call more than a frame makes must change nothing.
 TEST(FaultMatrix, EveryCallOfEveryHostOperationFailsInTurn) {
   const OpFault faults[] = {
       {"host_new_handle", &Faults::newHandle, PF_Err_OUT_OF_MEMORY, PF_Err_OUT_OF_MEMORY, false, false, true},
@@ -142,13 +142,13 @@ TEST(FaultMatrix, EveryCallOfEveryHostOperationFailsInTurn) {
        true},
   };
   int cases = 0;
-  for (const OpFault& fault : faults) {
-    for (const Frame& f : kFrames) {
-      const auto prepare = [&](Rig& rig) {
+  for (OpFault const& fault : faults) {
+    for (Frame const& f : kFrames) {
+      auto const prepare = [&](Rig& rig) {
         rig.session.host.setIterateGenericAvailable(!fault.withoutIterateGeneric);
       };
-      const long calls = callsInCleanFrame(f, fault.op, prepare);
-      for (const bool andAfter : {false, true}) {
+      long const calls = callsInCleanFrame(f, fault.op, prepare);
+      for (bool const andAfter : {false, true}) {
         for (long k = 1; k <= calls + 1; ++k) {
           SCOPED_TRACE(::testing::Message()
                        << fault.name << " fails at call " << k << (andAfter ? " and after" : "") << " of "
@@ -187,12 +187,12 @@ TEST(FaultMatrix, EveryCallOfEveryHostOperationFailsInTurn) {
   reportCases("host operations failing in frames", cases);
 }
 
-/* The sequence handle: the one allocation of setup and resetup. */
+// The sequence handle: the one allocation of setup and resetup.
 TEST(FaultMatrix, SequenceDataAllocationFailureShowsInternalError) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
-    for (const bool resetup : {false, true}) {
-      for (const bool lockToo : {false, true}) {
+    for (bool const resetup : {false, true}) {
+      for (bool const lockToo : {false, true}) {
         SCOPED_TRACE(::testing::Message() << nameOf(app) << (resetup ? ", resetup" : ", setup")
                                           << (lockToo ? ", every handle call failing" : ""));
         ++cases;
@@ -220,11 +220,11 @@ TEST(FaultMatrix, SequenceDataAllocationFailureShowsInternalError) {
   reportCases("sequence data allocation", cases);
 }
 
-/* A suite the host does not supply, for every command that could ask for
- * it. Unless listed, the command goes on as if the suite were there. */
+// A suite the host does not supply, for every command that could ask for
+// it. Unless listed, the command goes on as if the suite were there.
 TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
   struct Suite {
-    const char* name;  // null: no basic suite at all
+    char const* name;  // null: no basic suite at all
     int32_t version;
   };
   const Suite suites[] = {{nullptr, 0},
@@ -235,13 +235,13 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
                           {kPFIterate8Suite, kPFIterate8SuiteVersion1}};
   enum class Outcome { Written, Untouched };
   struct Exception {
-    const char* command;
+    char const* command;
     App app;
-    const char* suite;  // "basic" for the basic suite
+    char const* suite;  // "basic" for the basic suite
     PF_Err expected;
     Outcome outcome;
   };
-  const char* kBasic = "basic";
+  char const* kBasic = "basic";
   const Exception exceptions[] = {
       {"about", App::AfterEffects, kBasic, PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
       {"about", App::AfterEffects, kPFANSISuite, PF_Err_BAD_CALLBACK_PARAM, Outcome::Untouched},
@@ -268,11 +268,11 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
       {"smart render", App::PremierePro, kPFPixelFormatSuite, PF_Err_NONE, Outcome::Untouched},
   };
 
-  /* Each command runs with the suite gone; the rest of the frame (the
-   * pre-render of a smart render) runs with it there. */
+  // Each command runs with the suite gone; the rest of the frame (the
+  // pre-render of a smart render) runs with it there.
   using Command =
-      std::function<PF_Err(Rig&, const std::function<void()>& remove, const std::function<void()>& restore)>;
-  const std::pair<const char*, Command> commands[] = {
+      std::function<PF_Err(Rig&, std::function<void()> const& remove, std::function<void()> const& restore)>;
+  const std::pair<char const*, Command> commands[] = {
       {"about",
        [](Rig& rig, auto remove, auto restore) {
          remove();
@@ -350,17 +350,18 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
 
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
-    const Frame f{app, app == App::PremierePro ? PF_PixelFormat_BGRA32 : PF_PixelFormat_ARGB32, RenderPath::Plain};
-    for (const auto& command : commands) {
-      const bool renders = std::strstr(command.first, "render") != nullptr;
-      for (const Suite& suite : suites) {
-        const char* suiteName = suite.name == nullptr ? kBasic : suite.name;
+    const Frame f{app, app == App::PremierePro ? PF_PixelFormat_BGRA32 : PF_PixelFormat_ARGB32,
+                  RenderPath::Plain};
+    for (auto const& command : commands) {
+      bool const renders = std::strstr(command.first, "render") != nullptr;
+      for (Suite const& suite : suites) {
+        char const* suiteName = suite.name == nullptr ? kBasic : suite.name;
         SCOPED_TRACE(::testing::Message()
                      << command.first << " in " << nameOf(app) << " without " << suiteName);
         ++cases;
         PF_Err expected = PF_Err_NONE;
         Outcome outcome = renders ? Outcome::Written : Outcome::Untouched;
-        for (const Exception& e : exceptions) {
+        for (Exception const& e : exceptions) {
           if (std::strcmp(e.command, command.first) == 0 && e.app == app &&
               std::strcmp(e.suite, suiteName) == 0) {
             expected = e.expected;
@@ -369,14 +370,14 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
         }
         Rig rig(f);
         testhost::Host& host = rig.session.host;
-        const auto remove = [&] {
+        auto const remove = [&] {
           if (suite.name == nullptr) {
             host.setPassBasicSuite(false);
           } else {
             host.setSuiteMissing(suite.name, suite.version);
           }
         };
-        const auto restore = [&] {
+        auto const restore = [&] {
           host.setPassBasicSuite(true);
           if (suite.name != nullptr) {
             host.setSuiteMissing(suite.name, suite.version, false);
@@ -395,24 +396,24 @@ TEST(FaultMatrix, EverySuiteMissingFromEveryCommand) {
   reportCases("suites missing", cases);
 }
 
-/* A thread start that the system refuses, at each of the sixteen workers,
- * through the test-only build of the plug-in. */
+// A thread start that the system refuses, at each of the sixteen workers,
+// through the test-only build of the plug-in.
 TEST(FaultMatrix, EveryWorkerThreadStartFailsInTurn) {
   const Frame frames[] = {{App::AfterEffects, PF_PixelFormat_ARGB32, RenderPath::Plain},
                           {App::AfterEffects, PF_PixelFormat_ARGB32, RenderPath::Smart},
                           {App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Plain},
                           {App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Smart}};
   int cases = 0;
-  for (const Frame& f : frames) {
+  for (Frame const& f : frames) {
     for (int worker = 1; worker <= 17; ++worker) {
-      const bool refused = worker <= 16;
+      bool const refused = worker <= 16;
       SCOPED_TRACE(::testing::Message()
                    << "worker " << worker << (refused ? " refused, " : " (none refused), ") << describe(f));
       ++cases;
       Rig rig(f, ZF_FAULTS_PLUGIN_PATH);
-      const auto refuse =
+      auto const refuse =
           reinterpret_cast<RefuseWorkerStartFunc>(rig.session.effect.plugin().symbol(kRefuseWorkerStart));
-      const auto refusals =
+      auto const refusals =
           reinterpret_cast<RefusedWorkerStartsFunc>(rig.session.effect.plugin().symbol(kRefusedWorkerStarts));
       ASSERT_NE(refuse, nullptr);
       ASSERT_NE(refusals, nullptr);
@@ -437,16 +438,16 @@ TEST(FaultMatrix, EveryWorkerThreadStartFailsInTurn) {
   reportCases("worker thread starts refused", cases);
 }
 
-/* A cancel at each abort poll: with one host iteration thread every row of
- * both conversions polls, and so does the driver before the kernel. */
+// A cancel at each abort poll: with one host iteration thread every row of
+// both conversions polls, and so does the driver before the kernel.
 TEST(FaultMatrix, CancelAtEveryRowOfEveryConversionAndBeforeTheKernel) {
   int cases = 0;
-  for (const testhost::PixelFormatInfo& format : testhost::kPixelFormats) {
+  for (testhost::PixelFormatInfo const& format : testhost::kPixelFormats) {
     const App app = format.order == testhost::ChannelOrder::BGRA ? App::PremierePro : App::AfterEffects;
     for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
       const Frame f{app, format.code, path};
-      const auto oneThread = [](Rig& rig) { rig.session.host.setIterateWorkers(1); };
-      const long polls = callsInCleanFrame(f, &Faults::abort, oneThread);
+      auto const oneThread = [](Rig& rig) { rig.session.host.setIterateWorkers(1); };
+      long const polls = callsInCleanFrame(f, &Faults::abort, oneThread);
       EXPECT_EQ(polls, kHeight + 1 + kHeight) << describe(f);
       for (long k = 1; k <= polls + 1; ++k) {
         SCOPED_TRACE(::testing::Message()
@@ -467,7 +468,7 @@ TEST(FaultMatrix, CancelAtEveryRowOfEveryConversionAndBeforeTheKernel) {
           EXPECT_EQ(r.err, PF_Interrupt_CANCEL);
           // Output rows converted before the cancel, and the row that saw it,
           // are final; no other row is touched.
-          const long written = k - (kHeight + 1);
+          long const written = k - (kHeight + 1);
           const World before(f.format, kWidth, kHeight);
           for (A_long y = 0; y < kHeight; ++y) {
             if (y < written) {
@@ -484,13 +485,13 @@ TEST(FaultMatrix, CancelAtEveryRowOfEveryConversionAndBeforeTheKernel) {
   reportCases("cancel at every poll, one host thread", cases);
 }
 
-/* The same with the host's four iteration threads: only thread 0 polls, the
- * other threads stop at their next row, and every row is either final or
- * untouched. */
+// The same with the host's four iteration threads: only thread 0 polls, the
+// other threads stop at their next row, and every row is either final or
+// untouched.
 TEST(FaultMatrix, CancelWithSeveralHostThreadsLeavesWholeRows) {
   int cases = 0;
-  for (const Frame& f : kFrames) {
-    const long polls = callsInCleanFrame(f, &Faults::abort);
+  for (Frame const& f : kFrames) {
+    long const polls = callsInCleanFrame(f, &Faults::abort);
     for (long k = 1; k <= polls; ++k) {
       SCOPED_TRACE(::testing::Message() << "cancel at poll " << k << " of " << polls << ", " << describe(f));
       ++cases;

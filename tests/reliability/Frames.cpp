@@ -9,11 +9,11 @@
 
 namespace zfrel {
 
-const char* nameOf(testhost::App app) {
+char const* nameOf(testhost::App app) {
   return app == testhost::App::PremierePro ? "Premiere Pro" : "After Effects";
 }
 
-void applyParams(testhost::Instance& instance, const Params& params) {
+void applyParams(testhost::Instance& instance, Params const& params) {
   instance.setPoint(kCenter, params.centerX, params.centerY);
   instance.setPopup(kMode, params.mode);
   instance.setPopup(kScaling, params.scaling);
@@ -21,13 +21,13 @@ void applyParams(testhost::Instance& instance, const Params& params) {
   instance.setPopup(kShow, params.show);
 }
 
-bool sameRow(const testhost::World& a, const testhost::World& b, A_long y) {
+bool sameRow(testhost::World const& a, testhost::World const& b, A_long y) {
   const std::size_t bytes =
       static_cast<std::size_t>(a.width()) * static_cast<std::size_t>(a.info().bytesPerPixel);
   return a.width() == b.width() && a.format() == b.format() && std::memcmp(a.row(y), b.row(y), bytes) == 0;
 }
 
-bool samePixels(const testhost::World& a, const testhost::World& b) {
+bool samePixels(testhost::World const& a, testhost::World const& b) {
   if (a.height() != b.height()) {
     return false;
   }
@@ -39,7 +39,7 @@ bool samePixels(const testhost::World& a, const testhost::World& b) {
   return true;
 }
 
-std::string pixelDifference(const testhost::World& a, const testhost::World& b) {
+std::string pixelDifference(testhost::World const& a, testhost::World const& b) {
   long count = 0;
   std::ostringstream first;
   for (A_long y = 0; y < a.height(); ++y) {
@@ -71,7 +71,7 @@ float clampUnit(float v) {
 
 }  // namespace
 
-void expectFloatFrame(const testhost::World& input, const Params& params, float offsetX, float offsetY,
+void expectFloatFrame(testhost::World const& input, Params const& params, float offsetX, float offsetY,
                       testhost::World& expected) {
   std::vector<float> in(static_cast<std::size_t>(input.width()) * static_cast<std::size_t>(input.height()) *
                         4);

@@ -1,6 +1,6 @@
-/* Frames, parameter values and renders shared by the reliability tests and
- * the fuzz target. Everything goes through the loaded plug-in and the
- * stand-in host, as After Effects or Premiere Pro would send it. */
+// Frames, parameter values and renders shared by the reliability tests and
+// the fuzz target. Everything goes through the loaded plug-in and the
+// stand-in host, as After Effects or Premiere Pro would send it.
 #ifndef ZF_TESTS_RELIABILITY_FRAMES_H
 #define ZF_TESTS_RELIABILITY_FRAMES_H
 
@@ -23,9 +23,9 @@ using testhost::FrameResult;
 using testhost::nameOf;
 using testhost::renderFrame;
 using testhost::RenderPath;
-const char* nameOf(testhost::App app);
+char const* nameOf(testhost::App app);
 
-/* Values as the host stores them: centre in 16.16 fixed point, popups from 1. */
+// Values as the host stores them: centre in 16.16 fixed point, popups from 1.
 struct Params {
   PF_Fixed centerX = 5 << 16;
   PF_Fixed centerY = 3 << 16;
@@ -33,19 +33,19 @@ struct Params {
   PF_ParamValue scaling = 2;
   PF_FpLong amount = 35.0;
   PF_ParamValue show = 1;
-  /* What the renderer must be given for them, worked out by hand: the
-   * centre in whole pixels rounded down, popups counting from 0, Amount as
-   * the nearest float. */
+  // What the renderer must be given for them, worked out by hand: the
+  // centre in whole pixels rounded down, popups counting from 0, Amount as
+  // the nearest float.
   struct Record {
     std::int32_t centerX = 5, centerY = 3, mode = 1, scaling = 1, show = 0;
     float amount = 35.0f;
   } record;
 };
-void applyParams(testhost::Instance& instance, const Params& params);
+void applyParams(testhost::Instance& instance, Params const& params);
 
-/* A host with the plug-in loaded as it holds it between frames. */
+// A host with the plug-in loaded as it holds it between frames.
 struct Session {
-  Session(testhost::App app, const std::string& pluginPath, A_long layerWidth, A_long layerHeight)
+  Session(testhost::App app, std::string const& pluginPath, A_long layerWidth, A_long layerHeight)
       : host(app), loaded(host, pluginPath, layerWidth, layerHeight) {}
   std::string imbalance() const { return loaded.imbalance(); }
 
@@ -55,20 +55,20 @@ struct Session {
   testhost::Instance& instance = loaded.instance();
 };
 
-/* Pixel bytes (not the padding) of row y, or of every row, are equal. */
-bool sameRow(const testhost::World& a, const testhost::World& b, A_long y);
-bool samePixels(const testhost::World& a, const testhost::World& b);
-/* Where two worlds of one size and format differ: the count of differing
- * pixels, the first of them and its values; "" when they do not. */
-std::string pixelDifference(const testhost::World& a, const testhost::World& b);
+// Pixel bytes (not the padding) of row y, or of every row, are equal.
+bool sameRow(testhost::World const& a, testhost::World const& b, A_long y);
+bool samePixels(testhost::World const& a, testhost::World const& b);
+// Where two worlds of one size and format differ: the count of differing
+// pixels, the first of them and its values; "" when they do not.
+std::string pixelDifference(testhost::World const& a, testhost::World const& b);
 
-/* The frame the effect must produce from a float input (ARGB128 or either
- * float BGRA code) with the input's top left at (offsetX, offsetY) of the
- * output, worked out with the reference kernel of tests/render: the input
- * is taken as it is, parameter values are translated as the host hands them
- * over, and every channel of the result is clamped to 0..1. `expected`
- * gives the output's size and format. */
-void expectFloatFrame(const testhost::World& input, const Params& params, float offsetX, float offsetY,
+// The frame the effect must produce from a float input (ARGB128 or either
+// float BGRA code) with the input's top left at (offsetX, offsetY) of the
+// output, worked out with the reference kernel of tests/render: the input
+// is taken as it is, parameter values are translated as the host hands them
+// over, and every channel of the result is clamped to 0..1. `expected`
+// gives the output's size and format.
+void expectFloatFrame(testhost::World const& input, Params const& params, float offsetX, float offsetY,
                       testhost::World& expected);
 
 }  // namespace zfrel

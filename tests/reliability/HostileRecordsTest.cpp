@@ -1,9 +1,9 @@
-/* Records no sound host sends: null records and callbacks, callback tables
- * cut short, worlds with impossible or unusual geometry, formats outside
- * every table, parameter values outside their ranges. Each gets a host
- * error code with nothing touched, or a defined frame, worked out here
- * independently where it is a frame. Run under the address and
- * undefined-behaviour sanitizers, any out-of-bounds access fails the case. */
+// Records no sound host sends: null records and callbacks, callback tables
+// cut short, worlds with impossible or unusual geometry, formats outside
+// every table, parameter values outside their ranges. Each gets a host
+// error code with nothing touched, or a defined frame, worked out here
+// independently where it is a frame. Run under the address and
+// undefined-behaviour sanitizers, any out-of-bounds access fails the case.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -27,18 +27,18 @@ using testhost::World;
 constexpr A_long kWidth = 12;
 constexpr A_long kHeight = 9;
 
-void reportCases(const char* what, int cases) {
+void reportCases(char const* what, int cases) {
   ::testing::Test::RecordProperty("cases", cases);
   std::cout << "[ cases    ] " << what << ": " << cases << "\n";
 }
 
-/* The float format of each host: frames whose result the reference kernel
- * gives exactly. */
+// The float format of each host: frames whose result the reference kernel
+// gives exactly.
 PF_PixelFormat floatFormatOf(App app) {
   return app == App::PremierePro ? PrPixelFormat_BGRA_4444_32f : PF_PixelFormat_ARGB128;
 }
 
-bool allTransparent(const World& world) {
+bool allTransparent(World const& world) {
   for (A_long y = 0; y < world.height(); ++y) {
     for (A_long x = 0; x < world.width(); ++x) {
       const testhost::Channels c = world.get(x, y);
@@ -52,7 +52,7 @@ bool allTransparent(const World& world) {
 
 // --- Null records ------------------------------------------------------------
 
-PF_Err unexpectedLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long,
+PF_Err unexpectedLayerCheckout(PF_ProgPtr, PF_ParamIndex, A_long, PF_RenderRequest const*, A_long, A_long,
                                A_u_long, PF_CheckoutResult*) {
   ADD_FAILURE() << "checkout_layer called";
   return PF_Err_BAD_CALLBACK_PARAM;
@@ -66,9 +66,9 @@ PF_Err unexpectedOutputCheckout(PF_ProgPtr, PF_EffectWorld**) {
   return PF_Err_BAD_CALLBACK_PARAM;
 }
 
-/* Every handled command without in_data: nothing can be asked of the host,
- * so nothing may be read or written. The same for commands that write
- * out_data, without it (About in Premiere Pro writes nothing and succeeds). */
+// Every handled command without in_data: nothing can be asked of the host,
+// so nothing may be read or written. The same for commands that write
+// out_data, without it (About in Premiere Pro writes nothing and succeeds).
 TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
   Session session(App::AfterEffects, ZF_PLUGIN_PATH, 4, 4);
   World output(PF_PixelFormat_ARGB32, 4, 4);
@@ -80,7 +80,7 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
   for (const PF_Cmd cmd : {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP,
                            PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_RENDER,
                            PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER}) {
-    for (const bool otherRecords : {false, true}) {
+    for (bool const otherRecords : {false, true}) {
       SCOPED_TRACE(::testing::Message()
                    << "cmd " << cmd << (otherRecords ? " with" : " without") << " the others");
       ++cases;
@@ -116,9 +116,9 @@ TEST(HostileRecords, EveryHandledCommandWithoutInDataOrOutData) {
   reportCases("commands without in_data or out_data", cases);
 }
 
-/* The render commands' own records missing, one at a time; a record a
- * command does not use (out_data for a render) may be missing without
- * consequence. */
+// The render commands' own records missing, one at a time; a record a
+// command does not use (out_data for a render) may be missing without
+// consequence.
 TEST(HostileRecords, RenderCommandsWithARecordMissing) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
@@ -143,7 +143,7 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
     PF_SmartRenderCallbacks smartCallbacks{unexpectedPixelsCheckout, nullptr, unexpectedOutputCheckout};
 
     struct Case {
-      const char* name;
+      char const* name;
       PF_Cmd cmd;
       PF_ParamDef** params;
       bool output;
@@ -174,7 +174,7 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
         {"smart render without callbacks", PF_Cmd_SMART_RENDER, nullptr, false, &smartNoCallbacks,
          PF_Err_BAD_CALLBACK_PARAM},
     };
-    for (const Case& c : cases_) {
+    for (Case const& c : cases_) {
       SCOPED_TRACE(::testing::Message() << c.name << ", " << nameOf(app));
       ++cases;
       World output(floatFormatOf(app), kWidth, kHeight);
@@ -210,7 +210,7 @@ TEST(HostileRecords, RenderCommandsWithARecordMissing) {
 // --- Callback tables -----------------------------------------------------------
 
 struct Member {
-  const char* name;
+  char const* name;
   bool inUtils;        // else in inter
   std::size_t offset;  // byte offset in its table
 };
@@ -245,7 +245,7 @@ const Member kMembers[] = {
 
 enum class Command { ParamsSetup, SequenceSetup, SequenceSetdown, PlainRender, SmartFrame, FallbackRender };
 
-const char* commandName(Command c) {
+char const* commandName(Command c) {
   switch (c) {
     case Command::ParamsSetup:
       return "params setup";
@@ -263,12 +263,12 @@ const char* commandName(Command c) {
   return "?";
 }
 
-/* The callbacks each command cannot do without: with one of them missing it
- * answers PF_Err_BAD_CALLBACK_PARAM before touching anything. Sequence setup
- * runs on an instance without data (it makes the handle), setdown on one
- * with data (it trims and disposes of it). */
-bool needs(Command c, const char* member) {
-  const auto among = [&](std::initializer_list<const char*> names) {
+// The callbacks each command cannot do without: with one of them missing it
+// answers PF_Err_BAD_CALLBACK_PARAM before touching anything. Sequence setup
+// runs on an instance without data (it makes the handle), setdown on one
+// with data (it trims and disposes of it).
+bool needs(Command c, char const* member) {
+  auto const among = [&](std::initializer_list<char const*> names) {
     for (const char* n : names) {
       if (std::strcmp(n, member) == 0) {
         return true;
@@ -294,15 +294,15 @@ bool needs(Command c, const char* member) {
   return false;
 }
 
-/* Runs one command with the host's utils and inter tables changed by
- * `change`; checks the result against what the command needs. */
+// Runs one command with the host's utils and inter tables changed by
+// `change`; checks the result against what the command needs.
 struct TableCase {
   Command command;
   std::function<void(PF_UtilCallbacks&, PF_InteractCallbacks&)> change;
   bool refused;
 };
 
-void runTableCase(App app, const TableCase& c) {
+void runTableCase(App app, TableCase const& c) {
   Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
   testhost::Instance& instance = session.instance;
   applyParams(instance, Params{});
@@ -349,8 +349,9 @@ void runTableCase(App app, const TableCase& c) {
       session.host.setIterateGenericAvailable(c.command != Command::FallbackRender);
       testhost::SmartRenderOptions options;
       options.hook = hook;
-      const FrameResult r = renderFrame(
-          instance, c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain, input, output, options);
+      const FrameResult r =
+          renderFrame(instance, c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain,
+                      input, output, options);
       session.host.setIterateGenericAvailable(true);
       EXPECT_EQ(r.err, want);
       if (c.refused) {
@@ -371,11 +372,11 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
     for (const Command command : kCommands) {
-      for (const Member& m : kMembers) {
+      for (Member const& m : kMembers) {
         SCOPED_TRACE(::testing::Message()
                      << commandName(command) << " without " << m.name << ", " << nameOf(app));
         ++cases;
-        const auto change = [m](PF_UtilCallbacks& utils, PF_InteractCallbacks& inter) {
+        auto const change = [m](PF_UtilCallbacks& utils, PF_InteractCallbacks& inter) {
           unsigned char* table =
               m.inUtils ? reinterpret_cast<unsigned char*>(&utils) : reinterpret_cast<unsigned char*>(&inter);
           std::memset(table + m.offset, 0, sizeof(void (*)()));
@@ -385,7 +386,7 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
       SCOPED_TRACE(::testing::Message() << commandName(command) << " without utils at all, " << nameOf(app));
       ++cases;
       Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
-      const auto noUtils = [](PF_InData& in, PF_OutData&) { in.utils = nullptr; };
+      auto const noUtils = [](PF_InData& in, PF_OutData&) { in.utils = nullptr; };
       if (command == Command::ParamsSetup) {
         EXPECT_EQ(session.effect.paramsSetup(noUtils).err, PF_Err_BAD_CALLBACK_PARAM);
         session.effect.paramsSetup();
@@ -402,8 +403,9 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
         const std::vector<std::uint8_t> before = output.bytes();
         testhost::SmartRenderOptions options;
         options.hook = noUtils;
-        EXPECT_EQ(renderFrame(session.instance, command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain,
-                              input, output, options)
+        EXPECT_EQ(renderFrame(session.instance,
+                              command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain, input,
+                              output, options)
                       .err,
                   PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(output.bytes(), before);
@@ -414,14 +416,14 @@ TEST(HostileRecords, EveryCallbackMissingFromEveryCommand) {
   reportCases("callbacks missing", cases);
 }
 
-/* A host whose tables end early (an older, shorter utils or inter table):
- * everything from one member on is null. */
+// A host whose tables end early (an older, shorter utils or inter table):
+// everything from one member on is null.
 TEST(HostileRecords, CallbackTablesCutShort) {
   int cases = 0;
   for (const Command command : kCommands) {
-    for (const bool utilsTable : {true, false}) {
+    for (bool const utilsTable : {true, false}) {
       std::vector<std::size_t> cuts = {0};
-      for (const Member& m : kMembers) {
+      for (Member const& m : kMembers) {
         if (m.inUtils == utilsTable) {
           cuts.push_back(m.offset);
           cuts.push_back(m.offset + sizeof(void (*)()));
@@ -429,7 +431,7 @@ TEST(HostileRecords, CallbackTablesCutShort) {
       }
       for (const std::size_t cut : cuts) {
         bool refused = false;
-        for (const Member& m : kMembers) {
+        for (Member const& m : kMembers) {
           if (m.inUtils == utilsTable && m.offset >= cut && needs(command, m.name)) {
             refused = true;
           }
@@ -437,7 +439,7 @@ TEST(HostileRecords, CallbackTablesCutShort) {
         SCOPED_TRACE(::testing::Message() << commandName(command) << ", " << (utilsTable ? "utils" : "inter")
                                           << " cut at byte " << cut);
         ++cases;
-        const auto change = [cut, utilsTable](PF_UtilCallbacks& utils, PF_InteractCallbacks& inter) {
+        auto const change = [cut, utilsTable](PF_UtilCallbacks& utils, PF_InteractCallbacks& inter) {
           unsigned char* table = utilsTable ? reinterpret_cast<unsigned char*>(&utils)
                                             : reinterpret_cast<unsigned char*>(&inter);
           const std::size_t size = utilsTable ? sizeof utils : sizeof inter;
@@ -450,11 +452,11 @@ TEST(HostileRecords, CallbackTablesCutShort) {
   reportCases("callback tables cut short", cases);
 }
 
-/* Suites handed out with functions missing from their tables. */
+// Suites handed out with functions missing from their tables.
 TEST(HostileRecords, SuiteFunctionsMissing) {
   struct Case {
-    const char* name;
-    const char* suite;
+    char const* name;
+    char const* suite;
     int32_t version;
     std::vector<std::size_t> offsets;
     App app;
@@ -561,7 +563,7 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
        false},
   };
   int cases = 0;
-  for (const Case& c : cases_) {
+  for (Case const& c : cases_) {
     SCOPED_TRACE(c.name);
     ++cases;
     Session session(c.app, ZF_PLUGIN_PATH, kWidth, kHeight);
@@ -588,8 +590,9 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
     } else {
       testhost::SmartRenderOptions options;
       options.hook = hook;
-      err = renderFrame(session.instance, c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain,
-                        input, output, options)
+      err = renderFrame(session.instance,
+                        c.command == Command::SmartFrame ? RenderPath::Smart : RenderPath::Plain, input,
+                        output, options)
                 .err;
     }
     EXPECT_EQ(err, c.expected);
@@ -609,20 +612,20 @@ TEST(HostileRecords, SuiteFunctionsMissing) {
 
 enum class Outcome { Untouched, Expected, Transparent };
 
-/* A world record changed the way a hostile host might send it; the world's
- * memory stays the test's. `apply` may ask the filter to answer a format for
- * the changed record. */
+// A world record changed the way a hostile host might send it; the world's
+// memory stays the test's. `apply` may ask the filter to answer a format for
+// the changed record.
 struct WorldCase {
-  const char* name;
+  char const* name;
   bool onInput;
   std::function<void(World&, SuiteFilter&)> apply;
   PF_Err expected;
   Outcome outcome;
 };
 
-/* Rows stored bottom up: the record's data points at the last row in
- * memory, rowbytes is negative, and the host reports the world's format for
- * that address. The picture the plug-in sees is the world's rows reversed. */
+// Rows stored bottom up: the record's data points at the last row in
+// memory, rowbytes is negative, and the host reports the world's format for
+// that address. The picture the plug-in sees is the world's rows reversed.
 void presentBottomUp(World& world, SuiteFilter& filter, A_long rowbytesCut = 0) {
   PF_EffectWorld& r = *world.record();
   const PF_PixelFormat format = world.format();
@@ -632,7 +635,7 @@ void presentBottomUp(World& world, SuiteFilter& filter, A_long rowbytesCut = 0) 
   filter.answerFormat(r.data, format);
 }
 
-/* Reverses the rows of a world in memory. */
+// Reverses the rows of a world in memory.
 void flipRows(World& world) {
   const std::size_t bytes = static_cast<std::size_t>(world.rowbytes());
   std::vector<std::uint8_t> row(bytes);
@@ -646,10 +649,10 @@ void flipRows(World& world) {
 }
 
 TEST(HostileRecords, WorldGeometry) {
-  const auto set = [](auto field, A_long value) {
+  auto const set = [](auto field, A_long value) {
     return [field, value](World& w, SuiteFilter&) { w.record()->*field = value; };
   };
-  const auto shortRows = [](A_long by) {
+  auto const shortRows = [](A_long by) {
     return [by](World& w, SuiteFilter&) { w.record()->rowbytes = w.width() * w.info().bytesPerPixel - by; };
   };
   const WorldCase cases_[] = {
@@ -711,7 +714,7 @@ TEST(HostileRecords, WorldGeometry) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
     for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
-      for (const WorldCase& c : cases_) {
+      for (WorldCase const& c : cases_) {
         SCOPED_TRACE(::testing::Message() << c.name << ", " << nameOf(app) << ", " << nameOf(path));
         ++cases;
         Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
@@ -725,7 +728,7 @@ TEST(HostileRecords, WorldGeometry) {
 
         World& changed = c.onInput ? input : output;
         const PF_EffectWorld original = *changed.record();
-        const bool bottomUp = std::strstr(c.name, "bottom up") != nullptr;
+        bool const bottomUp = std::strstr(c.name, "bottom up") != nullptr;
         if (bottomUp && c.onInput) {
           flipRows(input);
         }
@@ -757,11 +760,11 @@ TEST(HostileRecords, WorldGeometry) {
   reportCases("world geometry", cases);
 }
 
-/* Worlds the host may legitimately send: tiny, padded, sharing memory, and
- * inputs larger than, smaller than or offset from the output. */
+// Worlds the host may legitimately send: tiny, padded, sharing memory, and
+// inputs larger than, smaller than or offset from the output.
 TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
   struct Case {
-    const char* name;
+    char const* name;
     A_long inWidth, inHeight, outWidth, outHeight;
     A_long padding;
     bool sameWorld;
@@ -793,7 +796,7 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
   int cases = 0;
   for (const App app : {App::AfterEffects, App::PremierePro}) {
     for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
-      for (const Case& c : cases_) {
+      for (Case const& c : cases_) {
         if (c.setInputRect && path == RenderPath::Plain) {
           continue;  // only a smart render places its input
         }
@@ -806,8 +809,8 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
         World output(floatFormatOf(app), c.outWidth, c.outHeight, c.padding);
         fillPattern(input, 7);
         World expected(floatFormatOf(app), c.outWidth, c.outHeight);
-        const float offsetX = c.setInputRect ? static_cast<float>(c.inputRect.left) : 0.0f;
-        const float offsetY = c.setInputRect ? static_cast<float>(c.inputRect.top) : 0.0f;
+        float const offsetX = c.setInputRect ? static_cast<float>(c.inputRect.left) : 0.0f;
+        float const offsetY = c.setInputRect ? static_cast<float>(c.inputRect.top) : 0.0f;
         expectFloatFrame(input, params, offsetX, offsetY, expected);
         testhost::SmartRenderOptions options;
         options.setInputRect = c.setInputRect;
@@ -826,16 +829,16 @@ TEST(HostileRecords, WorldSizesPaddingAndInputPlacement) {
 // --- Parameter values ----------------------------------------------------------
 
 TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
-  const double inf = std::numeric_limits<double>::infinity();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const float finf = std::numeric_limits<float>::infinity();
-  const float fnan = std::numeric_limits<float>::quiet_NaN();
+  double const inf = std::numeric_limits<double>::infinity();
+  double const nan = std::numeric_limits<double>::quiet_NaN();
+  float const finf = std::numeric_limits<float>::infinity();
+  float const fnan = std::numeric_limits<float>::quiet_NaN();
   std::vector<std::pair<std::string, Params>> values;
   // Popup values and what the renderer must get: one less, wrapping.
   const std::pair<PF_ParamValue, std::int32_t> popups[] = {
       {0, -1}, {-1, -2}, {999, 998}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MAX - 1}, {5, 4}, {6, 5}};
-  for (const auto& popup : popups) {
-    for (const int which : {0, 1, 2}) {
+  for (auto const& popup : popups) {
+    for (int const which : {0, 1, 2}) {
       Params p;
       (which == 0 ? p.mode : which == 1 ? p.scaling : p.show) = popup.first;
       (which == 0 ? p.record.mode : which == 1 ? p.record.scaling : p.record.show) = popup.second;
@@ -847,24 +850,25 @@ TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
     }
   }
   // Amounts and their nearest floats: beyond float's range an infinity.
-  const std::pair<double, float> amounts[] = {{inf, finf},     {-inf, -finf},     {nan, fnan},   {-nan, fnan},
-                                              {1e300, finf},   {-1e300, -finf},   {3.5e38, finf}, {100.0, 100.0f},
-                                              {-100.0, -100.0f}, {1e-300, 0.0f}, {-0.0, -0.0f}};
-  for (const auto& amount : amounts) {
+  const std::pair<double, float> amounts[] = {
+      {inf, finf},    {-inf, -finf},   {nan, fnan},       {-nan, fnan},   {1e300, finf}, {-1e300, -finf},
+      {3.5e38, finf}, {100.0, 100.0f}, {-100.0, -100.0f}, {1e-300, 0.0f}, {-0.0, -0.0f}};
+  for (auto const& amount : amounts) {
     for (const PF_ParamValue scaling : {1, 3}) {
       Params p;
       p.amount = amount.first;
       p.record.amount = amount.second;
       p.scaling = scaling;
       p.record.scaling = scaling - 1;
-      values.emplace_back("amount " + std::to_string(amount.first) + ", scaling " + std::to_string(scaling), p);
+      values.emplace_back("amount " + std::to_string(amount.first) + ", scaling " + std::to_string(scaling),
+                          p);
     }
   }
   // 16.16 centres and their whole pixels, rounded down.
-  const std::pair<PF_Fixed, std::int32_t> extremes[] = {{INT_MIN, -32768}, {INT_MAX, 32767}, {-1, -1},
-                                                        {0, 0},            {65535, 0},       {INT_MIN + 65536, -32767}};
-  for (const auto& x : extremes) {
-    for (const auto& y : extremes) {
+  const std::pair<PF_Fixed, std::int32_t> extremes[] = {
+      {INT_MIN, -32768}, {INT_MAX, 32767}, {-1, -1}, {0, 0}, {65535, 0}, {INT_MIN + 65536, -32767}};
+  for (auto const& x : extremes) {
+    for (auto const& y : extremes) {
       Params p;
       p.centerX = x.first;
       p.centerY = y.first;
@@ -880,7 +884,7 @@ TEST(HostileRecords, ParameterValuesOutsideTheirRanges) {
     Session session(app, ZF_PLUGIN_PATH, kWidth, kHeight);
     World input(floatFormatOf(app), kWidth, kHeight);
     fillPattern(input, 8);
-    for (const auto& value : values) {
+    for (auto const& value : values) {
       for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
         SCOPED_TRACE(::testing::Message() << value.first << ", " << nameOf(app) << ", " << nameOf(path));
         ++cases;

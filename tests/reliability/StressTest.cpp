@@ -1,8 +1,8 @@
-/* Many frames at once: two hosts (After Effects and Premiere Pro) in one
- * process, eight host threads sending frames of every format, both render
- * paths and random parameters. Every frame must come out exactly as the
- * same frame rendered alone, and both hosts' books must balance. Under the
- * thread sanitizer this is also the race check of the whole plug-in. */
+// Many frames at once: two hosts (After Effects and Premiere Pro) in one
+// process, eight host threads sending frames of every format, both render
+// paths and random parameters. Every frame must come out exactly as the
+// same frame rendered alone, and both hosts' books must balance. Under the
+// thread sanitizer this is also the race check of the whole plug-in.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -48,18 +48,18 @@ TEST(Stress, FramesFromEightThreadsEqualTheSameFramesRenderedAlone) {
       {PF_PixelFormat_BGRA32, PrPixelFormat_BGRA_4444_32f, PrPixelFormat_BGRA_4444_32f_Linear}};
 
   std::mt19937 random(20240607);
-  const auto uniform = [&](int low, int high) {
+  auto const uniform = [&](int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random);
   };
   std::vector<Job> jobs(kFrames);
   for (int i = 0; i < kFrames; ++i) {
     Job& job = jobs[static_cast<std::size_t>(i)];
-    const int h = uniform(0, 1);
+    int const h = uniform(0, 1);
     const PF_PixelFormat format = formats[h][uniform(0, 2)];
     const A_long width = uniform(64, 160);
     const A_long height = uniform(48, 90);
     // Inputs of the output's size mostly, some larger or smaller.
-    const int sizeKind = uniform(0, 3);
+    int const sizeKind = uniform(0, 3);
     const A_long inWidth = sizeKind == 1   ? width + uniform(1, 20)
                            : sizeKind == 2 ? width - uniform(1, 40)
                                            : width;
@@ -121,7 +121,7 @@ TEST(Stress, FramesFromEightThreadsEqualTheSameFramesRenderedAlone) {
     EXPECT_EQ(job.instance->outstandingCheckouts(), 0);
   }
   jobs.clear();
-  for (const testhost::Host& host : hosts) {
+  for (testhost::Host const& host : hosts) {
     EXPECT_EQ(host.accountingReport(), "");
     EXPECT_EQ(host.handleStats().live, 0);
   }

@@ -9,9 +9,9 @@ namespace {
 
 std::atomic<SuiteFilter*> g_active{nullptr};
 
-std::size_t tableSize(const std::string& name, int32_t version) {
+std::size_t tableSize(std::string const& name, int32_t version) {
   struct Known {
-    const char* name;
+    char const* name;
     int32_t version;
     std::size_t size;
   };
@@ -22,7 +22,7 @@ std::size_t tableSize(const std::string& name, int32_t version) {
       {kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, sizeof(PF_PixelFormatSuite1)},
       {kPFIterate8Suite, kPFIterate8SuiteVersion1, sizeof(PF_Iterate8Suite1)},
   };
-  for (const Known& k : known) {
+  for (Known const& k : known) {
     if (name == k.name && version == k.version) {
       return k.size;
     }
@@ -30,13 +30,13 @@ std::size_t tableSize(const std::string& name, int32_t version) {
   return 0;
 }
 
-bool isSuite(const std::string& name, int32_t version, const char* suiteName, int32_t suiteVersion) {
+bool isSuite(std::string const& name, int32_t version, char const* suiteName, int32_t suiteVersion) {
   return name == suiteName && version == suiteVersion;
 }
 
 }  // namespace
 
-SuiteFilter::SuiteFilter(const SPBasicSuite* real) : real_(real), basic_(*real) {
+SuiteFilter::SuiteFilter(SPBasicSuite const* real) : real_(real), basic_(*real) {
   SuiteFilter* none = nullptr;
   if (!g_active.compare_exchange_strong(none, this)) {
     throw std::logic_error("zfrel::SuiteFilter: one filter at a time");
@@ -49,12 +49,12 @@ SuiteFilter::~SuiteFilter() {
   g_active = nullptr;
 }
 
-void SuiteFilter::answerFormat(const void* data, PF_PixelFormat code) {
+void SuiteFilter::answerFormat(void const* data, PF_PixelFormat code) {
   std::lock_guard<std::mutex> lock(mutex_);
   formats_[data] = code;
 }
 
-void SuiteFilter::nullMember(const char* name, int32_t version, std::size_t offset) {
+void SuiteFilter::nullMember(char const* name, int32_t version, std::size_t offset) {
   if (offset + sizeof(void (*)()) > tableSize(name, version)) {
     throw std::invalid_argument("zfrel::SuiteFilter::nullMember: no such member");
   }
@@ -68,7 +68,7 @@ void SuiteFilter::clear() {
   nulled_.clear();
 }
 
-SPErr SuiteFilter::acquire(const char* name, int32_t version, const void** suite) {
+SPErr SuiteFilter::acquire(char const* name, int32_t version, void const** suite) {
   SuiteFilter* self = g_active.load();
   const SPErr err = self->real_->AcquireSuite(name, version, suite);
   if (err != kSPNoError || suite == nullptr || *suite == nullptr || name == nullptr) {
@@ -87,14 +87,14 @@ SPErr SuiteFilter::acquire(const char* name, int32_t version, const void** suite
   std::memcpy(copy.data(), *suite, size);
   if (isSuite(suiteName, version, kPFWorldSuite, kPFWorldSuiteVersion2)) {
     auto* table = reinterpret_cast<PF_WorldSuite2*>(copy.data());
-    self->realWorldFormat_ = static_cast<const PF_WorldSuite2*>(*suite)->PF_GetPixelFormat;
+    self->realWorldFormat_ = static_cast<PF_WorldSuite2 const*>(*suite)->PF_GetPixelFormat;
     table->PF_GetPixelFormat = worldFormat;
   } else if (isSuite(suiteName, version, kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1)) {
     auto* table = reinterpret_cast<PF_PixelFormatSuite1*>(copy.data());
-    self->realPremiereFormat_ = static_cast<const PF_PixelFormatSuite1*>(*suite)->GetPixelFormat;
+    self->realPremiereFormat_ = static_cast<PF_PixelFormatSuite1 const*>(*suite)->GetPixelFormat;
     table->GetPixelFormat = premiereFormat;
   }
-  const auto nulled = self->nulled_.find({suiteName, version});
+  auto const nulled = self->nulled_.find({suiteName, version});
   if (nulled != self->nulled_.end()) {
     for (const std::size_t offset : nulled->second) {
       std::memset(copy.data() + offset, 0, sizeof(void (*)()));
@@ -104,16 +104,16 @@ SPErr SuiteFilter::acquire(const char* name, int32_t version, const void** suite
   return err;
 }
 
-SPErr SuiteFilter::release(const char* name, int32_t version) {
+SPErr SuiteFilter::release(char const* name, int32_t version) {
   return g_active.load()->real_->ReleaseSuite(name, version);
 }
 
-bool SuiteFilter::answer(const PF_EffectWorld* world, PF_PixelFormat* format) {
+bool SuiteFilter::answer(PF_EffectWorld const* world, PF_PixelFormat* format) {
   if (world == nullptr || format == nullptr) {
     return false;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = formats_.find(world->data);
+  auto const it = formats_.find(world->data);
   if (it == formats_.end()) {
     return false;
   }
@@ -121,7 +121,7 @@ bool SuiteFilter::answer(const PF_EffectWorld* world, PF_PixelFormat* format) {
   return true;
 }
 
-PF_Err SuiteFilter::worldFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
+PF_Err SuiteFilter::worldFormat(PF_EffectWorld const* world, PF_PixelFormat* format) {
   SuiteFilter* self = g_active.load();
   if (self->answer(world, format)) {
     return PF_Err_NONE;

@@ -121,7 +121,8 @@ float randomOffset(std::mt19937& rng) {
 // Widths around every lane count around the runs of 128 pixels and the mirror windows of 256, odd
 // ones included; input sizes independent of the output's.
 TEST_P(KernelPaths, MatchesReferenceOnRandomParameters) {
-  int const widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 63, 127, 128, 129, 255, 256, 257, 300, 513, 1031};
+  int const widths[] = {1,  2,  3,   4,   5,   7,   8,   9,   15,  16,  17,  31,
+                        33, 63, 127, 128, 129, 255, 256, 257, 300, 513, 1031};
   std::mt19937 rng(7071);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   for (int i = 0; i < 2000; ++i) {

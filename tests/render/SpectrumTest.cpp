@@ -62,10 +62,11 @@ TEST_P(Spectrum, MatchesTheScalarPathToTheBitAndThePlainModelToRounding) {
     rd.spectrumSamples = i % 10 == 0 ? pick(-5, 80) : pick(3, 24);
     rd.inputOffsetX = static_cast<float>(pick(-6, 6));
     rd.inputOffsetY = static_cast<float>(pick(-6, 6));
-    SCOPED_TRACE(testing::Message() << "case " << i << ": " << outW << "x" << outH << (bytes ? " bytes" : " floats")
-                                    << " amount " << rd.amount << " centre " << rd.centerX << "," << rd.centerY
-                                    << " scaling " << rd.scaling << " show " << rd.show << " sampling "
-                                    << rd.sampling << " samples " << rd.spectrumSamples);
+    SCOPED_TRACE(testing::Message() << "case " << i << ": " << outW << "x" << outH
+                                    << (bytes ? " bytes" : " floats") << " amount " << rd.amount << " centre "
+                                    << rd.centerX << "," << rd.centerY << " scaling " << rd.scaling
+                                    << " show " << rd.show << " sampling " << rd.sampling << " samples "
+                                    << rd.spectrumSamples);
     Frame const ours = render(GetParam(), rd);
     ASSERT_EQ(ours.bytes, render(InstructionSet::Scalar, rd).bytes);
     for (int y = 0; y < outH; ++y) {

@@ -10,23 +10,23 @@ namespace {
 
 using testhost::Host;
 
-/* The three suites the handler knows, with the accessor that serves each. */
+// The three suites the handler knows, with the accessor that serves each.
 struct KnownSuite {
-  const char* name;
+  char const* name;
   int32_t version;
-  const void* (*access)(AEGP_SuiteHandler&);
+  void const* (*access)(AEGP_SuiteHandler&);
 };
 
 const KnownSuite kKnown[] = {
     {kPFHandleSuite, kPFHandleSuiteVersion2,
-     [](AEGP_SuiteHandler& s) -> const void* { return s.HandleSuite1(); }},
+     [](AEGP_SuiteHandler& s) -> void const* { return s.HandleSuite1(); }},
     {kPFIterate8Suite, kPFIterate8SuiteVersion1,
-     [](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }},
+     [](AEGP_SuiteHandler& s) -> void const* { return s.Iterate8Suite1(); }},
     {kPFANSISuite, kPFANSISuiteVersion1,
-     [](AEGP_SuiteHandler& s) -> const void* { return s.ANSICallbacksSuite1(); }},
+     [](AEGP_SuiteHandler& s) -> void const* { return s.ANSICallbacksSuite1(); }},
 };
 
-int thrownCode(const std::function<void()>& f) {
+int thrownCode(std::function<void()> const& f) {
   try {
     f();
   } catch (int code) {
@@ -40,13 +40,13 @@ TEST(SuiteHandler, NullBasicSuiteThrowsBadCallbackParam) {
 }
 
 TEST(SuiteHandler, EachSuiteIsAcquiredOnceHoweverOftenAskedAndReleasedOnce) {
-  for (const KnownSuite& known : kKnown) {
+  for (KnownSuite const& known : kKnown) {
     SCOPED_TRACE(known.name);
     Host host;
     {
       AEGP_SuiteHandler suites(host.basicSuite());
       EXPECT_EQ(host.suiteStats(known.name, known.version).acquired, 0) << "nothing is acquired up front";
-      const void* first = known.access(suites);
+      void const* first = known.access(suites);
       ASSERT_NE(first, nullptr);
       EXPECT_EQ(known.access(suites), first);
       EXPECT_EQ(known.access(suites), first);
@@ -61,14 +61,14 @@ TEST(SuiteHandler, EachSuiteIsAcquiredOnceHoweverOftenAskedAndReleasedOnce) {
 TEST(SuiteHandler, UnusedSuitesAreNeitherAcquiredNorReleased) {
   Host host;
   { AEGP_SuiteHandler suites(host.basicSuite()); }
-  for (const KnownSuite& known : kKnown) {
+  for (KnownSuite const& known : kKnown) {
     EXPECT_EQ(host.suiteStats(known.name, known.version).acquired, 0) << known.name;
   }
   EXPECT_EQ(host.accountingReport(), "");
 }
 
 TEST(SuiteHandler, MissingSuiteThrowsBadCallbackParamAndAcquiresNothing) {
-  for (const KnownSuite& known : kKnown) {
+  for (KnownSuite const& known : kKnown) {
     SCOPED_TRACE(known.name);
     Host host;
     host.setSuiteMissing(known.name, known.version);
@@ -86,7 +86,7 @@ TEST(SuiteHandler, MissingSuiteThrowsBadCallbackParamAndAcquiresNothing) {
 TEST(SuiteHandler, SuitesAcquiredBeforeAFailureAreReleasedDuringUnwinding) {
   Host host;
   host.setSuiteMissing(kPFANSISuite, kPFANSISuiteVersion1);
-  const int code = thrownCode([&] {
+  int const code = thrownCode([&] {
     AEGP_SuiteHandler suites(host.basicSuite());
     suites.HandleSuite1();
     suites.Iterate8Suite1();
@@ -105,7 +105,7 @@ TEST(SuiteHandler, ReleasesOnAnyException) {
     AEGP_SuiteHandler suites(host.basicSuite());
     suites.HandleSuite1();
     throw std::runtime_error("render failed");
-  } catch (const std::runtime_error&) {
+  } catch (std::runtime_error const&) {
   }
   EXPECT_EQ(host.suiteStats(kPFHandleSuite, kPFHandleSuiteVersion2).released, 1);
   EXPECT_EQ(host.accountingReport(), "");
@@ -123,13 +123,13 @@ TEST(SuiteHandler, LoadSuiteLeavesTheReleaseToTheCaller) {
   EXPECT_EQ(host.accountingReport(), "");
 }
 
-/* A host that claims success but hands out no table. */
-SPErr acquireNothing(const char*, int32_t, const void** suite) {
+// A host that claims success but hands out no table.
+SPErr acquireNothing(char const*, int32_t, void const** suite) {
   *suite = nullptr;
   return kSPNoError;
 }
 int g_releases = 0;
-SPErr countRelease(const char*, int32_t) {
+SPErr countRelease(char const*, int32_t) {
   ++g_releases;
   return kSPNoError;
 }

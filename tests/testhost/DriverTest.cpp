@@ -1,5 +1,5 @@
-/* The effect driver, through a small stub effect (StubEffect.cpp) loaded
- * like any plug-in. */
+// The effect driver, through a small stub effect (StubEffect.cpp) loaded
+// like any plug-in.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,7 +23,7 @@ TEST(Loader, ReportsTheLoadersErrorText) {
   try {
     testhost::Plugin plugin("/nonexistent/NoSuchEffect.so");
     FAIL() << "loading must fail";
-  } catch (const testhost::LoadError& e) {
+  } catch (testhost::LoadError const& e) {
     const std::string what = e.what();
     EXPECT_NE(what.find("/nonexistent/NoSuchEffect.so"), std::string::npos) << what;
     EXPECT_GT(what.size(), std::string("cannot load /nonexistent/NoSuchEffect.so: ").size()) << what;
@@ -37,7 +37,7 @@ TEST(Driver, DeclarationRecordsTheNineArgumentsAndPassesTheResultBack) {
     const testhost::PluginDataResult result = effect.declare(answer);
     EXPECT_EQ(result.result, answer);
     ASSERT_EQ(result.calls.size(), 1u);
-    const testhost::PluginDataCall& call = result.calls[0];
+    testhost::PluginDataCall const& call = result.calls[0];
     EXPECT_TRUE(call.inPtrMatches);
     EXPECT_EQ(call.name, "Stub Effect");
     EXPECT_EQ(call.matchName, "stub_effect");
@@ -181,14 +181,18 @@ TEST(Driver, ParametersAreFoundByNameDiskIdOrPosition) {
   instance.setFloat("Gain", 0.125);
   EXPECT_EQ(instance.param(testhost::DiskId{4}).u.fs_d.value, 0.125);
   EXPECT_EQ(instance.param(testhost::Position{3}).u.fs_d.value, 0.125);
-  const testhost::Param missing[] = {"Gain ", "gain", testhost::DiskId{1}, testhost::DiskId{5},
-                                     testhost::Position{0}, testhost::Position{4}};
-  for (const testhost::Param& p : missing) {
+  const testhost::Param missing[] = {"Gain ",
+                                     "gain",
+                                     testhost::DiskId{1},
+                                     testhost::DiskId{5},
+                                     testhost::Position{0},
+                                     testhost::Position{4}};
+  for (testhost::Param const& p : missing) {
     SCOPED_TRACE(p.describe());
     try {
       instance.param(p);
       ADD_FAILURE() << "found";
-    } catch (const std::out_of_range& e) {
+    } catch (std::out_of_range const& e) {
       EXPECT_NE(std::string(e.what()).find(p.describe()), std::string::npos) << e.what();
     }
   }
@@ -213,7 +217,7 @@ TEST(Driver, OldProjectsTakeTheValueOnlyWhereTheDefinitionAsks) {
   point.u.td.y_dephault = 10;
   for (const A_long flags : {PF_ParamFlag_NONE, PF_ParamFlag_USE_VALUE_FOR_OLD_PROJECTS}) {
     SCOPED_TRACE(testing::Message() << "flags " << flags);
-    const bool useValue = flags != PF_ParamFlag_NONE;
+    bool const useValue = flags != PF_ParamFlag_NONE;
     popup.flags = slider.flags = point.flags = flags;
     EXPECT_EQ(testhost::valueForOldProject(popup).u.pd.value, useValue ? 2 : 3);
     EXPECT_EQ(testhost::valueForOldProject(slider).u.fs_d.value, useValue ? 0.25 : 4.0);
@@ -325,7 +329,7 @@ TEST(Driver, SmartRenderPassesTheCheckedOutRectangleThroughPreRenderData) {
 TEST(Driver, SmartRenderCheckoutFailuresReachThePlugin) {
   using testhost::Faults;
   struct Case {
-    const char* what;
+    char const* what;
     testhost::FaultInjector Faults::*injector;
     bool rendered;
   };
@@ -334,7 +338,7 @@ TEST(Driver, SmartRenderCheckoutFailuresReachThePlugin) {
       {"checkout_layer_pixels", &Faults::checkoutLayerPixels, true},
       {"checkout_output", &Faults::checkoutOutput, true},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.what);
     Host host;
     Effect effect(host, ZF_STUB_EFFECT_PATH);

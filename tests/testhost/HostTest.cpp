@@ -24,7 +24,7 @@ TEST(FaultInjector, FailsAtTheNthCallCountedFromArming) {
       {3, true, {0, 0, 7, 7, 7}},
       {0, false, {0, 0, 0}},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE("n " + std::to_string(c.n) + (c.andAfter ? " and after" : ""));
     FaultInjector faults;
     faults.next();  // calls before arming do not count
@@ -84,9 +84,9 @@ TEST(Handles, BalancedUseLeavesNothingToReport) {
 
 TEST(Handles, ImbalancesAreReported) {
   struct Case {
-    const char* what;
+    char const* what;
     void (*misuse)(_PF_UtilCallbacks*, PF_Handle);
-    const char* reportLine;
+    char const* reportLine;
   };
   const Case cases[] = {
       {"leak", [](_PF_UtilCallbacks*, PF_Handle) {}, "1 handle not disposed of, sizes 8\n"},
@@ -115,7 +115,7 @@ TEST(Handles, ImbalancesAreReported) {
        },
        "1 handle call with a null, unknown or disposed handle\n"},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.what);
     Host host;
     PF_Handle h = host.utils()->host_new_handle(8);
@@ -178,9 +178,9 @@ TEST(Handles, ResizeKeepsTheContentsAndMovesTheMemory) {
 
 TEST(Handles, HandleSuiteSharesTheUtilityBooks) {
   Host host;
-  const void* table = nullptr;
+  void const* table = nullptr;
   ASSERT_EQ(host.basicSuite()->AcquireSuite(kPFHandleSuite, kPFHandleSuiteVersion2, &table), kSPNoError);
-  const auto* suite = static_cast<const PF_HandleSuite1*>(table);
+  auto const* suite = static_cast<PF_HandleSuite1 const*>(table);
   PF_Handle h = suite->host_new_handle(12);
   EXPECT_TRUE(host.isLiveHandle(h));
   host.utils()->host_dispose_handle(h);
@@ -209,7 +209,7 @@ TEST(Handles, RequestsAboveTheSizeLimitAreRecordedAndRefused) {
 
 TEST(BasicSuite, UnbalancedSuitesAreReported) {
   Host host;
-  const void* table = nullptr;
+  void const* table = nullptr;
   host.basicSuite()->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &table);
   host.basicSuite()->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &table);
   host.basicSuite()->ReleaseSuite(kPFWorldSuite, kPFWorldSuiteVersion2);

@@ -13,8 +13,8 @@ namespace {
 
 using testhost::Host;
 
-/* What the row callback saw: how often each index ran, and which OS thread
- * ran it under which thread index. */
+// What the row callback saw: how often each index ran, and which OS thread
+// ran it under which thread index.
 struct Visits {
   std::vector<std::atomic<int>> counts;
   std::mutex mutex;
@@ -44,7 +44,7 @@ TEST(IterateGeneric, RunsEveryIndexOnceWithThreadIndexZeroOnOneWorker) {
     size_t expectedThreads;
   };
   const Case cases[] = {{1, 10, 1}, {4, 10, 4}, {4, 3, 3}, {3, 1000, 3}, {4, 1, 1}};
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE("workers " + std::to_string(c.workers) + ", iterations " + std::to_string(c.iterations));
     Host host;
     host.setIterateWorkers(c.workers);
@@ -57,7 +57,7 @@ TEST(IterateGeneric, RunsEveryIndexOnceWithThreadIndexZeroOnOneWorker) {
     ASSERT_EQ(visits.threadsByIndex.count(0), 1u) << "index 0 runs under thread index 0";
     EXPECT_EQ(visits.threadsByIndex[0].size(), 1u) << "thread index 0 is one worker";
     std::set<std::thread::id> distinct;
-    for (const auto& entry : visits.threadsByIndex) {
+    for (auto const& entry : visits.threadsByIndex) {
       EXPECT_EQ(entry.second.size(), 1u) << "thread index " << entry.first;
       distinct.insert(entry.second.begin(), entry.second.end());
     }
@@ -95,15 +95,15 @@ TEST(IterateGeneric, ReportsAnErrorSeenOnAnyWorker) {
 
 TEST(IterateGeneric, SuiteTableCanLackIterateGenericOrBeMissing) {
   Host host;
-  const void* table = nullptr;
+  void const* table = nullptr;
   ASSERT_EQ(host.basicSuite()->AcquireSuite(kPFIterate8Suite, kPFIterate8SuiteVersion1, &table), kSPNoError);
-  EXPECT_NE(static_cast<const PF_Iterate8Suite1*>(table)->iterate_generic, nullptr);
+  EXPECT_NE(static_cast<PF_Iterate8Suite1 const*>(table)->iterate_generic, nullptr);
   host.basicSuite()->ReleaseSuite(kPFIterate8Suite, kPFIterate8SuiteVersion1);
 
   host.setIterateGenericAvailable(false);
   ASSERT_EQ(host.basicSuite()->AcquireSuite(kPFIterate8Suite, kPFIterate8SuiteVersion1, &table), kSPNoError);
-  EXPECT_EQ(static_cast<const PF_Iterate8Suite1*>(table)->iterate_generic, nullptr);
-  EXPECT_NE(static_cast<const PF_Iterate8Suite1*>(table)->iterate, nullptr);
+  EXPECT_EQ(static_cast<PF_Iterate8Suite1 const*>(table)->iterate_generic, nullptr);
+  EXPECT_NE(static_cast<PF_Iterate8Suite1 const*>(table)->iterate, nullptr);
   host.basicSuite()->ReleaseSuite(kPFIterate8Suite, kPFIterate8SuiteVersion1);
 
   host.setSuiteMissing(kPFIterate8Suite, kPFIterate8SuiteVersion1);
@@ -112,8 +112,8 @@ TEST(IterateGeneric, SuiteTableCanLackIterateGenericOrBeMissing) {
   EXPECT_EQ(host.accountingReport(), "");
 }
 
-/* Pixel iteration: every pixel of the area once, with pointers into the
- * right rows of both worlds. */
+// Pixel iteration: every pixel of the area once, with pointers into the
+// right rows of both worlds.
 struct PixelVisits {
   PF_EffectWorld* src;
   PF_EffectWorld* dst;
@@ -139,7 +139,7 @@ TEST(Iterate, VisitsEveryPixelOfTheAreaOnce) {
   testhost::World src(PF_PixelFormat_ARGB32, 7, 5, 12);
   testhost::World dst(PF_PixelFormat_ARGB32, 7, 5);
   const PF_Rect area{2, 1, 6, 4};
-  for (const PF_Rect* a : {static_cast<const PF_Rect*>(nullptr), &area}) {
+  for (PF_Rect const* a : {static_cast<PF_Rect const*>(nullptr), &area}) {
     SCOPED_TRACE(a == nullptr ? "whole world" : "area");
     PixelVisits visits{src.record(), dst.record(), {}, {}, true};
     PF_InData in = host.inData(7, 5);
@@ -148,7 +148,7 @@ TEST(Iterate, VisitsEveryPixelOfTheAreaOnce) {
     const PF_Rect expected = a == nullptr ? PF_Rect{0, 0, 7, 5} : area;
     EXPECT_EQ(visits.seen.size(),
               static_cast<size_t>((expected.right - expected.left) * (expected.bottom - expected.top)));
-    for (const auto& entry : visits.seen) {
+    for (auto const& entry : visits.seen) {
       EXPECT_EQ(entry.second, 1);
       EXPECT_GE(entry.first.first, expected.left);
       EXPECT_LT(entry.first.first, expected.right);

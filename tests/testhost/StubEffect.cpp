@@ -1,10 +1,10 @@
-/* A small effect plug-in that exercises the host operations a real effect
- * uses, so the stand-in host's driver can be tested without the product.
- *
- * Parameters: 1 "Point" (point), 2 "Choice" (popup), 3 "Gain" (float slider).
- * Render copies the input into the output (8-bit ARGB worlds, rows through
- * the host's iterate_generic) and stamps the parameter values it checked out
- * into output pixel (0, 0): red = Choice, green = Point x, blue = Gain * 10. */
+// A small effect plug-in that exercises the host operations a real effect
+// uses, so the stand-in host's driver can be tested without the product.
+//
+// Parameters: 1 "Point" (point), 2 "Choice" (popup), 3 "Gain" (float slider).
+// Render copies the input into the output (8-bit ARGB worlds, rows through
+// the host's iterate_generic) and stamps the parameter values it checked out
+// into output pixel (0, 0): red = Choice, green = Point x, blue = Gain * 10.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -60,10 +60,10 @@ PF_Err globalSetup(PF_InData* in, PF_OutData* out) {
   out->out_flags = PF_OutFlag_DEEP_COLOR_AWARE;
   out->out_flags2 = PF_OutFlag2_SUPPORTS_SMART_RENDER;
   if (in->appl_id == kAppID_PremierePro) {
-    const void* table = nullptr;
+    void const* table = nullptr;
     if (in->pica_basicP->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &table) ==
         kSPNoError) {
-      const auto* suite = static_cast<const PF_PixelFormatSuite1*>(table);
+      auto const* suite = static_cast<PF_PixelFormatSuite1 const*>(table);
       suite->ClearSupportedPixelFormats(in->effect_ref);
       suite->AddSupportedPixelFormat(in->effect_ref, PF_PixelFormat_BGRA32);
       in->pica_basicP->ReleaseSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1);
@@ -93,20 +93,20 @@ PF_Err sequenceSetdown(PF_InData* in, PF_OutData* out) {
 }
 
 struct CopyRows {
-  const PF_EffectWorld* src;
+  PF_EffectWorld const* src;
   PF_EffectWorld* dst;
 };
 
 PF_Err copyRow(void* refcon, A_long, A_long row, A_long) {
-  const auto* job = static_cast<const CopyRows*>(refcon);
+  auto const* job = static_cast<CopyRows const*>(refcon);
   const A_long width = job->src->width < job->dst->width ? job->src->width : job->dst->width;
   std::memcpy(reinterpret_cast<char*>(job->dst->data) + row * job->dst->rowbytes,
-              reinterpret_cast<const char*>(job->src->data) + row * job->src->rowbytes,
+              reinterpret_cast<char const*>(job->src->data) + row * job->src->rowbytes,
               static_cast<size_t>(width) * sizeof(PF_Pixel));
   return PF_Err_NONE;
 }
 
-PF_Err renderFrame(PF_InData* in, const PF_EffectWorld* input, PF_EffectWorld* output) {
+PF_Err renderFrame(PF_InData* in, PF_EffectWorld const* input, PF_EffectWorld* output) {
   PF_ParamDef params[4] = {};
   for (A_long i = 1; i <= 3; ++i) {
     in->inter.checkout_param(in->effect_ref, i, in->current_time, in->time_step, in->time_scale, &params[i]);
@@ -161,7 +161,7 @@ PF_Err smartRender(PF_InData* in, PF_OutData* out, PF_SmartRenderExtra* extra) {
   if (PF_Err err = extra->cb->checkout_output(in->effect_ref, &output)) {
     return err;
   }
-  const auto* origin = static_cast<const int32_t*>(extra->input->pre_render_data);
+  auto const* origin = static_cast<int32_t const*>(extra->input->pre_render_data);
   in->utils->ansi.sprintf(out->return_msg, "origin %d %d", origin[0], origin[1]);
   return renderFrame(in, input, output);
 }
@@ -169,10 +169,10 @@ PF_Err smartRender(PF_InData* in, PF_OutData* out, PF_SmartRenderExtra* extra) {
 }  // namespace
 
 STUB_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB callback, SPBasicSuite*,
-                                           const char*, const char*) {
-  return callback(inPtr, reinterpret_cast<const A_u_char*>("Stub Effect"),
-                  reinterpret_cast<const A_u_char*>("stub_effect"),
-                  reinterpret_cast<const A_u_char*>("Tests"), reinterpret_cast<const A_u_char*>("EffectMain"),
+                                           char const*, char const*) {
+  return callback(inPtr, reinterpret_cast<A_u_char const*>("Stub Effect"),
+                  reinterpret_cast<A_u_char const*>("stub_effect"),
+                  reinterpret_cast<A_u_char const*>("Tests"), reinterpret_cast<A_u_char const*>("EffectMain"),
                   0x65464B54, 13, 27, 8);
 }
 

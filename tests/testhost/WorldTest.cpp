@@ -12,8 +12,8 @@ using testhost::Channels;
 using testhost::Host;
 using testhost::World;
 
-/* Channels in memory order for a pixel set to alpha 10, red 20, green 30,
- * blue 40 (floats: 0.1 .. 0.4), as the host layouts define them. */
+// Channels in memory order for a pixel set to alpha 10, red 20, green 30,
+// blue 40 (floats: 0.1 .. 0.4), as the host layouts define them.
 struct Layout {
   PF_PixelFormat code;
   int channelBytes;
@@ -29,7 +29,7 @@ const Layout kLayouts[] = {
     {PrPixelFormat_BGRA_4444_32f_Linear, 4, {0.4f, 0.3f, 0.2f, 0.1f}},
 };
 
-double channelAt(const std::uint8_t* p, int channelBytes, int i) {
+double channelAt(std::uint8_t const* p, int channelBytes, int i) {
   if (channelBytes == 1) {
     return p[i];
   }
@@ -44,13 +44,13 @@ double channelAt(const std::uint8_t* p, int channelBytes, int i) {
 }
 
 TEST(World, PixelsLieInTheHostsChannelOrder) {
-  for (const Layout& layout : kLayouts) {
+  for (Layout const& layout : kLayouts) {
     SCOPED_TRACE(testhost::pixelFormatInfo(layout.code)->name);
     World world(layout.code, 3, 2, 5);
-    const bool isFloat = layout.channelBytes == 4;
+    bool const isFloat = layout.channelBytes == 4;
     const Channels value = isFloat ? Channels{0.1, 0.2, 0.3, 0.4} : Channels{10, 20, 30, 40};
     world.set(2, 1, value);
-    const std::uint8_t* pixel = world.row(1) + 2 * 4 * layout.channelBytes;
+    std::uint8_t const* pixel = world.row(1) + 2 * 4 * layout.channelBytes;
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(channelAt(pixel, layout.channelBytes, i), layout.inMemory[static_cast<size_t>(i)])
           << "channel " << i;
@@ -85,14 +85,14 @@ TEST(World, WritingIntoThePaddingIsDetected) {
 
 TEST(World, FormatQueriesRecogniseWorldsAndCopiesOfTheirRecords) {
   Host host;
-  const void* worldTable = nullptr;
-  const void* formatTable = nullptr;
+  void const* worldTable = nullptr;
+  void const* formatTable = nullptr;
   ASSERT_EQ(host.basicSuite()->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &worldTable), kSPNoError);
   ASSERT_EQ(host.basicSuite()->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &formatTable),
             kSPNoError);
-  const auto* worlds = static_cast<const PF_WorldSuite2*>(worldTable);
-  const auto* formats = static_cast<const PF_PixelFormatSuite1*>(formatTable);
-  for (const Layout& layout : kLayouts) {
+  auto const* worlds = static_cast<PF_WorldSuite2 const*>(worldTable);
+  auto const* formats = static_cast<PF_PixelFormatSuite1 const*>(formatTable);
+  for (Layout const& layout : kLayouts) {
     SCOPED_TRACE(testhost::pixelFormatInfo(layout.code)->name);
     World world(layout.code, 2, 2);
     PF_EffectWorld copy = *world.record();

@@ -1,6 +1,6 @@
-/* Command lines and surroundings the tool must take: names after --,
- * numbers as people write them, no /proc, too little memory, inputs too
- * narrow for the contact sheet's labels. */
+// Command lines and surroundings the tool must take: names after --,
+// numbers as people write them, no /proc, too little memory, inputs too
+// narrow for the contact sheet's labels.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,12 +18,12 @@ using tooltest::runTool;
 using tooltest::ScratchDir;
 
 struct Accepted {
-  const char* name;
+  char const* name;
   std::vector<std::string> args;  // "{d}" stands for the scratch folder
-  const char* output;
+  char const* output;
 };
 
-void PrintTo(const Accepted& c, std::ostream* os) {
+void PrintTo(Accepted const& c, std::ostream* os) {
   *os << c.name;
 }
 
@@ -41,7 +41,7 @@ TEST_P(CommandLines, AreTaken) {
     args.push_back(a);
   }
   // From the scratch folder, where "-odd.png" is.
-  const auto r = runTool(args, "cd '" + dir.path("") + "' &&");
+  auto const r = runTool(args, "cd '" + dir.path("") + "' &&");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path(GetParam().output)));
 }
@@ -69,7 +69,7 @@ TEST(PluginLocation, WithoutProcTheWorkingFolderIsNeverSearched) {
   if (std::system((unshare + " sh -c 'mount -t tmpfs none /proc' 2>/dev/null").c_str()) != 0) {
     GTEST_SKIP() << "this machine cannot hide /proc from a process (unshare)";
   }
-  const auto r = runTool({"in.png", "out.png"}, hideProc);
+  auto const r = runTool({"in.png", "out.png"}, hideProc);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path("out.png")));
 }
@@ -88,7 +88,7 @@ TEST(Memory, TooLittleForAFileIsSaidWithTheFileAndItsSize) {
   // 20000 x 20000 of one grey: a file of half a megabyte whose pixels and
   // their RGBA take 2 GB, beyond a limit of 1.5 GB.
   tooltest::writeGreyPng(dir.path("large.png"), 20000, 20000);
-  const auto r = runTool({dir.path("large.png"), dir.path("out.png")}, "ulimit -v 1500000;");
+  auto const r = runTool({dir.path("large.png"), dir.path("out.png")}, "ulimit -v 1500000;");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("cannot read " + dir.path("large.png") + ": there is not enough memory"),
             std::string::npos)
@@ -101,7 +101,7 @@ TEST(ContactSheet, LabelsFitEvenForANarrowInput) {
   const ScratchDir dir;
   tooltest::writeSmallPng(dir.path("narrow.png"), 3, 40);
   ASSERT_EQ(runTool({dir.path("narrow.png"), "--sheet", dir.path("sheet.png")}).exitCode, 0);
-  const int label = preview::textWidth("Green-Purple / square", 2);
+  int const label = preview::textWidth("Green-Purple / square", 2);
   EXPECT_GE(tooltest::readPng(dir.path("sheet.png")).width, 3 * label + 2 * 16);
 }
 

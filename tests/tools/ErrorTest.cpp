@@ -1,7 +1,7 @@
-/* Every failure the tool reports: a clear message of its own (nothing from
- * the libraries beneath it, no temporary file names), a non-zero exit status,
- * nothing left behind in the output folder, not even a temporary file, and
- * every input byte for byte as it was. */
+// Every failure the tool reports: a clear message of its own (nothing from
+// the libraries beneath it, no temporary file names), a non-zero exit status,
+// nothing left behind in the output folder, not even a temporary file, and
+// every input byte for byte as it was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,12 +15,12 @@ namespace {
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-/* How the tool is started: as it is, under the permissions that bind
- * everyone but root, or with files limited to 8 KB. */
+// How the tool is started: as it is, under the permissions that bind
+// everyone but root, or with files limited to 8 KB.
 enum class Launch { Plain, Unprivileged, SmallFiles };
 
 struct ErrorCase {
-  const char* name;
+  char const* name;
   std::vector<std::string> args;  // "{d}" stands for the scratch folder
   int exitCode;
   std::string message;             // expected in stderr, "{d}" replaced too
@@ -28,19 +28,19 @@ struct ErrorCase {
   Launch launch = Launch::Plain;
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) {
+void PrintTo(ErrorCase const& c, std::ostream* os) {
   *os << c.name;
 }
 
-std::string expand(std::string text, const std::string& dir) {
+std::string expand(std::string text, std::string const& dir) {
   for (std::size_t at = text.find("{d}"); at != std::string::npos; at = text.find("{d}", at + dir.size())) {
     text.replace(at, 3, dir);
   }
   return text;
 }
 
-/* The inputs every case starts from. */
-void makeInputs(const ScratchDir& dir) {
+// The inputs every case starts from.
+void makeInputs(ScratchDir const& dir) {
   std::vector<std::uint32_t> rgba;
   for (int i = 0; i < 8 * 6; ++i) {
     rgba.insert(rgba.end(), {static_cast<std::uint32_t>(i * 5), 100, 200, 255});
@@ -74,23 +74,23 @@ TEST_P(Errors, ExitNonZeroWithOwnMessageLeaveNoOutputAndKeepInputs) {
   const ScratchDir dir;
   const std::string d = dir.path("");
   makeInputs(dir);
-  const auto before = dir.snapshot();
+  auto const before = dir.snapshot();
   std::vector<std::string> args;
-  for (const std::string& a : GetParam().args) {
+  for (std::string const& a : GetParam().args) {
     args.push_back(expand(a, d.substr(0, d.size() - 1)));
   }
   const Launch launch = GetParam().launch;
-  const auto r = runTool(args, launch == Launch::Unprivileged ? tooltest::withoutPermissionOverride()
+  auto const r = runTool(args, launch == Launch::Unprivileged ? tooltest::withoutPermissionOverride()
                                : launch == Launch::SmallFiles ? "ulimit -f 16;"
                                                               : "");
   EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
   const std::string message = expand(GetParam().message, d.substr(0, d.size() - 1));
   EXPECT_NE(r.err.find(message), std::string::npos) << "stderr: " << r.err << "\nexpected: " << message;
-  for (const char* leak : {"libpng", ".tmp-", "Sanitizer", "runtime error"}) {
+  for (char const* leak : {"libpng", ".tmp-", "Sanitizer", "runtime error"}) {
     EXPECT_EQ(r.err.find(leak), std::string::npos) << "stderr: " << r.err;
   }
   auto after = dir.snapshot();
-  for (const std::string& name : GetParam().extra) {
+  for (std::string const& name : GetParam().extra) {
     EXPECT_EQ(after.erase(name), 1u) << name;
   }
   EXPECT_EQ(after, before);
@@ -334,6 +334,6 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "PF_Err_OUT_OF_MEMORY (4)",
                   {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    [](auto const& test) { return std::string(test.param.name); });
 
 }  // namespace

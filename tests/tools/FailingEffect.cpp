@@ -1,7 +1,7 @@
-/* An effect that sets up like the real one (the same five parameters) and
- * then refuses to render: the smart render answers PF_Err_OUT_OF_MEMORY, the
- * plain render PF_Interrupt_CANCEL with a message for the user. Lets the
- * tool's report of plug-in errors be tested. */
+// An effect that sets up like the real one (the same five parameters) and
+// then refuses to render: the smart render answers PF_Err_OUT_OF_MEMORY, the
+// plain render PF_Interrupt_CANCEL with a message for the user. Lets the
+// tool's report of plug-in errors be tested.
 #include <cstring>
 
 #include "suites/HostInterface.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-PF_Err addParam(PF_InData* in, PF_ParamType type, const char* name, A_long id) {
+PF_Err addParam(PF_InData* in, PF_ParamType type, char const* name, A_long id) {
   PF_ParamDef def{};
   def.param_type = type;
   in->utils->ansi.strcpy(def.name, name);
@@ -25,14 +25,14 @@ PF_Err addParam(PF_InData* in, PF_ParamType type, const char* name, A_long id) {
 PF_Err paramsSetup(PF_InData* in, PF_OutData* out) {
   const struct {
     PF_ParamType type;
-    const char* name;
+    char const* name;
   } params[] = {{PF_Param_POINT, "Frame center"},
                 {PF_Param_POPUP, "Mode"},
                 {PF_Param_POPUP, "Scaling"},
                 {PF_Param_FLOAT_SLIDER, "Amount"},
                 {PF_Param_POPUP, "Show"}};
   A_long id = 2;
-  for (const auto& p : params) {
+  for (auto const& p : params) {
     if (PF_Err err = addParam(in, p.type, p.name, id++)) {
       return err;
     }
@@ -44,10 +44,10 @@ PF_Err paramsSetup(PF_InData* in, PF_OutData* out) {
 }  // namespace
 
 STUB_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginDataCB callback, SPBasicSuite*,
-                                           const char*, const char*) {
-  return callback(inPtr, reinterpret_cast<const A_u_char*>("Failing Effect"),
-                  reinterpret_cast<const A_u_char*>("failing_effect"),
-                  reinterpret_cast<const A_u_char*>("Tests"), reinterpret_cast<const A_u_char*>("EffectMain"),
+                                           char const*, char const*) {
+  return callback(inPtr, reinterpret_cast<A_u_char const*>("Failing Effect"),
+                  reinterpret_cast<A_u_char const*>("failing_effect"),
+                  reinterpret_cast<A_u_char const*>("Tests"), reinterpret_cast<A_u_char const*>("EffectMain"),
                   0x65464B54, 13, 27, 8);
 }
 

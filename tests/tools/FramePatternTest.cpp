@@ -1,4 +1,4 @@
-/* Frame number patterns, called directly. */
+// Frame number patterns, called directly.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,11 +13,11 @@ using preview::FramePattern;
 
 TEST(FramePattern, NamesFramesAsThePatternSpells) {
   struct Case {
-    const char* pattern;
+    char const* pattern;
     long frame;
-    const char* path;
+    char const* path;
   };
-  for (const Case& c :
+  for (Case const& c :
        {Case{"shots/a.%04d.exr", 7, "shots/a.0007.exr"}, Case{"a.####.png", 12, "a.0012.png"},
         Case{"a.##.png", 12345, "a.12345.png"}, Case{"a_%d.tif", 9, "a_9.tif"}, Case{"%03d", 5, "005"},
         Case{"take#2/still.png", 3, "take#2/still.png"}, Case{"still.png", 3, "still.png"}}) {
@@ -31,7 +31,7 @@ TEST(FramePattern, NamesFramesAsThePatternSpells) {
 
 TEST(FramePattern, FindsOnlyFilesSpelledByThePattern) {
   const tooltest::ScratchDir dir;
-  for (const char* name :
+  for (char const* name :
        {"a.0001.png", "a.0010.png", "a.12345.png", "a.7.png", "a.0002.exr", "b.0003.png", "a.00x4.png"}) {
     std::ofstream(dir.path(name)) << "x";
   }

@@ -1,7 +1,7 @@
-/* Input files the tool must refuse, one kind of fault at a time, in many
- * formats: made here, then handed to the tool, which must end with exit
- * status 1, a message that names the file and says why, and no output. And
- * inputs it must read right: channels by name, whatever their order. */
+// Input files the tool must refuse, one kind of fault at a time, in many
+// formats: made here, then handed to the tool, which must end with exit
+// status 1, a message that names the file and says why, and no output. And
+// inputs it must read right: channels by name, whatever their order.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +16,7 @@ namespace {
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-/* Noise in every channel: nothing compresses it away. */
+// Noise in every channel: nothing compresses it away.
 std::vector<float> noise(int width, int height, int channels) {
   std::minstd_rand rng(11);
   std::vector<float> samples(static_cast<std::size_t>(width) * height * channels);
@@ -26,7 +26,7 @@ std::vector<float> noise(int width, int height, int channels) {
   return samples;
 }
 
-void writeNoise(const std::string& path, int channels, OIIO::TypeDesc type, const char* compression = "") {
+void writeNoise(std::string const& path, int channels, OIIO::TypeDesc type, char const* compression = "") {
   OIIO::ImageSpec layout(96, 64, channels, type);
   if (*compression != '\0') {
     layout.attribute("compression", compression);
@@ -34,32 +34,32 @@ void writeNoise(const std::string& path, int channels, OIIO::TypeDesc type, cons
   tooltest::writeFile(path, layout, noise(96, 64, channels));
 }
 
-/* The file cut to 60 % of its length. */
-void cut(const std::string& path) {
+// The file cut to 60 % of its length.
+void cut(std::string const& path) {
   std::filesystem::resize_file(path, std::filesystem::file_size(path) * 6 / 10);
 }
 
 struct BadInput {
-  const char* name;  // file name, its extension the format
-  std::function<void(const std::string& path)> make;
-  const char* reason;  // in the message, after the file's name
+  char const* name;  // file name, its extension the format
+  std::function<void(std::string const& path)> make;
+  char const* reason;  // in the message, after the file's name
 };
 
-void PrintTo(const BadInput& c, std::ostream* os) {
+void PrintTo(BadInput const& c, std::ostream* os) {
   *os << c.name;
 }
 
-auto truncated(int channels, OIIO::TypeDesc type, const char* compression = "") {
-  return [=](const std::string& path) {
+auto truncated(int channels, OIIO::TypeDesc type, char const* compression = "") {
+  return [=](std::string const& path) {
     writeNoise(path, channels, type, compression);
     cut(path);
   };
 }
 
-/* Several images in one file, the second a copy of the first. */
-void twoImages(const std::string& path) {
+// Several images in one file, the second a copy of the first.
+void twoImages(std::string const& path) {
   OIIO::ImageSpec layouts[2] = {OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat),
-                              OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat)};
+                                OIIO::ImageSpec(16, 16, 4, OIIO::TypeFloat)};
   auto out = OIIO::ImageOutput::create(path);
   const std::vector<float> pixels = noise(16, 16, 4);
   ASSERT_TRUE(out && out->open(path, 2, layouts));
@@ -70,15 +70,15 @@ void twoImages(const std::string& path) {
 }
 
 auto namedChannels(std::vector<std::string> names) {
-  return [=](const std::string& path) {
+  return [=](std::string const& path) {
     OIIO::ImageSpec layout(16, 16, static_cast<int>(names.size()), OIIO::TypeFloat);
     layout.channelnames = names;
     tooltest::writeFile(path, layout, noise(16, 16, static_cast<int>(names.size())));
   };
 }
 
-/* A 30000 x 30000 PNG in a few dozen bytes. */
-void hugeClaim(const std::string& path) {
+// A 30000 x 30000 PNG in a few dozen bytes.
+void hugeClaim(std::string const& path) {
   tooltest::writePng(path, 1, 1, 8, {1, 2, 3, 4});
   // Patch the header's width and height (big-endian, after "IHDR") and its CRC.
   std::vector<unsigned char> file;
@@ -116,11 +116,11 @@ void hugeClaim(const std::string& path) {
 class BadInputs : public testing::TestWithParam<BadInput> {};
 
 TEST_P(BadInputs, AreRefusedNamingTheFileAndTheFault) {
-  const BadInput& c = GetParam();
+  BadInput const& c = GetParam();
   const ScratchDir dir;
   const std::string input = dir.path(c.name);
   c.make(input);
-  const auto r = runTool({input, dir.path("out.exr"), "--amount", "5"});
+  auto const r = runTool({input, dir.path("out.exr"), "--amount", "5"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("cannot read " + input + ": "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
@@ -161,7 +161,7 @@ TEST(InputChannels, AreTakenByName) {
   layout.alpha_channel = 2;
   // Pixel 0: R 0.25, G 0.5, B 0.75, A 1; pixel 1 the same at half alpha.
   tooltest::writeFile(dir.path("in.exr"), layout, {9, 0.75f, 1, 0.5f, 0.25f, 9, 0.75f, 0.5f, 0.5f, 0.25f});
-  const auto r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0"});
+  auto const r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const tooltest::Opened out = tooltest::openFile(dir.path("out.exr"));
   ASSERT_EQ(out.header.channelnames, (std::vector<std::string>{"R", "G", "B", "A", "Z"}));

@@ -1,8 +1,8 @@
-/* What a file carries besides its RGBA pixels comes through a render: data
- * type, windows, extra channels, metadata, compression. Inputs are written
- * and outputs read with OpenImageIO (PNG with libpng); renders at Amount 0
- * hand every pixel back, so expected samples are the input's, converted by
- * hand where the output's type differs. */
+// What a file carries besides its RGBA pixels comes through a render: data
+// type, windows, extra channels, metadata, compression. Inputs are written
+// and outputs read with OpenImageIO (PNG with libpng); renders at Amount 0
+// hand every pixel back, so expected samples are the input's, converted by
+// hand where the output's type differs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,9 +23,9 @@ using tooltest::Opened;
 using tooltest::openFile;
 using tooltest::writeFile;
 
-/* An EXR of 40 x 20 pixels whose data window starts at (8, 7) inside a
- * 64 x 48 display window, half RGBA and a float depth channel, tiled, piz
- * compressed, with a frame rate and a text of its own. */
+// An EXR of 40 x 20 pixels whose data window starts at (8, 7) inside a
+// 64 x 48 display window, half RGBA and a float depth channel, tiled, piz
+// compressed, with a frame rate and a text of its own.
 TEST(Keep, ExrWindowsDepthChannelMetadataAndHalfData) {
   const ScratchDir dir;
   OIIO::ImageSpec layout(40, 20, 5, OIIO::TypeHalf);
@@ -39,19 +39,19 @@ TEST(Keep, ExrWindowsDepthChannelMetadataAndHalfData) {
   layout.tile_width = 16;
   layout.tile_height = 16;
   layout.attribute("compression", "piz");
-  const int fps[2] = {24, 1};
+  int const fps[2] = {24, 1};
   layout.attribute("FramesPerSecond", OIIO::TypeRational, fps);
   layout.attribute("Note", "Zarnit test");
   std::vector<float> in;
   for (int i = 0; i < 40 * 20; ++i) {
     // Halves exactly, alpha never 0; depth far beyond what half holds exactly.
-    const auto f = static_cast<float>(i);
+    auto const f = static_cast<float>(i);
     in.insert(in.end(), {std::fmod(f, 64.0f) / 64.0f, std::fmod(f, 32.0f) / 32.0f, 0.5f,
                          1.0f - std::fmod(f, 8.0f) / 16.0f, 1000.0f + f / 7.0f});
   }
   writeFile(dir.path("in.exr"), layout, in);
 
-  const auto r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0"});
+  auto const r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Opened out = openFile(dir.path("out.exr"));
   EXPECT_EQ(out.header.x, 8);
@@ -70,30 +70,30 @@ TEST(Keep, ExrWindowsDepthChannelMetadataAndHalfData) {
   EXPECT_EQ(out.header.get_string_attribute("Note"), "Zarnit test");
   const OIIO::ParamValue* rate = out.header.find_attribute("FramesPerSecond", OIIO::TypeRational);
   ASSERT_NE(rate, nullptr);
-  EXPECT_EQ(static_cast<const int*>(rate->data())[0], 24);
-  EXPECT_EQ(static_cast<const int*>(rate->data())[1], 1);
+  EXPECT_EQ(static_cast<int const*>(rate->data())[0], 24);
+  EXPECT_EQ(static_cast<int const*>(rate->data())[1], 1);
   for (std::size_t i = 0; i < in.size(); ++i) {
     // The depth as written by the float channel: no half rounding on the way.
     ASSERT_EQ(out.floats[i], i % 5 == 4 ? in[i] : static_cast<float>(Imath::half(in[i]))) << "sample " << i;
   }
 }
 
-/* The same four red values in every input (green and blue equal, opaque). */
+// The same four red values in every input (green and blue equal, opaque).
 struct TypeCase {
-  const char* name;
-  const char* input;
-  std::function<void(const std::string& path)> write;
+  char const* name;
+  char const* input;
+  std::function<void(std::string const& path)> write;
   std::vector<std::string> args;
-  const char* output;
+  char const* output;
   OIIO::TypeDesc type;
   std::vector<double> reds;  // the output's four red samples, in its units
 };
 
-void PrintTo(const TypeCase& c, std::ostream* os) {
+void PrintTo(TypeCase const& c, std::ostream* os) {
   *os << c.name;
 }
 
-std::vector<float> fourGreys(const std::vector<float>& values) {
+std::vector<float> fourGreys(std::vector<float> const& values) {
   std::vector<float> samples;
   for (float v : values) {
     samples.insert(samples.end(), {v, v, v, 1.0f});
@@ -101,8 +101,8 @@ std::vector<float> fourGreys(const std::vector<float>& values) {
   return samples;
 }
 
-void writeGreys(const std::string& path, OIIO::TypeDesc type, const std::vector<float>& values,
-                const char* compression = "") {
+void writeGreys(std::string const& path, OIIO::TypeDesc type, std::vector<float> const& values,
+                char const* compression = "") {
   OIIO::ImageSpec layout(4, 1, 4, type);
   layout.alpha_channel = 3;
   if (*compression != '\0') {
@@ -112,7 +112,7 @@ void writeGreys(const std::string& path, OIIO::TypeDesc type, const std::vector<
   writeFile(path, layout, fourGreys(values));
 }
 
-void writeGreyPng(const std::string& path, int bitDepth, const std::vector<std::uint32_t>& values) {
+void writeGreyPng(std::string const& path, int bitDepth, std::vector<std::uint32_t> const& values) {
   const std::uint32_t opaque = bitDepth == 16 ? 65535 : 255;
   std::vector<std::uint32_t> samples;
   for (std::uint32_t v : values) {
@@ -124,17 +124,17 @@ void writeGreyPng(const std::string& path, int bitDepth, const std::vector<std::
 class DataType : public testing::TestWithParam<TypeCase> {};
 
 TEST_P(DataType, OutputKeepsTheInputTypeOrTheFormatsDeepest) {
-  const TypeCase& c = GetParam();
+  TypeCase const& c = GetParam();
   const ScratchDir dir;
   c.write(dir.path(c.input));
   std::vector<std::string> args = {dir.path(c.input), dir.path(c.output), "--amount", "0"};
   args.insert(args.end(), c.args.begin(), c.args.end());
-  const auto r = runTool(args);
+  auto const r = runTool(args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Opened out = openFile(dir.path(c.output));
   EXPECT_EQ(out.header.format, c.type) << out.header.format;
   for (int x = 0; x < 4; ++x) {
-    const double red = out.floats[static_cast<std::size_t>(x) * 4];
+    double const red = out.floats[static_cast<std::size_t>(x) * 4];
     // Integer samples come back divided by their full value: scaled and rounded back.
     EXPECT_EQ(c.type == OIIO::TypeDesc::UINT8    ? std::round(red * 255.0)
               : c.type == OIIO::TypeDesc::UINT16 ? std::round(red * 65535.0)
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         // 0.25 * 65535 + 0.5 = 16384.25 and 0.75 * 65535 + 0.5 = 49151.75, rounded down.
         TypeCase{"floatExrToPng",
                  "in.exr",
-                 [](const std::string& p) {
+                 [](std::string const& p) {
                    writeGreys(p, OIIO::TypeFloat, {0.0f, 0.25f, 0.75f, 1.0f});
                  },
                  {},
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         // -> 156 -> 40092.
         TypeCase{"sixteenBitPngRenderedInEightBits",
                  "in.png",
-                 [](const std::string& p) {
+                 [](std::string const& p) {
                    writeGreyPng(p, 16, {0, 1000, 40000, 65535});
                  },
                  {"--format", "ae8"},
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         // OpenEXR has no 8-bit type: its deepest, float, each value v / 255.
         TypeCase{"eightBitPngToExr",
                  "in.png",
-                 [](const std::string& p) {
+                 [](std::string const& p) {
                    writeGreyPng(p, 8, {0, 64, 191, 255});
                  },
                  {},
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
         // are ones the host's 16-bit range hands back unchanged.
         TypeCase{"sixteenBitTiffKeepsTypeAndCompression",
                  "in.tif",
-                 [](const std::string& p) {
+                 [](std::string const& p) {
                    writeGreys(p, OIIO::TypeUInt16, {0.0f, 1000.0f / 65535.0f, 32768.0f / 65535.0f, 1.0f},
                               "packbits");
                  },
@@ -195,14 +195,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "out.tif",
                  OIIO::TypeDesc::UINT16,
                  {0, 1000, 32768, 65535}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    [](auto const& test) { return std::string(test.param.name); });
 
-/* PNG's colour space tag, text and resolution reach the PNG written. */
+// PNG's colour space tag, text and resolution reach the PNG written.
 TEST(Keep, PngColourSpaceTextAndResolution) {
   const ScratchDir dir;
   std::vector<std::uint32_t> rgba(8 * 6 * 4, 200);
   tooltest::writePng(dir.path("in.png"), 8, 6, 8, rgba, 4, true);
-  const auto r = runTool({dir.path("in.png"), dir.path("out.png")});
+  auto const r = runTool({dir.path("in.png"), dir.path("out.png")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   tooltest::RawImage out = tooltest::readPng(dir.path("out.png"));
   EXPECT_TRUE(out.srgb);
@@ -216,12 +216,12 @@ TEST(Keep, PngColourSpaceTextAndResolution) {
 // stays RGB: the render made no pixel transparent).
 TEST(Keep, BitsPerSampleAndCompressionOfTheInput) {
   struct Case {
-    const char* file;
+    char const* file;
     OIIO::TypeDesc type;
     int bits;                 // 0: the type's own
-    const char* compression;  // "": the format's default
+    char const* compression;  // "": the format's default
   };
-  for (const Case& c :
+  for (Case const& c :
        {Case{"in.dpx", OIIO::TypeUInt16, 10, ""}, Case{"in.tif", OIIO::TypeUInt8, 0, "jpeg"}}) {
     SCOPED_TRACE(c.file);
     const ScratchDir dir;
@@ -234,7 +234,7 @@ TEST(Keep, BitsPerSampleAndCompressionOfTheInput) {
     }
     writeFile(dir.path(c.file), layout, std::vector<float>(16 * 8 * 3, 0.5f));
     const std::string out = dir.path(std::string("out") + std::strchr(c.file, '.'));
-    const auto r = runTool({dir.path(c.file), out, "--amount", "3"});
+    auto const r = runTool({dir.path(c.file), out, "--amount", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const OIIO::ImageSpec written = openFile(out).header;
     EXPECT_EQ(written.nchannels, 3);

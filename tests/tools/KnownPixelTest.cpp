@@ -1,12 +1,12 @@
-/* Rendered pixels against values worked out by hand from the effect's
- * formula: for an output pixel (x, y), with the centre (cx, cy) in whole
- * pixels and the frame H rows high, the centre row counts from the bottom,
- * cyEff = H - cy; dx = x - cx, dy = y - cyEff, r = sqrt(dx^2 + dy^2); the
- * magnification is s = 1 + 0.02 |g| with g = Amount (linear), Amount * r/maxR
- * (square) or Amount * (r/maxR)^2 (cubic), maxR the distance from the centre
- * to the farthest corner; the displaced sample is read at
- * (trunc(dx / s + cx), trunc(dy / s + cyEff)). A positive Amount takes the
- * Mode's primary from the displaced sample, a negative one the other two. */
+// Rendered pixels against values worked out by hand from the effect's
+// formula: for an output pixel (x, y), with the centre (cx, cy) in whole
+// pixels and the frame H rows high, the centre row counts from the bottom,
+// cyEff = H - cy; dx = x - cx, dy = y - cyEff, r = sqrt(dx^2 + dy^2); the
+// magnification is s = 1 + 0.02 |g| with g = Amount (linear), Amount * r/maxR
+// (square) or Amount * (r/maxR)^2 (cubic), maxR the distance from the centre
+// to the farthest corner; the displaced sample is read at
+// (trunc(dx / s + cx), trunc(dy / s + cyEff)). A positive Amount takes the
+// Mode's primary from the displaced sample, a negative one the other two.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -19,18 +19,18 @@ using tooltest::RawImage;
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-/* The demo renders its chart (640 x 360) with the defaults: centre 50%,50%
- * = (320, 180), Red-Cyan, linear, Amount 25, Final.
- *
- * Output pixel (489, 200): cyEff = 360 - 180 = 180, dx = 169, dy = 20;
- * s = 1 + 0.02 * 25 = 1.5; displaced x = 169 / 1.5 + 320 = 432.67 -> 432,
- * displaced y = 20 / 1.5 + 180 = 193.33 -> 193. The chart is plain grey
- * (0.5) at (489, 200) and has its one-pixel white grid line at column 432, so
- * red comes from the white line and green and blue from the grey:
- * (1, 0.5, 0.5), alpha max(1, 1) = 1. In 8 bits that is (255, 128, 128, 255). */
+// The demo renders its chart (640 x 360) with the defaults: centre 50%,50%
+// = (320, 180), Red-Cyan, linear, Amount 25, Final.
+//
+// Output pixel (489, 200): cyEff = 360 - 180 = 180, dx = 169, dy = 20;
+// s = 1 + 0.02 * 25 = 1.5; displaced x = 169 / 1.5 + 320 = 432.67 -> 432,
+// displaced y = 20 / 1.5 + 180 = 193.33 -> 193. The chart is plain grey
+// (0.5) at (489, 200) and has its one-pixel white grid line at column 432, so
+// red comes from the white line and green and blue from the grey:
+// (1, 0.5, 0.5), alpha max(1, 1) = 1. In 8 bits that is (255, 128, 128, 255).
 TEST(KnownPixel, DemoChartShowsTheRedFringeWorkedOutByHand) {
   const ScratchDir dir;
-  const auto r = runTool({"--demo", dir.path("demo")});
+  auto const r = runTool({"--demo", dir.path("demo")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
   const RawImage chart = tooltest::readExr(dir.path("demo/chart.exr"));
@@ -44,7 +44,7 @@ TEST(KnownPixel, DemoChartShowsTheRedFringeWorkedOutByHand) {
     ASSERT_EQ(chart.floatAt(433, 193, c), 0.5f);
   }
 
-  for (const char* name : {"chart-ae32.exr", "chart-pr32.exr"}) {
+  for (char const* name : {"chart-ae32.exr", "chart-pr32.exr"}) {
     SCOPED_TRACE(name);
     const RawImage out = tooltest::readExr(dir.path(std::string("demo/") + name));
     EXPECT_EQ(out.floatAt(489, 200, 0), 1.0f);
@@ -54,7 +54,7 @@ TEST(KnownPixel, DemoChartShowsTheRedFringeWorkedOutByHand) {
     // One column either side samples grey: no fringe there.
     EXPECT_EQ(out.floatAt(487, 200, 0), 0.5f);
   }
-  for (const char* name : {"chart-ae8.png", "chart-pr8.png"}) {
+  for (char const* name : {"chart-ae8.png", "chart-pr8.png"}) {
     SCOPED_TRACE(name);
     const RawImage out = tooltest::readPng(dir.path(std::string("demo/") + name));
     EXPECT_EQ(out.at(489, 200, 0), 255u);
@@ -67,16 +67,16 @@ TEST(KnownPixel, DemoChartShowsTheRedFringeWorkedOutByHand) {
   EXPECT_EQ(out16.at(489, 200, 1), 32768u);  // host 16384 -> 32767.5, rounded up
 }
 
-/* A 100 x 100 input whose pixel (x, y) holds red = x and green = y tells, in
- * the output, which column a red and which row a green was read from. */
+// A 100 x 100 input whose pixel (x, y) holds red = x and green = y tells, in
+// the output, which column a red and which row a green was read from.
 struct DisplacementCase {
-  const char* name;
+  char const* name;
   std::vector<std::string> options;
   int x, y;
   std::uint32_t red, green;  // = the columns and rows read
 };
 
-void PrintTo(const DisplacementCase& c, std::ostream* os) {
+void PrintTo(DisplacementCase const& c, std::ostream* os) {
   *os << c.name;
 }
 
@@ -93,7 +93,7 @@ TEST_P(Displacement, SampleIsReadWhereTheFormulaSays) {
   tooltest::writePng(dir.path("coords.png"), 100, 100, 8, rgba);
   std::vector<std::string> args = {dir.path("coords.png"), dir.path("out.png")};
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
-  const auto r = runTool(args);
+  auto const r = runTool(args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const RawImage out = tooltest::readPng(dir.path("out.png"));
   EXPECT_EQ(out.at(GetParam().x, GetParam().y, 0), GetParam().red);
@@ -124,6 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
                          90,
                          50,
                          70}),
-    [](const auto& test) { return std::string(test.param.name); });
+    [](auto const& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -1,7 +1,7 @@
-/* What writing OUTPUT does to the files around it: an existing file keeps
- * its mode and owner, one we may not write is refused, a link is written
- * through, a signal or a closed pipe leaves no temporary file and no silent
- * end, and names as long as the system allows work. */
+// What writing OUTPUT does to the files around it: an existing file keeps
+// its mode and owner, one we may not write is refused, a link is written
+// through, a signal or a closed pipe leaves no temporary file and no silent
+// end, and names as long as the system allows work.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -21,15 +21,15 @@ namespace fs = std::filesystem;
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-mode_t modeOf(const std::string& path) {
+mode_t modeOf(std::string const& path) {
   struct stat info {};
   stat(path.c_str(), &info);
   return info.st_mode & 07777;
 }
 
-/* Temporary files are hidden: any name starting with a dot. */
-bool hasTemporaryFile(const ScratchDir& dir) {
-  for (const std::string& name : dir.listing()) {
+// Temporary files are hidden: any name starting with a dot.
+bool hasTemporaryFile(ScratchDir const& dir) {
+  for (std::string const& name : dir.listing()) {
     if (name[0] == '.') {
       return true;
     }
@@ -68,8 +68,8 @@ TEST(Output, AFileWeMayNotWriteIsRefusedEvenInAWritableFolder) {
   tooltest::writeSmallPng(dir.path("in.png"));
   tooltest::writeSmallPng(dir.path("locked.png"), 2, 2);
   chmod(dir.path("locked.png").c_str(), 0444);
-  const auto before = dir.snapshot();
-  const auto r = runTool({dir.path("in.png"), dir.path("locked.png")}, tooltest::withoutPermissionOverride());
+  auto const before = dir.snapshot();
+  auto const r = runTool({dir.path("in.png"), dir.path("locked.png")}, tooltest::withoutPermissionOverride());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("cannot write " + dir.path("locked.png") + ": permission denied"), std::string::npos)
       << r.err;
@@ -91,7 +91,7 @@ TEST(Output, ANameAsLongAsTheSystemAllowsIsWritten) {
   const ScratchDir dir;
   tooltest::writeSmallPng(dir.path("in.png"));
   const std::string name = std::string(251, 'n') + ".png";  // 255 characters
-  const auto r = runTool({dir.path("in.png"), dir.path(name)});
+  auto const r = runTool({dir.path("in.png"), dir.path(name)});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path(name)));
 }
@@ -130,10 +130,10 @@ TEST(Output, TerminatingSignalsLeaveNoTemporaryFile) {
 TEST(Output, AClosedOutputStreamIsReportedAsAnError) {
   const ScratchDir dir;
   tooltest::writeSmallPng(dir.path("in.png"));
-  for (const char* prefix :
+  for (char const* prefix :
        {"sh -c 'exec \"$0\" \"$@\" >&-'", "bash -c 'set -o pipefail; \"$0\" \"$@\" | (exec 0<&-)'"}) {
     SCOPED_TRACE(prefix);
-    const auto r = runTool({dir.path("in.png"), dir.path("out.png")}, prefix);
+    auto const r = runTool({dir.path("in.png"), dir.path("out.png")}, prefix);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
   }

@@ -1,6 +1,6 @@
-/* At Amount 0 the effect hands every pixel back unchanged, except that a
- * pixel with alpha 0 loses its colour. So a render at Amount 0 shows exactly
- * what the tool's file reading and writing do to pixel values. */
+// At Amount 0 the effect hands every pixel back unchanged, except that a
+// pixel with alpha 0 loses its colour. So a render at Amount 0 shows exactly
+// what the tool's file reading and writing do to pixel values.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,20 +18,20 @@ using tooltest::readPng;
 using tooltest::runTool;
 using tooltest::ScratchDir;
 
-/* A 16-bit file value through the host's 0..32768 and back, both steps
- * rounded to nearest (worked in double: v * 32768 / 65535 is never a tie, and
- * h * 65535 / 32768 is exact). */
+// A 16-bit file value through the host's 0..32768 and back, both steps
+// rounded to nearest (worked in double: v * 32768 / 65535 is never a tie, and
+// h * 65535 / 32768 is exact).
 std::uint32_t sixteenBitRoundTrip(std::uint32_t v) {
-  const double host = std::floor(v * 32768.0 / 65535.0 + 0.5);
+  double const host = std::floor(v * 32768.0 / 65535.0 + 0.5);
   return static_cast<std::uint32_t>(std::floor(host * 65535.0 / 32768.0 + 0.5));
 }
 
-/* Every 16-bit value in red, its mirror in green, a scramble in blue, alpha
- * never 0; one more row with alpha 0 and colour. */
+// Every 16-bit value in red, its mirror in green, a scramble in blue, alpha
+// never 0; one more row with alpha 0 and colour.
 TEST(RoundTrip, SixteenBitPngAtAmountZeroKeepsEveryHostValue) {
   const ScratchDir dir;
-  const int width = 256;
-  const int height = 257;
+  int const width = 256;
+  int const height = 257;
   std::vector<std::uint32_t> rgba;
   for (std::uint32_t i = 0; i < 65536; ++i) {
     rgba.insert(rgba.end(),
@@ -42,7 +42,7 @@ TEST(RoundTrip, SixteenBitPngAtAmountZeroKeepsEveryHostValue) {
   }
   tooltest::writePng(dir.path("in.png"), width, height, 16, rgba);
 
-  const auto r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0"});
+  auto const r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("ae16"), std::string::npos) << "16-bit files default to After Effects 16-bit";
   const RawImage out = readPng(dir.path("out.png"));
@@ -69,24 +69,24 @@ TEST(RoundTrip, SixteenBitPngAtAmountZeroKeepsEveryHostValue) {
   EXPECT_EQ(out.at(255, 255, 0), 65535u);
 
   // What the tool wrote holds host values only: a second pass changes nothing.
-  const auto again = runTool({dir.path("out.png"), dir.path("again.png"), "--amount", "0"});
+  auto const again = runTool({dir.path("out.png"), dir.path("again.png"), "--amount", "0"});
   ASSERT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(readPng(dir.path("again.png")).samples, out.samples);
 }
 
 struct EightBitCase {
-  const char* format;
-  const char* path;
+  char const* format;
+  char const* path;
 };
 
-void PrintTo(const EightBitCase& c, std::ostream* os) {
+void PrintTo(EightBitCase const& c, std::ostream* os) {
   *os << c.format << " " << c.path;
 }
 
 class EightBitRoundTrip : public testing::TestWithParam<EightBitCase> {};
 
-/* Every 8-bit value with every alpha: a premultiplication or its undoing on
- * the way in or out would change most of them. */
+// Every 8-bit value with every alpha: a premultiplication or its undoing on
+// the way in or out would change most of them.
 TEST_P(EightBitRoundTrip, PngAtAmountZeroIsUnchangedApartFromZeroAlpha) {
   const ScratchDir dir;
   std::vector<std::uint32_t> rgba;
@@ -96,14 +96,14 @@ TEST_P(EightBitRoundTrip, PngAtAmountZeroIsUnchangedApartFromZeroAlpha) {
     }
   }
   tooltest::writePng(dir.path("in.png"), 256, 256, 8, rgba);
-  const auto r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0", "--format",
+  auto const r = runTool({dir.path("in.png"), dir.path("out.png"), "--amount", "0", "--format",
                           GetParam().format, "--path", GetParam().path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const RawImage out = readPng(dir.path("out.png"));
   ASSERT_EQ(out.bitDepth, 8);
   ASSERT_EQ(out.channels, 4);
   for (std::size_t i = 0; i < rgba.size(); i += 4) {
-    const bool transparent = rgba[i + 3] == 0;
+    bool const transparent = rgba[i + 3] == 0;
     for (std::size_t c = 0; c < 4; ++c) {
       ASSERT_EQ(out.samples[i + c], transparent ? 0u : rgba[i + c]) << "sample " << i + c;
     }
@@ -113,7 +113,7 @@ TEST_P(EightBitRoundTrip, PngAtAmountZeroIsUnchangedApartFromZeroAlpha) {
 INSTANTIATE_TEST_SUITE_P(Formats, EightBitRoundTrip,
                          testing::Values(EightBitCase{"ae8", "smart"}, EightBitCase{"ae8", "plain"},
                                          EightBitCase{"pr8", "plain"}),
-                         [](const auto& test) {
+                         [](auto const& test) {
                            return std::string(test.param.format) + "_" + test.param.path;
                          });
 
@@ -128,12 +128,12 @@ TEST(RoundTrip, FileWithoutAlphaStaysWithoutUnlessTheRenderMakesSome) {
   }
   tooltest::writePng(dir.path("rgb.png"), 16, 16, 8, rgb, 3);
   struct Case {
-    const char* show;
+    char const* show;
     int channels;
   };
   for (const Case c : {Case{"final", 3}, Case{"just-ca", 4}}) {
     SCOPED_TRACE(c.show);
-    const auto r = runTool({dir.path("rgb.png"), dir.path("out.png"), "--amount", "0", "--show", c.show});
+    auto const r = runTool({dir.path("rgb.png"), dir.path("out.png"), "--amount", "0", "--show", c.show});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const RawImage out = readPng(dir.path("out.png"));
     ASSERT_EQ(out.channels, c.channels);
@@ -146,11 +146,11 @@ TEST(RoundTrip, FileWithoutAlphaStaysWithoutUnlessTheRenderMakesSome) {
 }
 
 struct FloatCase {
-  const char* format;
-  const char* path;
+  char const* format;
+  char const* path;
 };
 
-void PrintTo(const FloatCase& c, std::ostream* os) {
+void PrintTo(FloatCase const& c, std::ostream* os) {
   *os << c.format << " " << c.path;
 }
 
@@ -158,27 +158,27 @@ class FloatRoundTrip : public testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
   const ScratchDir dir;
-  const int width = 64;
-  const int height = 48;
+  int const width = 64;
+  int const height = 48;
   std::vector<float> rgba;
   std::minstd_rand rng(12345);
   auto unit = [&rng]() {
     return static_cast<float>(rng() % 16777216) / 16777215.0f;  // 0..1, both ends included
   };
   for (int i = 0; i < width * height; ++i) {
-    const float alpha = i % 7 == 0 ? 0.0f : i % 5 == 0 ? 1.0f : unit();
+    float const alpha = i % 7 == 0 ? 0.0f : i % 5 == 0 ? 1.0f : unit();
     rgba.insert(rgba.end(), {unit(), unit(), i % 11 == 0 ? 1.0f : unit(), alpha});
   }
   tooltest::writeExr(dir.path("in.exr"), width, height, rgba);
 
-  const auto r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0", "--format",
+  auto const r = runTool({dir.path("in.exr"), dir.path("out.exr"), "--amount", "0", "--format",
                           GetParam().format, "--path", GetParam().path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const RawImage out = readExr(dir.path("out.exr"));
   ASSERT_EQ(out.bitDepth, 32);
   ASSERT_EQ(out.channels, 4);
   for (std::size_t i = 0; i < rgba.size(); i += 4) {
-    const bool transparent = rgba[i + 3] == 0.0f;
+    bool const transparent = rgba[i + 3] == 0.0f;
     for (std::size_t c = 0; c < 4; ++c) {
       ASSERT_EQ(out.floats[i + c], transparent ? 0.0f : rgba[i + c]) << "sample " << i + c;
     }
@@ -188,7 +188,7 @@ TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
 INSTANTIATE_TEST_SUITE_P(Formats, FloatRoundTrip,
                          testing::Values(FloatCase{"ae32", "smart"}, FloatCase{"ae32", "plain"},
                                          FloatCase{"pr32", "plain"}),
-                         [](const auto& test) {
+                         [](auto const& test) {
                            return std::string(test.param.format) + "_" + test.param.path;
                          });
 

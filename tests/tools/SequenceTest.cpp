@@ -1,5 +1,5 @@
-/* Sequences rendered from several host threads at once through the one
- * loaded plug-in give the same frames as rendering each file on its own. */
+// Sequences rendered from several host threads at once through the one
+// loaded plug-in give the same frames as rendering each file on its own.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,20 +17,20 @@ constexpr int kFrames = 12;
 constexpr int kWidth = 40;
 constexpr int kHeight = 30;
 
-std::string frameName(const char* stem, int frame) {
+std::string frameName(char const* stem, int frame) {
   char name[64];
   std::snprintf(name, sizeof name, "%s.%04d.png", stem, frame);
   return name;
 }
 
-/* Frames that differ from each other everywhere, so a frame written under
- * another frame's name cannot pass. */
-void writeFrames(const ScratchDir& dir) {
+// Frames that differ from each other everywhere, so a frame written under
+// another frame's name cannot pass.
+void writeFrames(ScratchDir const& dir) {
   for (int f = 1; f <= kFrames; ++f) {
     std::vector<std::uint32_t> rgba;
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        const auto v = static_cast<std::uint32_t>((x * 1000 + y * 700 + f * 4099) % 65536);
+        auto const v = static_cast<std::uint32_t>((x * 1000 + y * 700 + f * 4099) % 65536);
         rgba.insert(rgba.end(), {v, 65535 - v, static_cast<std::uint32_t>(f * 5000), x == f ? 0u : 65535u});
       }
     }
@@ -41,7 +41,7 @@ void writeFrames(const ScratchDir& dir) {
 const std::vector<std::string> kEffect = {"--amount", "-30",  "--scaling", "square",
                                           "--center", "10,5", "--threads", "3"};
 
-std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more) {
+std::vector<std::string> with(std::vector<std::string> args, std::vector<std::string> const& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
 }
@@ -49,7 +49,7 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
 TEST(Sequence, FourJobsGiveTheFramesRenderedOneByOne) {
   const ScratchDir dir;
   writeFrames(dir);
-  const auto r = runTool(
+  auto const r = runTool(
       with({dir.path("in.%04d.png"), dir.path("seq.####.png"), "--frames", "1-12", "--jobs", "4"}, kEffect));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // Not a terminal: one plain line per frame, then the totals.
@@ -60,7 +60,7 @@ TEST(Sequence, FourJobsGiveTheFramesRenderedOneByOne) {
 
   for (int f = 1; f <= kFrames; ++f) {
     SCOPED_TRACE(f);
-    const auto single = runTool(with({dir.path(frameName("in", f)), dir.path(frameName("one", f))}, kEffect));
+    auto const single = runTool(with({dir.path(frameName("in", f)), dir.path(frameName("one", f))}, kEffect));
     ASSERT_EQ(single.exitCode, 0) << single.err;
     const RawImage together = tooltest::readPng(dir.path(frameName("seq", f)));
     const RawImage alone = tooltest::readPng(dir.path(frameName("one", f)));
@@ -74,7 +74,7 @@ TEST(Sequence, FourJobsGiveTheFramesRenderedOneByOne) {
 TEST(Sequence, WithoutFramesRendersEveryInputFrameFound) {
   const ScratchDir dir;
   writeFrames(dir);
-  const auto r = runTool({dir.path("in.####.png"), dir.path("out.%04d.png"), "--jobs", "3"});
+  auto const r = runTool({dir.path("in.####.png"), dir.path("out.%04d.png"), "--jobs", "3"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::vector<std::string> expected;
   for (int f = 1; f <= kFrames; ++f) {
@@ -91,7 +91,7 @@ TEST(Sequence, SkipMissingRendersTheFramesFoundAndNamesTheGaps) {
   for (int f : {3, 7, 8}) {
     std::remove(dir.path(frameName("in", f)).c_str());
   }
-  const auto r =
+  auto const r =
       runTool({dir.path("in.####.png"), dir.path("out.####.png"), "--skip-missing", "--jobs", "2"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("skipping 3 frames missing from " + dir.path("in.####.png") + ": 3, 7-8\n"),
@@ -109,7 +109,7 @@ TEST(Sequence, SkipMissingRendersTheFramesFoundAndNamesTheGaps) {
   EXPECT_EQ(dir.listing(), expected);
 
   // A range with one frame left after the gap: counted in the singular.
-  const auto one =
+  auto const one =
       runTool({dir.path("in.####.png"), dir.path("one.####.png"), "--frames", "7-9", "--skip-missing"});
   ASSERT_EQ(one.exitCode, 0) << one.err;
   EXPECT_NE(one.err.find("skipping 2 frames missing from " + dir.path("in.####.png") + ": 7-8\n"),
@@ -123,19 +123,19 @@ TEST(Sequence, SkipMissingRendersTheFramesFoundAndNamesTheGaps) {
 
 TEST(Demo, WritesEveryFormatOfBothHostsAndTheSheetAndPrintsTheirPaths) {
   const ScratchDir dir;
-  const auto r = runTool({"--demo", dir.path("demo")});
+  auto const r = runTool({"--demo", dir.path("demo")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   struct Expected {
-    const char* file;
+    char const* file;
     int bitDepth;
-    const char* host;
+    char const* host;
   };
   const Expected renders[] = {{"chart-ae8.png", 8, "After Effects"},
                               {"chart-ae16.png", 16, "After Effects"},
                               {"chart-ae32.exr", 32, "After Effects"},
                               {"chart-pr8.png", 8, "Premiere Pro"},
                               {"chart-pr32.exr", 32, "Premiere Pro"}};
-  for (const Expected& e : renders) {
+  for (Expected const& e : renders) {
     SCOPED_TRACE(e.file);
     const std::string path = dir.path(std::string("demo/") + e.file);
     const std::size_t line = r.out.find(path);

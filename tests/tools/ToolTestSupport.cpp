@@ -22,11 +22,11 @@ namespace {
 #if __has_feature(thread_sanitizer)
 // The image library's worker threads synchronise in code the thread
 // sanitizer cannot see.
-const bool kImageLibraryOnOneThread = OIIO::attribute("threads", 1);
+bool const kImageLibraryOnOneThread = OIIO::attribute("threads", 1);
 #endif
 #endif
 
-std::string quoted(const std::string& arg) {
+std::string quoted(std::string const& arg) {
   std::string q = "'";
   for (char c : arg) {
     q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -34,7 +34,7 @@ std::string quoted(const std::string& arg) {
   return q + "'";
 }
 
-std::string slurp(const std::string& path) {
+std::string slurp(std::string const& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -48,14 +48,14 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& args, const std::string& prefix) {
+RunResult runTool(std::vector<std::string> const& args, std::string const& prefix) {
   const ScratchDir logs;
   std::string command = prefix + " " + quoted(ZF_RENDER_TOOL);
-  for (const std::string& a : args) {
+  for (std::string const& a : args) {
     command += " " + quoted(a);
   }
   command += " </dev/null >" + quoted(logs.path("out")) + " 2>" + quoted(logs.path("err"));
-  const int status = std::system(command.c_str());
+  int const status = std::system(command.c_str());
   RunResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   r.out = slurp(logs.path("out"));
@@ -63,7 +63,7 @@ RunResult runTool(const std::vector<std::string>& args, const std::string& prefi
   return r;
 }
 
-void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vector<float>& samples) {
+void writeFile(std::string const& path, OIIO::ImageSpec layout, std::vector<float> const& samples) {
   auto out = OIIO::ImageOutput::create(path);
   if (!out || !out->open(path, layout) || !out->write_image(OIIO::TypeFloat, samples.data()) ||
       !out->close()) {
@@ -71,7 +71,7 @@ void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vecto
   }
 }
 
-Opened openFile(const std::string& path) {
+Opened openFile(std::string const& path) {
   auto in = OIIO::ImageInput::open(path);
   if (!in) {
     throw std::runtime_error("cannot open " + path);
@@ -103,7 +103,7 @@ ScratchDir::~ScratchDir() {
 
 std::vector<std::string> ScratchDir::listing() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+  for (auto const& entry : std::filesystem::directory_iterator(root_)) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
@@ -112,7 +112,7 @@ std::vector<std::string> ScratchDir::listing() const {
 
 std::map<std::string, std::string> ScratchDir::snapshot() const {
   std::map<std::string, std::string> entries;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+  for (auto const& entry : std::filesystem::recursive_directory_iterator(root_)) {
     const std::string name = std::filesystem::relative(entry.path(), root_).string();
     if (entry.is_symlink()) {
       entries[name] = "-> " + std::filesystem::read_symlink(entry.path()).string();
@@ -125,8 +125,8 @@ std::map<std::string, std::string> ScratchDir::snapshot() const {
   return entries;
 }
 
-void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels, bool tagged) {
+void writePng(std::string const& path, int width, int height, int bitDepth,
+              std::vector<std::uint32_t> const& samples, int channels, bool tagged) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     throw std::runtime_error("cannot create " + path);
@@ -170,7 +170,7 @@ void writePng(const std::string& path, int width, int height, int bitDepth,
   png_destroy_write_struct(&png, &info);
 }
 
-void writeSmallPng(const std::string& path, int width, int height) {
+void writeSmallPng(std::string const& path, int width, int height) {
   std::vector<std::uint32_t> rgba;
   for (int i = 0; i < width * height; ++i) {
     rgba.insert(rgba.end(), {static_cast<std::uint32_t>(i * 5 % 256), 100, 200, 255});
@@ -178,7 +178,7 @@ void writeSmallPng(const std::string& path, int width, int height) {
   writePng(path, width, height, 8, rgba);
 }
 
-void writeGreyPng(const std::string& path, int width, int height) {
+void writeGreyPng(std::string const& path, int width, int height) {
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) {
     throw std::runtime_error("cannot create " + path);
@@ -203,7 +203,7 @@ void writeGreyPng(const std::string& path, int width, int height) {
   png_destroy_write_struct(&png, &info);
 }
 
-RawImage readPng(const std::string& path) {
+RawImage readPng(std::string const& path) {
   File file(std::fopen(path.c_str(), "rb"));
   if (!file) {
     throw std::runtime_error("cannot open " + path);
@@ -247,7 +247,7 @@ RawImage readPng(const std::string& path) {
   return image;
 }
 
-void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba) {
+void writeExr(std::string const& path, int width, int height, std::vector<float> const& rgba) {
   auto out = OIIO::ImageOutput::create(path);
   OIIO::ImageSpec fileSpec(width, height, 4, OIIO::TypeDesc::FLOAT);
   if (!out || !out->open(path, fileSpec) || !out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()) ||
@@ -256,7 +256,7 @@ void writeExr(const std::string& path, int width, int height, const std::vector<
   }
 }
 
-RawImage readExr(const std::string& path) {
+RawImage readExr(std::string const& path) {
   auto in = OIIO::ImageInput::open(path);
   if (!in) {
     throw std::runtime_error("cannot open " + path);

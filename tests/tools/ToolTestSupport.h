@@ -1,6 +1,6 @@
-/* Running zarnit-render as a subprocess, scratch folders, and image files
- * written and read independently of the tool: PNG through libpng as raw
- * samples, EXR through OpenImageIO (whose EXR path stores floats as given). */
+// Running zarnit-render as a subprocess, scratch folders, and image files
+// written and read independently of the tool: PNG through libpng as raw
+// samples, EXR through OpenImageIO (whose EXR path stores floats as given).
 #ifndef ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
 #define ZF_TESTS_TOOLS_TOOLTESTSUPPORT_H
 
@@ -19,34 +19,34 @@ struct RunResult {
   std::string err;
 };
 
-/* Runs the built zarnit-render with args, stdin from /dev/null, after the
- * shell text `prefix` (limits, or a command that runs the tool). */
-RunResult runTool(const std::vector<std::string>& args, const std::string& prefix = "");
+// Runs the built zarnit-render with args, stdin from /dev/null, after the
+// shell text `prefix` (limits, or a command that runs the tool).
+RunResult runTool(std::vector<std::string> const& args, std::string const& prefix = "");
 
-/* A prefix under which file permissions hold even for root, who could
- * otherwise read and write everything. */
+// A prefix under which file permissions hold even for root, who could
+// otherwise read and write everything.
 std::string withoutPermissionOverride();
 
-/* A fresh folder, removed with everything in it at the end of the test. */
+// A fresh folder, removed with everything in it at the end of the test.
 class ScratchDir {
  public:
   ScratchDir();
   ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ScratchDir(ScratchDir const&) = delete;
+  ScratchDir& operator=(ScratchDir const&) = delete;
 
-  std::string path(const std::string& name) const { return root_ + "/" + name; }
-  /* Names of every entry, hidden ones included, sorted. */
+  std::string path(std::string const& name) const { return root_ + "/" + name; }
+  // Names of every entry, hidden ones included, sorted.
   std::vector<std::string> listing() const;
-  /* Every entry below the folder by relative name, hidden ones included, with
-   * its contents: a file's bytes, "<folder>", or "-> target" for a link. */
+  // Every entry below the folder by relative name, hidden ones included, with
+  // its contents: a file's bytes, "<folder>", or "-> target" for a link.
   std::map<std::string, std::string> snapshot() const;
 
  private:
   std::string root_;
 };
 
-/* Raw samples, RGBA (or as many channels as the file has), rows from the top. */
+// Raw samples, RGBA (or as many channels as the file has), rows from the top.
 struct RawImage {
   int width = 0;
   int height = 0;
@@ -66,34 +66,34 @@ struct RawImage {
   }
 };
 
-/* PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
- * as given. Tagged: with an sRGB chunk, the text "Title" = "Zarnit test" and
- * 2835 pixels per metre. */
-void writePng(const std::string& path, int width, int height, int bitDepth,
-              const std::vector<std::uint32_t>& samples, int channels = 4, bool tagged = false);
-RawImage readPng(const std::string& path);
+// PNG of 8 or 16 bits, RGBA (or RGB with channels 3), samples stored exactly
+// as given. Tagged: with an sRGB chunk, the text "Title" = "Zarnit test" and
+// 2835 pixels per metre.
+void writePng(std::string const& path, int width, int height, int bitDepth,
+              std::vector<std::uint32_t> const& samples, int channels = 4, bool tagged = false);
+RawImage readPng(std::string const& path);
 
-/* A small opaque 8-bit RGBA PNG whose red varies from pixel to pixel. */
-void writeSmallPng(const std::string& path, int width = 8, int height = 6);
+// A small opaque 8-bit RGBA PNG whose red varies from pixel to pixel.
+void writeSmallPng(std::string const& path, int width = 8, int height = 6);
 
-/* An 8-bit grey PNG of one value, written a row at a time: as large an image
- * as wanted in little memory and a small file. */
-void writeGreyPng(const std::string& path, int width, int height);
+// An 8-bit grey PNG of one value, written a row at a time: as large an image
+// as wanted in little memory and a small file.
+void writeGreyPng(std::string const& path, int width, int height);
 
-/* Any format OpenImageIO writes: pixels given as floats (0..1 for integer
- * types), laid out and stored as `layout` says. */
-void writeFile(const std::string& path, OIIO::ImageSpec layout, const std::vector<float>& samples);
+// Any format OpenImageIO writes: pixels given as floats (0..1 for integer
+// types), laid out and stored as `layout` says.
+void writeFile(std::string const& path, OIIO::ImageSpec layout, std::vector<float> const& samples);
 
-/* A file's header and every channel of every pixel as float. */
+// A file's header and every channel of every pixel as float.
 struct Opened {
   OIIO::ImageSpec header;
   std::vector<float> floats;
 };
-Opened openFile(const std::string& path);
+Opened openFile(std::string const& path);
 
-/* RGBA float EXR. */
-void writeExr(const std::string& path, int width, int height, const std::vector<float>& rgba);
-RawImage readExr(const std::string& path);
+// RGBA float EXR.
+void writeExr(std::string const& path, int width, int height, std::vector<float> const& rgba);
+RawImage readExr(std::string const& path);
 
 }  // namespace tooltest
 

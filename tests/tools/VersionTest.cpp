@@ -1,5 +1,5 @@
-/* --version reports the plug-in as the plug-in itself declares it: the
- * stand-in that fails renders declares another name, and a version of 0. */
+// --version reports the plug-in as the plug-in itself declares it: the
+// stand-in that fails renders declares another name, and a version of 0.
 #include <gtest/gtest.h>
 
 #include "ToolTestSupport.h"
@@ -24,11 +24,11 @@ TEST(Version, ReportsTheToolAndTheLoadedPluginsOwnIdentityAndVersion) {
        {"  name         Failing Effect\n", "  match name   failing_effect\n", "  category     Tests\n",
         "  version      0.0.0, develop stage, build 0 (0x00000000)\n"}},
   };
-  for (const Case& c : cases) {
+  for (Case const& c : cases) {
     SCOPED_TRACE(c.args.back());
-    const auto r = tooltest::runTool(c.args);
+    auto const r = tooltest::runTool(c.args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const std::string& line : c.lines) {
+    for (std::string const& line : c.lines) {
       EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
     }
   }

@@ -74,7 +74,7 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, 
   std::string const tail = head + lookSuffixes[static_cast<int>(look)];
   bool const smooth = look != Look::Nearest;
   auto run = [size, bitDepth, scaling, centre, smooth, look](benchmark::State& state, InstructionSet path,
-                                                            bool active) {
+                                                             bool active) {
     Frames frames(size, bitDepth);
     frames.rd.amount = 50.0f;
     frames.rd.scaling = scaling;
@@ -120,8 +120,8 @@ void registerKernel(Size size, int bitDepth, int scaling, Centre const& centre, 
   bool const listScalar = size.width == bench::uhd.width && bitDepth == 8;
   for (Variant const& v : variants) {
     std::string const name = std::string("kernel/") + (v.active ? "ours" : instructionSetName(v.path)) + tail;
-    auto* b = benchmark::RegisterBenchmark(name.c_str(),
-                                           [run, v](benchmark::State& state) { run(state, v.path, v.active); });
+    auto* b = benchmark::RegisterBenchmark(
+        name.c_str(), [run, v](benchmark::State& state) { run(state, v.path, v.active); });
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
     if (look == Look::Spectrum)

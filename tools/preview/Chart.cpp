@@ -18,9 +18,9 @@ constexpr Colour kLineColours[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}, {
 constexpr int kGridStep = 64;
 constexpr int kStarSpokes = 36;
 
-/* An opaque rectangle, x0 .. x1 - 1 by y0 .. y1 - 1. */
+// An opaque rectangle, x0 .. x1 - 1 by y0 .. y1 - 1.
 void fillRect(OIIO::ImageBuf& chart, int x0, int y0, int x1, int y1, Colour c) {
-  const float values[4] = {c.r, c.g, c.b, 1.0f};
+  float const values[4] = {c.r, c.g, c.b, 1.0f};
   OIIO::ImageBufAlgo::fill(chart, values, OIIO::ROI(x0, x1, y0, y1));
 }
 
@@ -28,12 +28,12 @@ void fillRect(OIIO::ImageBuf& chart, int x0, int y0, int x1, int y1, Colour c) {
 
 OIIO::ImageBuf makeChart(int width, int height) {
   OIIO::ImageBuf chart = blankRgba(width, height, OIIO::TypeDesc::FLOAT);  // transparent black
-  const int b = kChartBorder;
-  const int left = b;
-  const int top = b;
-  const int right = width - b;
-  const int bottom = height - b;
-  const int middle = width / 2;
+  int const b = kChartBorder;
+  int const left = b;
+  int const top = b;
+  int const right = width - b;
+  int const bottom = height - b;
+  int const middle = width / 2;
 
   // Black on the left, grey on the right: fringes read differently on each.
   fillRect(chart, left, top, middle, bottom, {0, 0, 0});
@@ -50,8 +50,8 @@ OIIO::ImageBuf makeChart(int width, int height) {
   // Two-pixel coloured lines: horizontal near the top and bottom edges,
   // vertical near the left and right edges, where the displacement is largest.
   int i = 0;
-  for (const Colour& c : kLineColours) {
-    const int offset = 8 + 6 * i++;
+  for (Colour const& c : kLineColours) {
+    int const offset = 8 + 6 * i++;
     fillRect(chart, left, top + offset, right, top + offset + 2, c);
     fillRect(chart, left, bottom - offset - 2, right, bottom - offset, c);
     fillRect(chart, left + offset, top, left + offset + 2, bottom, c);
@@ -60,22 +60,22 @@ OIIO::ImageBuf makeChart(int width, int height) {
 
   // A radial star about the middle pixel: spokes one pixel wide, the
   // horizontal and vertical ones exactly on a row and a column.
-  const double cx = width / 2 + 0.5;
-  const double cy = height / 2 + 0.5;
-  const double radius = 0.4 * height;
-  const double pi = std::acos(-1.0);
-  const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  double const cx = width / 2 + 0.5;
+  double const cy = height / 2 + 0.5;
+  double const radius = 0.4 * height;
+  double const pi = std::acos(-1.0);
+  float const white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   for (int y = top; y < bottom; ++y) {
     for (int x = left; x < right; ++x) {
-      const double dx = x + 0.5 - cx;
-      const double dy = y + 0.5 - cy;
-      const double r = std::hypot(dx, dy);
+      double const dx = x + 0.5 - cx;
+      double const dy = y + 0.5 - cy;
+      double const r = std::hypot(dx, dy);
       if (r < 6.0 || r > radius) {
         continue;
       }
-      const double step = 2.0 * pi / kStarSpokes;
-      const double angle = std::atan2(dy, dx);
-      const double nearest = std::round(angle / step) * step;
+      double const step = 2.0 * pi / kStarSpokes;
+      double const angle = std::atan2(dy, dx);
+      double const nearest = std::round(angle / step) * step;
       // Distance from the nearest spoke's line.
       if (std::fabs(r * std::sin(angle - nearest)) < 0.5) {
         chart.setpixel(x, y, white);

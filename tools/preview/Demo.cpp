@@ -8,13 +8,13 @@
 namespace preview {
 namespace {
 
-void listFile(const std::string& what, const std::filesystem::path& path) {
+void listFile(std::string const& what, std::filesystem::path const& path) {
   report("  %-46s %s\n", what.c_str(), path.string().c_str());
 }
 
 }  // namespace
 
-void runDemo(const Options& options) {
+void runDemo(Options const& options) {
   const std::filesystem::path folder(options.demoDir);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
@@ -22,7 +22,7 @@ void runDemo(const Options& options) {
     throw ToolError("cannot make the folder " + folder.string() + (error ? ": " + error.message() : ""));
   }
   const std::string plugin = pluginPath(options);
-  const int threads = iterateThreads(options);
+  int const threads = iterateThreads(options);
 
   const OIIO::ImageBuf chart = makeChart();
   const std::filesystem::path chartPath = folder / "chart.exr";
@@ -40,7 +40,7 @@ void runDemo(const Options& options) {
       if (app == testhost::App::PremierePro && hostOptions.path == testhost::RenderPath::Smart) {
         hostOptions.path.reset();  // --path smart is for After Effects: Premiere Pro has none
       }
-      for (const FormatInfo& format : kFormats) {
+      for (FormatInfo const& format : kFormats) {
         if (format.host != app) {
           continue;
         }
@@ -50,7 +50,8 @@ void runDemo(const Options& options) {
             folder / (std::string("chart-") + format.option +
                       (format.samples == OIIO::TypeDesc::FLOAT ? ".exr" : ".png"));
         writeImage(out.string(), instance.render(chart, format, choice.path, 0));
-        listFile(std::string(format.option) + ", " + hostName(app) + ", " + testhost::nameOf(choice.path), out);
+        listFile(std::string(format.option) + ", " + hostName(app) + ", " + testhost::nameOf(choice.path),
+                 out);
       }
       if (app == testhost::App::AfterEffects) {
         hostOptions.format = formatNamed("ae32");

@@ -43,9 +43,9 @@ constexpr Glyph kGlyphs[] = {
     {'?', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x00, 0x04}},
 };
 
-const Glyph& glyphFor(char c) {
-  const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const Glyph& g : kGlyphs) {
+Glyph const& glyphFor(char c) {
+  char const upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (Glyph const& g : kGlyphs) {
     if (g.c == upper) {
       return g;
     }
@@ -55,20 +55,20 @@ const Glyph& glyphFor(char c) {
 
 }  // namespace
 
-int textWidth(const std::string& text, int scale) {
+int textWidth(std::string const& text, int scale) {
   return text.empty() ? 0 : (static_cast<int>(text.size()) * kGlyphAdvance - 1) * scale;
 }
 
-void drawText(OIIO::ImageBuf& canvas, int x, int y, const std::string& text, int scale, Rgb colour) {
-  const float ink[4] = {colour.r, colour.g, colour.b, 1.0f};
+void drawText(OIIO::ImageBuf& canvas, int x, int y, std::string const& text, int scale, Rgb colour) {
+  float const ink[4] = {colour.r, colour.g, colour.b, 1.0f};
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const Glyph& glyph = glyphFor(text[i]);
-    const int left = x + static_cast<int>(i) * kGlyphAdvance * scale;
+    Glyph const& glyph = glyphFor(text[i]);
+    int const left = x + static_cast<int>(i) * kGlyphAdvance * scale;
     for (int row = 0; row < kGlyphHeight; ++row) {
       for (int col = 0; col < kGlyphWidth; ++col) {
         if ((glyph.rows[row] >> (kGlyphWidth - 1 - col) & 1) != 0) {
-          const int px = left + col * scale;
-          const int py = y + row * scale;
+          int const px = left + col * scale;
+          int const py = y + row * scale;
           OIIO::ImageBufAlgo::fill(
               canvas, ink, OIIO::roi_intersection(OIIO::ROI(px, px + scale, py, py + scale), canvas.roi()));
         }

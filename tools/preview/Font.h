@@ -1,5 +1,5 @@
-/* A 5x7 bitmap font, enough for labels: letters (drawn upper case), digits
- * and a little punctuation. */
+// A 5x7 bitmap font, enough for labels: letters (drawn upper case), digits
+// and a little punctuation.
 #ifndef ZF_TOOLS_PREVIEW_FONT_H
 #define ZF_TOOLS_PREVIEW_FONT_H
 
@@ -17,11 +17,11 @@ constexpr int kGlyphWidth = 5;
 constexpr int kGlyphHeight = 7;
 constexpr int kGlyphAdvance = 6;  // one column of space between letters
 
-int textWidth(const std::string& text, int scale);
+int textWidth(std::string const& text, int scale);
 
-/* Draws text with its top left corner at (x, y), each font pixel as a
- * scale x scale square, into an RGBA image (opaque). Clipped to the image. */
-void drawText(OIIO::ImageBuf& canvas, int x, int y, const std::string& text, int scale, Rgb colour);
+// Draws text with its top left corner at (x, y), each font pixel as a
+// scale x scale square, into an RGBA image (opaque). Clipped to the image.
+void drawText(OIIO::ImageBuf& canvas, int x, int y, std::string const& text, int scale, Rgb colour);
 
 }  // namespace preview
 

@@ -9,19 +9,19 @@
 
 namespace preview {
 
-FramePattern::FramePattern(const std::string& path) : path_(path) {
+FramePattern::FramePattern(std::string const& path) : path_(path) {
   const std::size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
   const std::string name = path.substr(nameStart);
   static const std::regex pattern(R"(%(0?[1-9])?d|#+)");
   auto matches = std::sregex_iterator(name.begin(), name.end(), pattern);
-  const auto count = std::distance(matches, std::sregex_iterator());
+  auto const count = std::distance(matches, std::sregex_iterator());
   if (count == 0) {
     return;
   }
   if (count > 1) {
     throw UsageError("\"" + path + "\" has more than one frame number pattern");
   }
-  const std::smatch& match = *matches;
+  std::smatch const& match = *matches;
   const std::string token = match.str();
   sequence_ = true;
   width_ = token[0] == '#'    ? static_cast<int>(token.size())
@@ -51,7 +51,7 @@ std::vector<long> FramePattern::framesOnDisk() const {
   const std::string folder = slash == std::string::npos ? "." : prefix_.substr(0, slash + 1);
   const std::string namePrefix = slash == std::string::npos ? prefix_ : prefix_.substr(slash + 1);
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+  for (auto const& entry : std::filesystem::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
     if (name.size() <= namePrefix.size() + suffix_.size() ||
         name.compare(0, namePrefix.size(), namePrefix) != 0 ||
@@ -60,12 +60,12 @@ std::vector<long> FramePattern::framesOnDisk() const {
     }
     const std::string digits =
         name.substr(namePrefix.size(), name.size() - namePrefix.size() - suffix_.size());
-    const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
-    const bool allDigits = std::all_of(digits.begin(), digits.end(), isDigit);
+    auto const isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    bool const allDigits = std::all_of(digits.begin(), digits.end(), isDigit);
     if (digits.size() > 9 || !allDigits) {
       continue;
     }
-    const long frame = std::stol(digits);
+    long const frame = std::stol(digits);
     // Only the spelling this pattern produces: 7 is not frame 0007.
     if (std::filesystem::path(pathFor(frame)).filename().string() == name) {
       frames.push_back(frame);

@@ -1,5 +1,5 @@
-/* Image files in and out through OpenImageIO (PNG pixels through libpng),
- * keeping from input to output what the file carries besides RGBA. */
+// Image files in and out through OpenImageIO (PNG pixels through libpng),
+// keeping from input to output what the file carries besides RGBA.
 #include "ImageFile.h"
 
 #include <algorithm>
@@ -39,11 +39,11 @@ namespace {
 
 using Base = OIIO::TypeDesc::BASETYPE;
 
-/* The data types each writer stores, and the deepest of them, for the
- * formats whose writer would otherwise quietly pick a shallower one (PNG
- * stores float as 8 bits). Writers not listed get the wanted type. */
+// The data types each writer stores, and the deepest of them, for the
+// formats whose writer would otherwise quietly pick a shallower one (PNG
+// stores float as 8 bits). Writers not listed get the wanted type.
 struct StorableTypes {
-  const char* format;  // OpenImageIO's format name
+  char const* format;  // OpenImageIO's format name
   std::vector<Base> types;
   Base deepest;
 };
@@ -69,20 +69,20 @@ const StorableTypes kStorable[] = {
     {"zfile", {Base::FLOAT}, Base::FLOAT},
 };
 
-OIIO::TypeDesc storableType(const std::string& format, OIIO::TypeDesc wanted) {
-  for (const StorableTypes& s : kStorable) {
+OIIO::TypeDesc storableType(std::string const& format, OIIO::TypeDesc wanted) {
+  for (StorableTypes const& s : kStorable) {
     if (format == s.format) {
-      const bool stored = std::find(s.types.begin(), s.types.end(), wanted.basetype) != s.types.end();
+      bool const stored = std::find(s.types.begin(), s.types.end(), wanted.basetype) != s.types.end();
       return stored ? wanted : OIIO::TypeDesc(s.deepest);
     }
   }
   return wanted;
 }
 
-/* Metadata that describes how the input was stored rather than what it
- * shows, and so is not carried over as it is. */
-bool describesStorage(const std::string& name) {
-  static const char* const kNames[] = {
+// Metadata that describes how the input was stored rather than what it
+// shows, and so is not carried over as it is.
+bool describesStorage(std::string const& name) {
+  static char const* const kNames[] = {
       "oiio:UnassociatedAlpha",  // set for every file written
       "oiio:BitsPerSample",      // kept only where format and type stay the same
       "oiio:subimages",
@@ -92,15 +92,15 @@ bool describesStorage(const std::string& name) {
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
-/* The first line of the image library's message: the rest repeats it in
- * the words of the libraries beneath. */
-std::string firstLine(const std::string& text) {
+// The first line of the image library's message: the rest repeats it in
+// the words of the libraries beneath.
+std::string firstLine(std::string const& text) {
   std::string line = text.substr(0, text.find('\n'));
   return line.empty() ? "unknown error" : line;
 }
 
-/* Replaces every occurrence of `hidden` in text by `shown`. */
-std::string replaceAll(std::string text, const std::string& hidden, const std::string& shown) {
+// Replaces every occurrence of `hidden` in text by `shown`.
+std::string replaceAll(std::string text, std::string const& hidden, std::string const& shown) {
   for (std::size_t at = text.find(hidden); at != std::string::npos;
        at = text.find(hidden, at + shown.size())) {
     text.replace(at, hidden.size(), shown);
@@ -114,7 +114,7 @@ std::string gigabytes(double bytes) {
   return text;
 }
 
-std::unique_ptr<OIIO::ImageOutput> createWriter(const std::string& path) {
+std::unique_ptr<OIIO::ImageOutput> createWriter(std::string const& path) {
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
     OIIO::geterror();  // consumed: the message below says it better
@@ -132,16 +132,16 @@ class FileDescriptor {
       close(fd_);
     }
   }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor const&) = delete;
+  FileDescriptor& operator=(FileDescriptor const&) = delete;
   int get() const { return fd_; }
 
  private:
   int fd_;
 };
 
-/* Up to `limit` bytes from the start of an open file. */
-std::vector<unsigned char> readBytes(int fd, const std::string& path, std::size_t limit) {
+// Up to `limit` bytes from the start of an open file.
+std::vector<unsigned char> readBytes(int fd, std::string const& path, std::size_t limit) {
   std::vector<unsigned char> bytes;
   unsigned char buffer[65536];
   while (bytes.size() < limit) {
@@ -161,7 +161,7 @@ std::vector<unsigned char> readBytes(int fd, const std::string& path, std::size_
   return bytes;
 }
 
-void checkFrameSize(const std::string& path, int width, int height) {
+void checkFrameSize(std::string const& path, int width, int height) {
   if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide) {
     throw ToolError("cannot read " + path + ": " + std::to_string(width) + "x" + std::to_string(height) +
                     " pixels; frames of 1 to " + std::to_string(kMaxFrameSide) +
@@ -169,9 +169,9 @@ void checkFrameSize(const std::string& path, int width, int height) {
   }
 }
 
-/* The image library takes allocation failures for empty images and goes on;
- * a buffer is asked of the system first, so that too little memory is an
- * error we can report. */
+// The image library takes allocation failures for empty images and goes on;
+// a buffer is asked of the system first, so that too little memory is an
+// error we can report.
 void needMemory(std::size_t bytes) {
   void* probe = std::malloc(bytes);
   if (probe == nullptr) {
@@ -184,12 +184,12 @@ std::size_t rgbaBytes(int width, int height, OIIO::TypeDesc type) {
   return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 * type.size();
 }
 
-/* Where the effect's four channels come from in the file, by name. */
+// Where the effect's four channels come from in the file, by name.
 struct ChannelPlan {
   int red = -1, green = -1, blue = -1, alpha = -1;
 };
 
-int channelNamed(const OIIO::ImageSpec& layout, const char* name) {
+int channelNamed(const OIIO::ImageSpec& layout, char const* name) {
   for (int c = 0; c < layout.nchannels; ++c) {
     std::string n = layout.channel_name(c);
     std::transform(n.begin(), n.end(), n.begin(), [](unsigned char ch) { return std::toupper(ch); });
@@ -200,13 +200,13 @@ int channelNamed(const OIIO::ImageSpec& layout, const char* name) {
   return -1;
 }
 
-ChannelPlan planChannels(const OIIO::ImageSpec& layout, const std::string& path) {
+ChannelPlan planChannels(const OIIO::ImageSpec& layout, std::string const& path) {
   ChannelPlan plan;
   plan.alpha = layout.alpha_channel >= 0 ? layout.alpha_channel : channelNamed(layout, "A");
-  const int r = channelNamed(layout, "R");
-  const int g = channelNamed(layout, "G");
-  const int b = channelNamed(layout, "B");
-  const int y = channelNamed(layout, "Y");
+  int const r = channelNamed(layout, "R");
+  int const g = channelNamed(layout, "G");
+  int const b = channelNamed(layout, "B");
+  int const y = channelNamed(layout, "Y");
   if (r >= 0 && g >= 0 && b >= 0) {
     plan.red = r;
     plan.green = g;
@@ -235,31 +235,31 @@ OIIO::TypeDesc workingType(OIIO::TypeDesc fileType) {
   return OIIO::TypeDesc::FLOAT;
 }
 
-/* The effect's RGBA from the file's channels, packed as `layout` describes
- * them; a file without alpha gets an opaque one. */
-OIIO::ImageBuf rgbaFrom(const OIIO::ImageSpec& layout, void* pixels, const ChannelPlan& plan) {
+// The effect's RGBA from the file's channels, packed as `layout` describes
+// them; a file without alpha gets an opaque one.
+OIIO::ImageBuf rgbaFrom(const OIIO::ImageSpec& layout, void* pixels, ChannelPlan const& plan) {
   needMemory(rgbaBytes(layout.width, layout.height, layout.format));
   const OIIO::ImageBuf file(layout, pixels);
-  const int order[4] = {plan.red, plan.green, plan.blue, plan.alpha};
-  const float values[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  int const order[4] = {plan.red, plan.green, plan.blue, plan.alpha};
+  float const values[4] = {0.0f, 0.0f, 0.0f, 1.0f};
   static const std::string kNames[4] = {"R", "G", "B", "A"};
   OIIO::ImageBuf rgba = OIIO::ImageBufAlgo::channels(file, 4, order, values, kNames);
   rgba.specmod().alpha_channel = 3;
   return rgba;
 }
 
-/* PNG pixels are decoded by our own use of libpng, whose errors come back to
- * us; through the image library they would also be printed. Once libpng has
- * accepted the whole file, the image library reads its metadata from the
- * same bytes. */
-/* What a file's pixels will take in memory, for the message when they cannot. */
+// PNG pixels are decoded by our own use of libpng, whose errors come back to
+// us; through the image library they would also be printed. Once libpng has
+// accepted the whole file, the image library reads its metadata from the
+// same bytes.
+// What a file's pixels will take in memory, for the message when they cannot.
 struct Claim {
   int width = 0;
   int height = 0;
   std::size_t bytes = 0;
 };
 
-Picture readPng(int fd, const std::string& path, Claim& claim) {
+Picture readPng(int fd, std::string const& path, Claim& claim) {
   std::vector<unsigned char> bytes = readBytes(fd, path, std::numeric_limits<std::size_t>::max());
   PngPixels png = decodePng(bytes, path, [&path, &claim](int width, int height) {
     checkFrameSize(path, width, height);
@@ -287,10 +287,10 @@ Picture readPng(int fd, const std::string& path, Claim& claim) {
   return {rgbaFrom(layout, samples, planChannels(layout, path)), traits};
 }
 
-/* Reads what the decoder delivers and checks, besides its answer, whether it
- * complained: some decoders fill a damaged file's missing part and say so
- * only in their error text. */
-void readChecked(OIIO::ImageInput& in, const std::string& path, bool ok) {
+// Reads what the decoder delivers and checks, besides its answer, whether it
+// complained: some decoders fill a damaged file's missing part and say so
+// only in their error text.
+void readChecked(OIIO::ImageInput& in, std::string const& path, bool ok) {
   const std::string error = in.geterror();
   if (!ok || !error.empty()) {
     throw ToolError("cannot read " + path + ": the file is damaged or truncated (" +
@@ -307,7 +307,7 @@ OIIO::ImageBuf blankRgba(int width, int height, OIIO::TypeDesc type) {
   return OIIO::ImageBuf(layout, OIIO::InitializePixels::Yes);
 }
 
-Picture readImage(const std::string& path) {
+Picture readImage(std::string const& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     throw ToolError("cannot read " + path + ": " + (errno == ENOENT ? "no such file" : systemReason(errno)));
@@ -354,12 +354,13 @@ Picture readImage(const std::string& path) {
     const ChannelPlan plan = planChannels(header, path);
 
     const OIIO::TypeDesc type = workingType(header.format);
-    const int channels = header.nchannels;
+    int const channels = header.nchannels;
     OIIO::ImageSpec layout(header.width, header.height, channels, type);
     layout.channelnames = header.channelnames;
     const std::size_t rowBytes = static_cast<std::size_t>(header.width) * channels * type.size();
-    claim = {header.width, header.height,
-             rowBytes * static_cast<std::size_t>(header.height) + rgbaBytes(header.width, header.height, type)};
+    claim = {
+        header.width, header.height,
+        rowBytes * static_cast<std::size_t>(header.height) + rgbaBytes(header.width, header.height, type)};
     std::vector<unsigned char> pixels(rowBytes * static_cast<std::size_t>(header.height));
     readChecked(*in, path, in->read_image(0, 0, 0, channels, type, pixels.data()));
 
@@ -380,20 +381,21 @@ Picture readImage(const std::string& path) {
         OIIO::ImageSpec one(header.width, header.height, 1, header.channelformat(c));
         one.channelnames = {std::string(header.channel_name(c))};
         OIIO::ImageBuf channel(one);
-        readChecked(*in, path, in->read_image(0, 0, c, c + 1, header.channelformat(c), channel.localpixels()));
+        readChecked(*in, path,
+                    in->read_image(0, 0, c, c + 1, header.channelformat(c), channel.localpixels()));
         extras = extras.initialized() ? OIIO::ImageBufAlgo::channel_append(extras, channel) : channel;
       }
       traits->extras = extras;
     }
     return {rgbaFrom(layout, pixels.data(), plan), traits};
-  } catch (const std::bad_alloc&) {
+  } catch (std::bad_alloc const&) {
     throw ToolError("cannot read " + path + ": there is not enough memory for its " +
                     std::to_string(claim.width) + "x" + std::to_string(claim.height) + " pixels (up to " +
                     gigabytes(static_cast<double>(claim.bytes)) + ")");
   }
 }
 
-void checkWritable(const std::string& path) {
+void checkWritable(std::string const& path) {
   const std::filesystem::path target = resolvedDestination(path);
   std::error_code error;
   if (std::filesystem::is_directory(target, error)) {
@@ -414,15 +416,15 @@ void checkWritable(const std::string& path) {
 
 namespace {
 
-/* Encodes in memory when the writer can, so that the file is written, and
- * every write checked, by us (the PNG, TGA and BMP writers ignore a failed
- * write); else lets the writer write the temporary file. Not TIFF: its
- * writer reports failed writes, and into memory it silently drops the image
- * directory when there is Exif data. */
-void encode(OIIO::ImageOutput& out, const std::string& path, const OIIO::ImageSpec& layout,
+// Encodes in memory when the writer can, so that the file is written, and
+// every write checked, by us (the PNG, TGA and BMP writers ignore a failed
+// write); else lets the writer write the temporary file. Not TIFF: its
+// writer reports failed writes, and into memory it silently drops the image
+// directory when there is Exif data.
+void encode(OIIO::ImageOutput& out, std::string const& path, const OIIO::ImageSpec& layout,
             const OIIO::ImageBuf& pixels) {
   const OIIO::TypeDesc memoryType = pixels.spec().format;
-  const void* data = pixels.localpixels();
+  void const* data = pixels.localpixels();
   if (out.supports("ioproxy") && std::strcmp(out.format_name(), "tiff") != 0) {
     std::vector<unsigned char> bytes;
     OIIO::Filesystem::IOVecOutput memory(bytes);
@@ -437,7 +439,7 @@ void encode(OIIO::ImageOutput& out, const std::string& path, const OIIO::ImageSp
   }
   // Such writers' messages name the temporary file, which the user never sees.
   TempFile temp(path);
-  const bool written = out.open(temp.path(), layout) && out.write_image(memoryType, data);
+  bool const written = out.open(temp.path(), layout) && out.write_image(memoryType, data);
   if (!out.close() || !written) {
     throw ToolError("cannot write " + path + ": " + replaceAll(firstLine(out.geterror()), temp.path(), path));
   }
@@ -446,22 +448,22 @@ void encode(OIIO::ImageOutput& out, const std::string& path, const OIIO::ImageSp
 
 }  // namespace
 
-void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileTraits* like) {
+void writeImage(std::string const& path, const OIIO::ImageBuf& rgba, FileTraits const* like) {
   auto out = createWriter(path);
   const std::string format = out->format_name();
   // An input without alpha stays without, unless the render made it matter.
-  const bool alphaMatters =
+  bool const alphaMatters =
       like == nullptr || like->hasAlpha || !OIIO::ImageBufAlgo::isConstantChannel(rgba, 3, 1.0f);
-  const int colourChannels = out->supports("alpha") && alphaMatters ? 4 : 3;
+  int const colourChannels = out->supports("alpha") && alphaMatters ? 4 : 3;
   const OIIO::TypeDesc type =
       storableType(format, like != nullptr ? like->header.channelformat(0) : rgba.spec().format);
 
-  static const int kOrder[4] = {0, 1, 2, 3};
+  static int const kOrder[4] = {0, 1, 2, 3};
   needMemory(rgbaBytes(rgba.spec().width, rgba.spec().height, rgba.spec().format));
   OIIO::ImageBuf pixels = OIIO::ImageBufAlgo::channels(rgba, colourChannels, kOrder);
   std::vector<OIIO::TypeDesc> types(static_cast<std::size_t>(colourChannels), type);
-  const bool extras = like != nullptr && like->extras.initialized() && out->supports("nchannels");
-  const bool perChannel = extras && out->supports("channelformats");
+  bool const extras = like != nullptr && like->extras.initialized() && out->supports("nchannels");
+  bool const perChannel = extras && out->supports("channelformats");
   if (extras) {
     // In memory one type holds every channel exactly, whatever each is
     // stored as: double; the writer converts each to its own.
@@ -500,7 +502,7 @@ void writeImage(const std::string& path, const OIIO::ImageBuf& rgba, const FileT
       }
     }
     // 10-bit DPX stays 10-bit, where format and data type stay the same.
-    const int bits = like->header.get_int_attribute("oiio:BitsPerSample", 0);
+    int const bits = like->header.get_int_attribute("oiio:BitsPerSample", 0);
     if (bits > 0 && format == like->formatName && type == like->header.format) {
       layout.attribute("oiio:BitsPerSample", bits);
     }

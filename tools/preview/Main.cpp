@@ -1,5 +1,5 @@
-/* zarnit-render: renders image files through the built plug-in, loaded into
- * the stand-in host. See --help. */
+// zarnit-render: renders image files through the built plug-in, loaded into
+// the stand-in host. See --help.
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -47,13 +47,13 @@ int main(int argc, char** argv) {
       runRender(options);
     }
     return 0;
-  } catch (const UsageError& e) {
+  } catch (UsageError const& e) {
     std::fprintf(stderr, "zarnit-render: %s\n", e.what());
     return 2;
-  } catch (const std::bad_alloc&) {
+  } catch (std::bad_alloc const&) {
     std::fprintf(stderr, "zarnit-render: error: out of memory\n");
     return 1;
-  } catch (const std::exception& e) {
+  } catch (std::exception const& e) {
     std::fprintf(stderr, "zarnit-render: error: %s\n", e.what());
     return 1;
   }

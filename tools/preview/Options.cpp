@@ -11,12 +11,12 @@
 namespace preview {
 namespace {
 
-/* Whole pixels the host's 16.16 point values hold. */
+// Whole pixels the host's 16.16 point values hold.
 constexpr double kMaxPixels = 32767.0;
 
-/* A number as people write them: decimal, with an optional exponent. Not
- * hexadecimal, infinity or NaN, which strtod would also take. */
-bool parseDecimal(const std::string& text, double& value) {
+// A number as people write them: decimal, with an optional exponent. Not
+// hexadecimal, infinity or NaN, which strtod would also take.
+bool parseDecimal(std::string const& text, double& value) {
   static const std::regex kDecimal(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)");
   if (!std::regex_match(text, kDecimal)) {
     return false;
@@ -27,9 +27,9 @@ bool parseDecimal(const std::string& text, double& value) {
   return std::isfinite(value);
 }
 
-/* A file or folder name: not empty, and not an option, which a missing name
- * would otherwise take (a file named like one can be given as ./--name). */
-CLI::Validator nameOf(const std::string& what) {
+// A file or folder name: not empty, and not an option, which a missing name
+// would otherwise take (a file named like one can be given as ./--name).
+CLI::Validator nameOf(std::string const& what) {
   return CLI::Validator(
       [what](std::string& value) -> std::string {
         if (value.empty() || value.rfind("--", 0) == 0) {
@@ -40,16 +40,16 @@ CLI::Validator nameOf(const std::string& what) {
       "", "");
 }
 
-/* A popup's choices as an option: the name, any case, becomes the value the
- * host sends. */
+// A popup's choices as an option: the name, any case, becomes the value the
+// host sends.
 template <std::size_t N>
-void addChoice(CLI::App& app, const std::string& name, PF_ParamValue& value, const Choice (&choices)[N],
-               const std::string& help) {
+void addChoice(CLI::App& app, std::string const& name, PF_ParamValue& value, const Choice (&choices)[N],
+               std::string const& help) {
   std::string names;
-  for (const Choice& c : choices) {
+  for (Choice const& c : choices) {
     names += (names.empty() ? "" : "|") + std::string(c.option);
   }
-  const Choice* table = choices;
+  Choice const* table = choices;
   auto toHostValue = [table, names](std::string& text) -> std::string {
     const std::string lower = CLI::detail::to_lower(text);
     for (std::size_t i = 0; i < N; ++i) {
@@ -65,7 +65,7 @@ void addChoice(CLI::App& app, const std::string& name, PF_ParamValue& value, con
       ->option_text(names);
 }
 
-void parseCoordinate(const std::string& text, double& value, bool& percent) {
+void parseCoordinate(std::string const& text, double& value, bool& percent) {
   percent = !text.empty() && text.back() == '%';
   const std::string number = percent ? text.substr(0, text.size() - 1) : text;
   if (!parseDecimal(number, value)) {
@@ -80,8 +80,8 @@ void parseCoordinate(const std::string& text, double& value, bool& percent) {
   }
 }
 
-CenterOption parseCenter(const std::string& text) {
-  const auto comma = text.find(',');
+CenterOption parseCenter(std::string const& text) {
+  auto const comma = text.find(',');
   if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
     throw UsageError("--center: \"" + text + "\" is not X,Y (pixels, or percentages such as 50%,50%)");
   }
@@ -91,7 +91,7 @@ CenterOption parseCenter(const std::string& text) {
   return center;
 }
 
-long parseFrame(const std::string& text) {
+long parseFrame(std::string const& text) {
   constexpr long kMaxFrame = 99999999;
   if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos) {
     throw UsageError("--frames: \"" + text + "\" is not a frame number from 0 to " +
@@ -100,8 +100,8 @@ long parseFrame(const std::string& text) {
   return std::stol(text);
 }
 
-FrameRange parseFrames(const std::string& text) {
-  const auto dash = text.find('-');
+FrameRange parseFrames(std::string const& text) {
+  auto const dash = text.find('-');
   FrameRange range;
   if (dash == std::string::npos) {
     range.first = range.last = parseFrame(text);
@@ -124,7 +124,7 @@ PF_Fixed toFixed(double pixels) {
 }
 
 // The whole file contract is README's ("Preview renderer"); this is its summary.
-const char* const kFooter = R"(
+char const* const kFooter = R"(
 Files: whatever OpenImageIO reads and writes, one image per file, channels by
 name (R, G, B or Y, and A), values as stored (straight alpha). OUTPUT keeps
 INPUT's data type, metadata, windows, tiling, compression and extra channels
@@ -139,8 +139,8 @@ plug-in's error code is named), 2 for a bad command line.
 
 }  // namespace
 
-const FormatInfo* formatNamed(const std::string& name) {
-  for (const FormatInfo& f : kFormats) {
+FormatInfo const* formatNamed(std::string const& name) {
+  for (FormatInfo const& f : kFormats) {
     if (name == f.option) {
       return &f;
     }
@@ -148,7 +148,7 @@ const FormatInfo* formatNamed(const std::string& name) {
   return nullptr;
 }
 
-const FormatInfo& defaultFormat(testhost::App host, OIIO::TypeDesc fileSamples) {
+FormatInfo const& defaultFormat(testhost::App host, OIIO::TypeDesc fileSamples) {
   if (host == testhost::App::PremierePro) {
     return *formatNamed(fileSamples == OIIO::TypeDesc::UINT8 ? "pr8" : "pr32");
   }
@@ -161,19 +161,19 @@ const FormatInfo& defaultFormat(testhost::App host, OIIO::TypeDesc fileSamples) 
   return *formatNamed("ae32");
 }
 
-const char* hostName(testhost::App host) {
+char const* hostName(testhost::App host) {
   return host == testhost::App::PremierePro ? "Premiere Pro" : "After Effects";
 }
 
-PF_Fixed centerFixedX(const CenterOption& center, int width) {
+PF_Fixed centerFixedX(CenterOption const& center, int width) {
   return toFixed(center.xPercent ? center.x * width / 100.0 : center.x);
 }
 
-PF_Fixed centerFixedY(const CenterOption& center, int height) {
+PF_Fixed centerFixedY(CenterOption const& center, int height) {
   return toFixed(center.yPercent ? center.y * height / 100.0 : center.y);
 }
 
-Options parseOptions(const std::vector<std::string>& args) {
+Options parseOptions(std::vector<std::string> const& args) {
   Options options;
   CLI::App app(
       "zarnit-render: renders image files through the Zarnit Chromatic Aberration plug-in,\n"
@@ -222,7 +222,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   std::string format;
   std::vector<std::string> formatNames;
   std::string formatHelp;
-  for (const FormatInfo& f : kFormats) {
+  for (FormatInfo const& f : kFormats) {
     formatNames.push_back(f.option);
     formatHelp += (formatHelp.empty() ? "" : ", ") + std::string(f.option) + " (" + f.description + ")";
   }
@@ -305,7 +305,8 @@ Options parseOptions(const std::vector<std::string>& args) {
     options.format = formatNamed(CLI::detail::to_lower(format));
   }
   if (!path.empty()) {
-    options.path = CLI::detail::to_lower(path) == "smart" ? testhost::RenderPath::Smart : testhost::RenderPath::Plain;
+    options.path =
+        CLI::detail::to_lower(path) == "smart" ? testhost::RenderPath::Smart : testhost::RenderPath::Plain;
   }
   if (app.count("--frames") > 0) {
     options.frames = parseFrames(frames);
@@ -342,7 +343,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     throw UsageError(std::string("--format ") + options.format->option + " belongs to " +
                      hostName(options.format->host) + "; " + hostName(*options.host) + " does not send it");
   }
-  const bool premiere = options.host
+  bool const premiere = options.host
                             ? *options.host == testhost::App::PremierePro
                             : options.format != nullptr && options.format->host == testhost::App::PremierePro;
   if (premiere && options.path == testhost::RenderPath::Smart) {

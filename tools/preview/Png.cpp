@@ -10,12 +10,12 @@
 namespace preview {
 namespace {
 
-/* libpng reports errors by longjmp out of its own code. The functions that
- * call it hold nothing with a destructor, so the jump skips no clean-up; all
- * C++ state lives in the caller. */
+// libpng reports errors by longjmp out of its own code. The functions that
+// call it hold nothing with a destructor, so the jump skips no clean-up; all
+// C++ state lives in the caller.
 class PngReader {
  public:
-  explicit PngReader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {
+  explicit PngReader(std::vector<unsigned char> const& bytes) : bytes_(bytes) {
     png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning);
     info_ = png_ ? png_create_info_struct(png_) : nullptr;
     if (info_ == nullptr) {
@@ -23,13 +23,13 @@ class PngReader {
     }
   }
   ~PngReader() { png_destroy_read_struct(&png_, &info_, nullptr); }
-  PngReader(const PngReader&) = delete;
-  PngReader& operator=(const PngReader&) = delete;
+  PngReader(PngReader const&) = delete;
+  PngReader& operator=(PngReader const&) = delete;
 
   bool ready() const { return info_ != nullptr; }
-  const char* message() const { return message_; }
+  char const* message() const { return message_; }
 
-  /* Reads the chunks before the pixels and sets the expansions. */
+  // Reads the chunks before the pixels and sets the expansions.
   bool readHeader(PngPixels& pixels) {
     if (setjmp(png_jmpbuf(png_))) {
       return false;
@@ -76,7 +76,7 @@ class PngReader {
     self->position_ += length;
   }
 
-  const std::vector<unsigned char>& bytes_;
+  std::vector<unsigned char> const& bytes_;
   std::size_t position_ = 0;
   std::size_t rowBytes_ = 0;
   png_structp png_ = nullptr;
@@ -86,12 +86,12 @@ class PngReader {
 
 }  // namespace
 
-bool hasPngSignature(const std::vector<unsigned char>& bytes) {
+bool hasPngSignature(std::vector<unsigned char> const& bytes) {
   return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
 }
 
-PngPixels decodePng(const std::vector<unsigned char>& bytes, const std::string& path,
-                    const std::function<void(int width, int height)>& checkSize) {
+PngPixels decodePng(std::vector<unsigned char> const& bytes, std::string const& path,
+                    std::function<void(int width, int height)> const& checkSize) {
   PngPixels pixels;
   PngReader reader(bytes);
   if (!reader.ready() || !reader.readHeader(pixels)) {

@@ -14,7 +14,7 @@ namespace {
 
 void checkStream(std::FILE* stream) {
   if (std::fflush(stream) != 0 || std::ferror(stream) != 0) {
-    const int error = errno;
+    int const error = errno;
     std::clearerr(stream);
     throw ToolError(std::string("cannot write to standard ") + (stream == stdout ? "output" : "error") +
                     ": " + systemReason(error));
@@ -23,7 +23,7 @@ void checkStream(std::FILE* stream) {
 
 }  // namespace
 
-void report(const char* format, ...) {
+void report(char const* format, ...) {
   std::va_list args;
   va_start(args, format);
   std::vfprintf(stdout, format, args);
@@ -32,7 +32,7 @@ void report(const char* format, ...) {
 }
 
 std::string clockText(double seconds) {
-  const long total = std::lround(std::max(0.0, seconds));
+  long const total = std::lround(std::max(0.0, seconds));
   char text[32];
   if (total >= 3600) {
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
@@ -46,21 +46,21 @@ Progress::Progress(long total, std::FILE* stream)
     : stream_(stream), terminal_(isatty(fileno(stream)) != 0), total_(total), start_(Clock::now()) {}
 
 std::string Progress::status() const {
-  const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-  const double fps = elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0;
-  const double left = fps > 0.0 ? static_cast<double>(total_ - done_) / fps : 0.0;
+  double const elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+  double const fps = elapsed > 0.0 ? static_cast<double>(done_) / elapsed : 0.0;
+  double const left = fps > 0.0 ? static_cast<double>(total_ - done_) / fps : 0.0;
   char text[96];
   std::snprintf(text, sizeof text, "%ld/%ld frames  %.1f fps  %s left", done_, total_, fps,
                 clockText(left).c_str());
   return text;
 }
 
-void Progress::frameDone(const std::string& path) {
+void Progress::frameDone(std::string const& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++done_;
   if (terminal_) {
     constexpr long kBarWidth = 30;
-    const long filled = total_ > 0 ? done_ * kBarWidth / total_ : kBarWidth;
+    long const filled = total_ > 0 ? done_ * kBarWidth / total_ : kBarWidth;
     const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                             std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
     std::fprintf(stream_, "\r[%s] %s\033[K", bar.c_str(), status().c_str());
@@ -72,7 +72,7 @@ void Progress::frameDone(const std::string& path) {
 
 void Progress::finish() {
   std::lock_guard<std::mutex> lock(mutex_);
-  const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+  double const elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
   if (terminal_) {
     std::fputc('\n', stream_);
   }

@@ -1,5 +1,5 @@
-/* Progress of a sequence: a bar redrawn in place on a terminal, one plain
- * line per frame otherwise. */
+// Progress of a sequence: a bar redrawn in place on a terminal, one plain
+// line per frame otherwise.
 #ifndef ZF_TOOLS_PREVIEW_PROGRESS_H
 #define ZF_TOOLS_PREVIEW_PROGRESS_H
 
@@ -12,14 +12,14 @@ namespace preview {
 
 class Progress {
  public:
-  /* Draws on stream; a bar when it is a terminal. */
+  // Draws on stream; a bar when it is a terminal.
   Progress(long total, std::FILE* stream);
 
-  /* Thread-safe. Throws ToolError when the stream cannot be written. */
-  void frameDone(const std::string& path);
-  /* Ends the bar's line and prints the totals. */
+  // Thread-safe. Throws ToolError when the stream cannot be written.
+  void frameDone(std::string const& path);
+  // Ends the bar's line and prints the totals.
   void finish();
-  /* Ends the bar's line, so that an error message starts on its own. */
+  // Ends the bar's line, so that an error message starts on its own.
   void abandon();
 
  private:
@@ -34,11 +34,11 @@ class Progress {
   Clock::time_point start_;
 };
 
-/* printf to standard output, checked: a closed stream (a pipe whose reader
- * is gone) throws ToolError instead of ending the tool without a word. */
-void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf to standard output, checked: a closed stream (a pipe whose reader
+// is gone) throws ToolError instead of ending the tool without a word.
+void report(char const* format, ...) __attribute__((format(printf, 1, 2)));
 
-/* "1:05" for 65 seconds. */
+// "1:05" for 65 seconds.
 std::string clockText(double seconds);
 
 }  // namespace preview

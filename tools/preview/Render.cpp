@@ -39,18 +39,18 @@ std::string sizeText(const OIIO::ImageBuf& image) {
   return std::to_string(image.spec().width) + "x" + std::to_string(image.spec().height);
 }
 
-/* What a path names, however it is spelled: the file itself (through links)
- * when it exists, else its folder and the name in it. */
+// What a path names, however it is spelled: the file itself (through links)
+// when it exists, else its folder and the name in it.
 struct FileId {
   dev_t device;
   ino_t inode;
   std::string name;  // empty for an existing file
-  bool operator<(const FileId& o) const {
+  bool operator<(FileId const& o) const {
     return std::tie(device, inode, name) < std::tie(o.device, o.inode, o.name);
   }
 };
 
-std::optional<FileId> fileId(const std::string& path) {
+std::optional<FileId> fileId(std::string const& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) == 0) {
     return FileId{info.st_dev, info.st_ino, ""};
@@ -63,17 +63,17 @@ std::optional<FileId> fileId(const std::string& path) {
   return FileId{info.st_dev, info.st_ino, slash == std::string::npos ? path : path.substr(slash + 1)};
 }
 
-/* Refuses, before anything is written, an output that would replace an input
- * or another output: a render over its own input destroys the original. */
-void refuseOverwriting(const std::vector<FrameJob>& jobs, const std::string& sheet) {
-  std::map<FileId, const std::string*> inputs;
-  std::map<FileId, const std::string*> outputs;
-  for (const FrameJob& job : jobs) {
-    if (const auto id = fileId(job.input)) {
+// Refuses, before anything is written, an output that would replace an input
+// or another output: a render over its own input destroys the original.
+void refuseOverwriting(std::vector<FrameJob> const& jobs, std::string const& sheet) {
+  std::map<FileId, std::string const*> inputs;
+  std::map<FileId, std::string const*> outputs;
+  for (FrameJob const& job : jobs) {
+    if (auto const id = fileId(job.input)) {
       inputs.emplace(*id, &job.input);
     }
   }
-  auto refuseInput = [&inputs](const std::string& path, const std::string& what) {
+  auto refuseInput = [&inputs](std::string const& path, std::string const& what) {
     const auto id = fileId(path);
     const auto hit = id ? inputs.find(*id) : inputs.end();
     if (hit != inputs.end()) {
@@ -82,24 +82,24 @@ void refuseOverwriting(const std::vector<FrameJob>& jobs, const std::string& she
     }
     return id;
   };
-  for (const FrameJob& job : jobs) {
+  for (FrameJob const& job : jobs) {
     if (!job.output.empty()) {
-      if (const auto id = refuseInput(job.output, "OUTPUT")) {
+      if (auto const id = refuseInput(job.output, "OUTPUT")) {
         outputs.emplace(*id, &job.output);
       }
     }
   }
   if (!sheet.empty()) {
-    const auto id = refuseInput(sheet, "--sheet");
-    const auto hit = id ? outputs.find(*id) : outputs.end();
+    auto const id = refuseInput(sheet, "--sheet");
+    auto const hit = id ? outputs.find(*id) : outputs.end();
     if (hit != outputs.end()) {
       throw UsageError("--sheet " + sheet + " is the same file as the output " + *hit->second);
     }
   }
 }
 
-/* "2, 5-7, 12": the frames of range not in found (sorted), at most a few runs. */
-std::string missingFramesText(const FrameRange& range, const std::vector<long>& found) {
+// "2, 5-7, 12": the frames of range not in found (sorted), at most a few runs.
+std::string missingFramesText(FrameRange const& range, std::vector<long> const& found) {
   constexpr int kMaxRuns = 8;
   std::string text;
   int runs = 0;
@@ -123,10 +123,10 @@ std::string missingFramesText(const FrameRange& range, const std::vector<long>& 
   return text;
 }
 
-/* The frames of a sequence to render: --frames, or every frame from the first
- * file found to the last. A frame without a file stops the render before it
- * starts, unless --skip-missing accepts the gap. */
-std::vector<long> sequenceFrames(const Options& options, const FramePattern& pattern) {
+// The frames of a sequence to render: --frames, or every frame from the first
+// file found to the last. A frame without a file stops the render before it
+// starts, unless --skip-missing accepts the gap.
+std::vector<long> sequenceFrames(Options const& options, FramePattern const& pattern) {
   const std::vector<long> onDisk = pattern.framesOnDisk();
   FrameRange range;
   if (options.frames) {
@@ -139,7 +139,7 @@ std::vector<long> sequenceFrames(const Options& options, const FramePattern& pat
   std::vector<long> frames;
   std::copy_if(onDisk.begin(), onDisk.end(), std::back_inserter(frames),
                [&range](long f) { return f >= range.first && f <= range.last; });
-  const long missing = range.last - range.first + 1 - static_cast<long>(frames.size());
+  long const missing = range.last - range.first + 1 - static_cast<long>(frames.size());
   if (missing > 0) {
     const std::string what = std::to_string(missing) + (missing == 1 ? " frame" : " frames") +
                              " missing from " + options.input + ": " + missingFramesText(range, frames);
@@ -155,11 +155,11 @@ std::vector<long> sequenceFrames(const Options& options, const FramePattern& pat
   return frames;
 }
 
-/* Renders the frames `jobs` at a time on the image library's thread pool,
- * all through the one instance. The first failure stops the hand-out of
- * further frames; frames already being rendered finish. */
-void renderFrames(const std::vector<FrameJob>& jobs, int threads, PluginSession& instance,
-                  const HostChoice& choice, int width, int height) {
+// Renders the frames `jobs` at a time on the image library's thread pool,
+// all through the one instance. The first failure stops the hand-out of
+// further frames; frames already being rendered finish.
+void renderFrames(std::vector<FrameJob> const& jobs, int threads, PluginSession& instance,
+                  HostChoice const& choice, int width, int height) {
   Progress progress(static_cast<long>(jobs.size()), stderr);
   std::atomic<bool> failed{false};
   std::mutex errorMutex;
@@ -199,19 +199,19 @@ void renderFrames(const std::vector<FrameJob>& jobs, int threads, PluginSession&
 
 }  // namespace
 
-int iterateThreads(const Options& options) {
+int iterateThreads(Options const& options) {
   if (options.threads > 0) {
     return options.threads;
   }
-  const unsigned cores = std::thread::hardware_concurrency();
+  unsigned const cores = std::thread::hardware_concurrency();
   return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxThreads));
 }
 
-std::string pluginPath(const Options& options) {
+std::string pluginPath(Options const& options) {
   return options.plugin.empty() ? defaultPluginPath() : options.plugin;
 }
 
-void warnIfUnbalanced(const PluginSession& session) {
+void warnIfUnbalanced(PluginSession const& session) {
   const std::string report = session.accountingReport();
   if (!report.empty()) {
     std::fprintf(stderr, "zarnit-render: warning: the plug-in left host resources out of balance:\n%s\n",
@@ -219,27 +219,27 @@ void warnIfUnbalanced(const PluginSession& session) {
   }
 }
 
-HostChoice chooseHost(const Options& options, OIIO::TypeDesc inputSamples) {
+HostChoice chooseHost(Options const& options, OIIO::TypeDesc inputSamples) {
   HostChoice choice{};
   choice.host = options.host                ? *options.host
                 : options.format != nullptr ? options.format->host
                                             : testhost::App::AfterEffects;
   choice.format = options.format != nullptr ? options.format : &defaultFormat(choice.host, inputSamples);
   // Premiere Pro has no smart render; After Effects prefers it when offered.
-  choice.path = options.path                          ? *options.path
+  choice.path = options.path                                ? *options.path
                 : choice.host == testhost::App::PremierePro ? testhost::RenderPath::Plain
-                                                      : testhost::RenderPath::Smart;
+                                                            : testhost::RenderPath::Smart;
   return choice;
 }
 
-void writeContactSheet(const std::string& path, PluginSession& instance, const OIIO::ImageBuf& input,
-                       const EffectValues& values, const HostChoice& choice) {
-  const int columns = static_cast<int>(std::size(kScalings));
+void writeContactSheet(std::string const& path, PluginSession& instance, const OIIO::ImageBuf& input,
+                       EffectValues const& values, HostChoice const& choice) {
+  int const columns = static_cast<int>(std::size(kScalings));
   // The original alone on the first row, above the renders, to compare with.
   std::vector<SheetTile> tiles(static_cast<std::size_t>(columns));
   tiles.front() = {input, "Original"};
-  for (const Choice& mode : kModes) {
-    for (const Choice& scaling : kScalings) {
+  for (Choice const& mode : kModes) {
+    for (Choice const& scaling : kScalings) {
       EffectValues tileValues = values;
       tileValues.mode = mode.hostValue;
       tileValues.scaling = scaling.hostValue;
@@ -260,7 +260,7 @@ void writeContactSheet(const std::string& path, PluginSession& instance, const O
   writeImage(path, composeSheet(tiles, columns, "Zarnit Chromatic Aberration", subtitle));
 }
 
-void runRender(const Options& options) {
+void runRender(Options const& options) {
   const FramePattern inPattern(options.input);
   const FramePattern outPattern(options.output);
   if (inPattern.isSequence() != outPattern.isSequence() && !options.output.empty()) {

@@ -13,7 +13,7 @@ namespace {
 
 struct ErrorName {
   PF_Err code;
-  const char* name;
+  char const* name;
 };
 
 constexpr ErrorName kErrorNames[] = {
@@ -27,7 +27,7 @@ constexpr ErrorName kErrorNames[] = {
     {PF_Err_CANNOT_PARSE_KEYFRAME_TEXT, "PF_Err_CANNOT_PARSE_KEYFRAME_TEXT"},
 };
 
-void check(const testhost::CommandResult& result, const char* command) {
+void check(testhost::CommandResult const& result, char const* command) {
   if (result.err == PF_Err_NONE) {
     return;
   }
@@ -42,7 +42,7 @@ void check(const testhost::CommandResult& result, const char* command) {
 }  // namespace
 
 std::string errorCodeText(PF_Err code) {
-  for (const ErrorName& e : kErrorNames) {
+  for (ErrorName const& e : kErrorNames) {
     if (e.code == code) {
       return std::string(e.name) + " (" + std::to_string(code) + ")";
     }
@@ -57,7 +57,7 @@ std::string defaultPluginPath() {
     // Without /proc (a chroot, a minimal container): the path the system
     // started us by, when it names a folder. A bare name would be looked
     // up in the working folder, where anyone may have put a library.
-    const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+    char const* started = reinterpret_cast<char const*>(getauxval(AT_EXECFN));
     if (started == nullptr || std::strchr(started, '/') == nullptr) {
       throw ToolError(
           "cannot tell which folder zarnit-render was started from (no /proc); give the plug-in "

@@ -25,23 +25,23 @@ int ceilDiv(int a, int b) {
   return (a + b - 1) / b;
 }
 
-/* A tile shrunk by `factor` and laid over a checkerboard: colours clamped to
- * 0..1 and weighted by alpha while averaged, so transparent pixels lend no
- * colour. */
+// A tile shrunk by `factor` and laid over a checkerboard: colours clamped to
+// 0..1 and weighted by alpha while averaged, so transparent pixels lend no
+// colour.
 OIIO::ImageBuf shownTile(const OIIO::ImageBuf& tile, int factor) {
   OIIO::ImageBuf floats;
   floats.copy(tile, OIIO::TypeDesc::FLOAT);
   OIIO::ImageBuf clamped = OIIO::ImageBufAlgo::clamp(floats, 0.0f, 1.0f);
   clamped.specmod().alpha_channel = 3;
   OIIO::ImageBuf premultiplied = OIIO::ImageBufAlgo::premult(clamped);
-  const int width = ceilDiv(tile.spec().width, factor);
-  const int height = ceilDiv(tile.spec().height, factor);
+  int const width = ceilDiv(tile.spec().width, factor);
+  int const height = ceilDiv(tile.spec().height, factor);
   OIIO::ImageBuf shrunk = factor == 1
                               ? premultiplied
                               : OIIO::ImageBufAlgo::resize(premultiplied, "box", 0.0f,
                                                            OIIO::ROI(0, width, 0, height, 0, 1, 0, 4));
-  const float dark[4] = {0.22f, 0.22f, 0.22f, 1.0f};
-  const float light[4] = {0.32f, 0.32f, 0.32f, 1.0f};
+  float const dark[4] = {0.22f, 0.22f, 0.22f, 1.0f};
+  float const light[4] = {0.32f, 0.32f, 0.32f, 1.0f};
   OIIO::ImageBuf checker = blankRgba(width, height, OIIO::TypeDesc::FLOAT);
   OIIO::ImageBufAlgo::checker(checker, kChecker, kChecker, 1, light, dark);
   return OIIO::ImageBufAlgo::over(shrunk, checker);
@@ -49,10 +49,10 @@ OIIO::ImageBuf shownTile(const OIIO::ImageBuf& tile, int factor) {
 
 }  // namespace
 
-OIIO::ImageBuf composeSheet(const std::vector<SheetTile>& tiles, int columns, const std::string& title,
-                            const std::string& subtitle) {
+OIIO::ImageBuf composeSheet(std::vector<SheetTile> const& tiles, int columns, std::string const& title,
+                            std::string const& subtitle) {
   int factor = 1;
-  for (const SheetTile& t : tiles) {
+  for (SheetTile const& t : tiles) {
     if (t.image.initialized()) {
       factor = std::max({factor, ceilDiv(t.image.spec().width, kMaxTileWidth),
                          ceilDiv(t.image.spec().height, kMaxTileHeight)});
@@ -61,31 +61,31 @@ OIIO::ImageBuf composeSheet(const std::vector<SheetTile>& tiles, int columns, co
   // A cell is as wide as the widest tile or label: labels never overprint.
   int cellWidth = 0;
   int tileHeight = 0;
-  for (const SheetTile& t : tiles) {
+  for (SheetTile const& t : tiles) {
     if (t.image.initialized()) {
       cellWidth = std::max(cellWidth, ceilDiv(t.image.spec().width, factor));
       tileHeight = std::max(tileHeight, ceilDiv(t.image.spec().height, factor));
     }
     cellWidth = std::max(cellWidth, textWidth(t.label, kLabelScale));
   }
-  const int rows = ceilDiv(static_cast<int>(tiles.size()), columns);
-  const int labelHeight = kGlyphHeight * kLabelScale + 8;
-  const int titleHeight = kGlyphHeight * kTitleScale + 10 + kGlyphHeight * kLabelScale + 14;
-  const int cellHeight = tileHeight + 6 + labelHeight;
-  const int width = 2 * kMargin + std::max({columns * cellWidth + (columns - 1) * kGap,
+  int const rows = ceilDiv(static_cast<int>(tiles.size()), columns);
+  int const labelHeight = kGlyphHeight * kLabelScale + 8;
+  int const titleHeight = kGlyphHeight * kTitleScale + 10 + kGlyphHeight * kLabelScale + 14;
+  int const cellHeight = tileHeight + 6 + labelHeight;
+  int const width = 2 * kMargin + std::max({columns * cellWidth + (columns - 1) * kGap,
                                             textWidth(title, kTitleScale), textWidth(subtitle, kLabelScale)});
-  const int height = 2 * kMargin + titleHeight + rows * cellHeight + (rows - 1) * kGap;
+  int const height = 2 * kMargin + titleHeight + rows * cellHeight + (rows - 1) * kGap;
 
   OIIO::ImageBuf sheet = blankRgba(width, height, OIIO::TypeDesc::FLOAT);
-  const float background[4] = {kBackground.r, kBackground.g, kBackground.b, 1.0f};
+  float const background[4] = {kBackground.r, kBackground.g, kBackground.b, 1.0f};
   OIIO::ImageBufAlgo::fill(sheet, background);
   drawText(sheet, kMargin, kMargin, title, kTitleScale, kInk);
   drawText(sheet, kMargin, kMargin + kGlyphHeight * kTitleScale + 10, subtitle, kLabelScale, kDimInk);
   for (std::size_t i = 0; i < tiles.size(); ++i) {
-    const int column = static_cast<int>(i) % columns;
-    const int row = static_cast<int>(i) / columns;
-    const int left = kMargin + column * (cellWidth + kGap);
-    const int top = kMargin + titleHeight + row * (cellHeight + kGap);
+    int const column = static_cast<int>(i) % columns;
+    int const row = static_cast<int>(i) / columns;
+    int const left = kMargin + column * (cellWidth + kGap);
+    int const top = kMargin + titleHeight + row * (cellHeight + kGap);
     if (tiles[i].image.initialized()) {
       OIIO::ImageBufAlgo::paste(sheet, left, top, 0, 0, shownTile(tiles[i].image, factor));
     }

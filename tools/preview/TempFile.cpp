@@ -39,7 +39,7 @@ mode_t const newFileMode = [] {
 
 }  // namespace
 
-std::filesystem::path resolvedDestination(const std::string& path) {
+std::filesystem::path resolvedDestination(std::string const& path) {
   std::filesystem::path target(path);
   for (int links = 0; links < 40; ++links) {
     std::error_code error;
@@ -55,12 +55,12 @@ std::filesystem::path resolvedDestination(const std::string& path) {
   return target;
 }
 
-TempFile::TempFile(const std::string& destination)
+TempFile::TempFile(std::string const& destination)
     : destination_(destination), target_(resolvedDestination(destination)) {
   const std::filesystem::path folder = target_.parent_path().empty() ? "." : target_.parent_path();
   std::string name = (folder / ".zr-XXXXXX").string();
   std::lock_guard<std::mutex> lock(pendingMutex);
-  const int fd = mkstemp(name.data());
+  int const fd = mkstemp(name.data());
   if (fd < 0) {
     fail(errno);
   }
@@ -92,8 +92,8 @@ void TempFile::fail(int error) const {
   }
 }
 
-void TempFile::write(const std::vector<unsigned char>& bytes) {
-  const int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+void TempFile::write(std::vector<unsigned char> const& bytes) {
+  int const fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) {
     fail(errno);
   }
@@ -104,7 +104,7 @@ void TempFile::write(const std::vector<unsigned char>& bytes) {
       continue;
     }
     if (n <= 0) {
-      const int error = n < 0 ? errno : ENOSPC;
+      int const error = n < 0 ? errno : ENOSPC;
       close(fd);
       fail(error);
     }

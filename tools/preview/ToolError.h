@@ -1,4 +1,4 @@
-/* The tool's own errors, and the system's reasons put into words. */
+// The tool's own errors, and the system's reasons put into words.
 #ifndef ZF_TOOLS_PREVIEW_TOOLERROR_H
 #define ZF_TOOLS_PREVIEW_TOOLERROR_H
 
@@ -9,15 +9,15 @@
 
 namespace preview {
 
-/* Something went wrong that the user must see: the message says what and
- * where. */
+// Something went wrong that the user must see: the message says what and
+// where.
 class ToolError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-/* The system's reason for an errno value, starting in lower case so that it
- * reads on after a colon: "permission denied". */
+// The system's reason for an errno value, starting in lower case so that it
+// reads on after a colon: "permission denied".
 inline std::string systemReason(int error) {
   std::string text = std::generic_category().message(error);
   if (!text.empty()) {
