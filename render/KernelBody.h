@@ -177,6 +177,42 @@ inline SmoothPoint<L> smoothPoint(FrameLanes<L> const& c, Displacement<L> const&
           L::select(fits, L::sub(v, floorV), zero)};
 }
 
+// The four pixels around a point weighted by its fractions and by their
+// alphas: each pixel's weight times its alpha, and their sum, the mixed
+// alpha. A colour mixed with these weights, divided by that sum, is the
+// alpha-weighted mix of the four.
+template <class L>
+struct SmoothWeights {
+  using F = typename L::F;
+  F wa00, wa10, wa01, wa11;
+  F alpha;
+
+  ZF_INLINE SmoothWeights(F a00, F a10, F a01, F a11, F fx, F fy) {
+    F const gx = L::sub(L::set1(1.0f), fx);
+    F const gy = L::sub(L::set1(1.0f), fy);
+    F const w00 = L::mul(gx, gy);
+    F const w10 = L::mul(fx, gy);
+    F const w01 = L::mul(gx, fy);
+    F const w11 = L::mul(fx, fy);
+    wa00 = L::mul(w00, a00);
+    wa10 = L::mul(w10, a10);
+    wa01 = L::mul(w01, a01);
+    wa11 = L::mul(w11, a11);
+    alpha = L::add(wa00, wa10);
+    alpha = L::add(alpha, wa01);
+    alpha = L::add(alpha, wa11);
+  }
+
+  // sum of wa times the colours
+  ZF_INLINE F weighted(F c00, F c10, F c01, F c11) const {
+    F sum = L::mul(wa00, c00);
+    sum = L::add(sum, L::mul(wa10, c10));
+    sum = L::add(sum, L::mul(wa01, c01));
+    sum = L::add(sum, L::mul(wa11, c11));
+    return sum;
+  }
+};
+
 // The four pixels around a point mixed by its fractions. Colours are mixed
 // weighted by alpha, as the samples hold straight colour: a transparent
 // pixel adds transparency but no colour. Where both fractions are 0 the
@@ -186,26 +222,11 @@ ZF_INLINE Rgba<typename L::F> smoothSample(Rgba<typename L::F> const& p00, Rgba<
                                            Rgba<typename L::F> const& p01, Rgba<typename L::F> const& p11,
                                            typename L::F fx, typename L::F fy) {
   using F = typename L::F;
-  F const gx = L::sub(L::set1(1.0f), fx);
-  F const gy = L::sub(L::set1(1.0f), fy);
-  F const w00 = L::mul(gx, gy);
-  F const w10 = L::mul(fx, gy);
-  F const w01 = L::mul(gx, fy);
-  F const w11 = L::mul(fx, fy);
-  F const wa00 = L::mul(w00, p00.a);
-  F const wa10 = L::mul(w10, p10.a);
-  F const wa01 = L::mul(w01, p01.a);
-  F const wa11 = L::mul(w11, p11.a);
-  F alpha = L::add(wa00, wa10);
-  alpha = L::add(alpha, wa01);
-  alpha = L::add(alpha, wa11);
+  SmoothWeights<L> const w(p00.a, p10.a, p01.a, p11.a, fx, fy);
+  F const alpha = w.alpha;
   auto const clear = L::isZero(alpha);
   auto const mixed = [&](F c00, F c10, F c01, F c11) {
-    F sum = L::mul(wa00, c00);
-    sum = L::add(sum, L::mul(wa10, c10));
-    sum = L::add(sum, L::mul(wa01, c01));
-    sum = L::add(sum, L::mul(wa11, c11));
-    return L::zeroWhere(clear, L::div(sum, alpha));
+    return L::zeroWhere(clear, L::div(w.weighted(c00, c10, c01, c11), alpha));
   };
   auto const exact = L::both(L::isZero(fx), L::isZero(fy));
   return {L::select(exact, p00.r, mixed(p00.r, p10.r, p01.r, p11.r)),

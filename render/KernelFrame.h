@@ -6,6 +6,7 @@
 #include "RenderData.h"
 
 #include <cstdint>
+#include <type_traits>
 
 // The popups, as the record carries them (popup value minus 1). Values
 // outside the popup's range are legal in the record: a new instance sends
@@ -98,6 +99,29 @@ struct InputImage {
 // whole vectors through memory.
 #define ZF_INLINE inline __attribute__((always_inline))
 #define ZF_INLINE_LAMBDA __attribute__((always_inline))
+
+// Calls walk(std::integral_constant<Show, S>{}) for the frame's Show, so
+// that each view's loop is compiled with its merge fixed.
+template <class Walk>
+ZF_INLINE void byShow(Show show, Walk&& walk) {
+  switch (show) {
+    case Show::Final:
+      walk(std::integral_constant<Show, Show::Final>{});
+      return;
+    case Show::JustCA:
+      walk(std::integral_constant<Show, Show::JustCA>{});
+      return;
+    case Show::WithoutCA:
+      walk(std::integral_constant<Show, Show::WithoutCA>{});
+      return;
+    case Show::Alpha:
+      walk(std::integral_constant<Show, Show::Alpha>{});
+      return;
+    case Show::FullAlpha:
+      walk(std::integral_constant<Show, Show::FullAlpha>{});
+      return;
+  }
+}
 
 // Set-up of one call; false when there is nothing to write.
 bool kernelFrame(RenderData const* rd, int firstRow, int endRow, KernelFrame& frame);

@@ -416,23 +416,7 @@ void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int end
 
 template <class L, Sampling P, class Samples>
 void walkRowsByShow(KernelFrame const& f, Samples const& samples, int firstRow, int endRow) {
-  switch (f.show) {
-    case Show::Final:
-      walkRows<L, Show::Final, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::JustCA:
-      walkRows<L, Show::JustCA, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::WithoutCA:
-      walkRows<L, Show::WithoutCA, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::Alpha:
-      walkRows<L, Show::Alpha, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::FullAlpha:
-      walkRows<L, Show::FullAlpha, P>(f, samples, firstRow, endRow);
-      return;
-  }
+  byShow(f.show, [&](auto show) { walkRows<L, decltype(show)::value, P>(f, samples, firstRow, endRow); });
 }
 
 template <class L, Sampling P>

@@ -64,28 +64,13 @@ ZF_INLINE WeightedSample<typename L::F> weightedSmooth(Rgba<typename L::F> const
                                                        Rgba<typename L::F> const& p11, typename L::F fx,
                                                        typename L::F fy) {
   using F = typename L::F;
-  F const gx = L::sub(L::set1(1.0f), fx);
-  F const gy = L::sub(L::set1(1.0f), fy);
-  F const w00 = L::mul(gx, gy);
-  F const w10 = L::mul(fx, gy);
-  F const w01 = L::mul(gx, fy);
-  F const w11 = L::mul(fx, fy);
-  F const wa00 = L::mul(w00, p00.a);
-  F const wa10 = L::mul(w10, p10.a);
-  F const wa01 = L::mul(w01, p01.a);
-  F const wa11 = L::mul(w11, p11.a);
-  F alpha = L::add(wa00, wa10);
-  alpha = L::add(alpha, wa01);
-  alpha = L::add(alpha, wa11);
+  SmoothWeights<L> const w(p00.a, p10.a, p01.a, p11.a, fx, fy);
+  F alpha = w.alpha;
   auto const exact = L::both(L::isZero(fx), L::isZero(fy));
   alpha = L::select(exact, p00.a, alpha);
   auto const clear = L::isZero(alpha);
   auto const mixed = [&](F c00, F c10, F c01, F c11) {
-    F sum = L::mul(wa00, c00);
-    sum = L::add(sum, L::mul(wa10, c10));
-    sum = L::add(sum, L::mul(wa01, c01));
-    sum = L::add(sum, L::mul(wa11, c11));
-    return L::zeroWhere(clear, L::select(exact, L::mul(p00.a, c00), sum));
+    return L::zeroWhere(clear, L::select(exact, L::mul(p00.a, c00), w.weighted(c00, c10, c01, c11)));
   };
   return {alpha, mixed(p00.r, p10.r, p01.r, p11.r), mixed(p00.g, p10.g, p01.g, p11.g),
           mixed(p00.b, p10.b, p01.b, p11.b)};
@@ -260,23 +245,8 @@ void walkSpectrumRows(KernelFrame const& f, Samples const samples, int firstRow,
 
 template <class L, Sampling P, class Samples>
 void walkSpectrumByShow(KernelFrame const& f, Samples const& samples, int firstRow, int endRow) {
-  switch (f.show) {
-    case Show::Final:
-      walkSpectrumRows<L, Show::Final, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::JustCA:
-      walkSpectrumRows<L, Show::JustCA, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::WithoutCA:
-      walkSpectrumRows<L, Show::WithoutCA, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::Alpha:
-      walkSpectrumRows<L, Show::Alpha, P>(f, samples, firstRow, endRow);
-      return;
-    case Show::FullAlpha:
-      walkSpectrumRows<L, Show::FullAlpha, P>(f, samples, firstRow, endRow);
-      return;
-  }
+  byShow(f.show,
+         [&](auto show) { walkSpectrumRows<L, decltype(show)::value, P>(f, samples, firstRow, endRow); });
 }
 
 #endif
