@@ -1,6 +1,7 @@
 #ifndef ZF_RENDER_DISPATCH_H
 #define ZF_RENDER_DISPATCH_H
 
+#include "BandWork.h"
 #include "RenderData.h"
 
 // A frame's rows are split into this many bands, one thread each, on every
@@ -14,10 +15,6 @@ constexpr int workerCount = 16;
 // loses the added row, which would leave rows without a band, the band is
 // height / 16 + 1 instead (268435471 rows give 16777217).
 int bandHeight(int height);
-
-// What one band runs: rows firstRow .. endRow - 1 (empty for the bands past
-// the last row), band counting from 0.
-using BandWork = void (*)(void const* context, int band, int firstRow, int endRow);
 
 // Runs work on the workerCount bands of `height` rows, each on a thread of
 // its own, started in order and joined in order, and returns when all are

@@ -1,4 +1,4 @@
-#include "WorkerStart.h"
+#include "WorkerThread.h"
 
 void startWorker(WorkerThread& thread, BandWork work, void const* context, int band, int firstRow,
                  int endRow) {

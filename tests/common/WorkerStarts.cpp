@@ -1,6 +1,7 @@
 #include "WorkerStarts.h"
 
-#include "render/WorkerStart.h"
+#include "render/Dispatch.h"
+#include "render/WorkerThread.h"
 
 #include <array>
 #include <atomic>

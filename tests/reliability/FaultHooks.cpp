@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "host/EntryPoints.h"
-#include "render/WorkerStart.h"
+#include "render/WorkerThread.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The threads of the row dispatch.
-#ifndef ZF_RENDER_WORKERSTART_H
-#define ZF_RENDER_WORKERSTART_H
+#ifndef ZF_RENDER_WORKERTHREAD_H
+#define ZF_RENDER_WORKERTHREAD_H
 
-#include "Dispatch.h"
+#include "BandWork.h"
 
 #include <pthread.h>
 
