@@ -44,7 +44,7 @@ TEST(KnownPixel, DemoChartShowsTheRedFringeWorkedOutByHand) {
     ASSERT_EQ(chart.floatAt(433, 193, c), 0.5f);
   }
 
-  for (char const* name : {"chart-ae32.exr", "chart-pr32.exr"}) {
+  for (char const* name : {"chart-ae32.exr", "chart-pr32.exr", "chart-pr32-linear.exr"}) {
     SCOPED_TRACE(name);
     const RawImage out = tooltest::readExr(dir.path(std::string("demo/") + name));
     EXPECT_EQ(out.floatAt(489, 200, 0), 1.0f);

@@ -3,10 +3,10 @@
 // what the tool's file reading and writing do to pixel values.
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <random>
 
 #include "ToolTestSupport.h"
 
@@ -187,9 +187,11 @@ TEST_P(FloatRoundTrip, ExrAtAmountZeroIsUnchangedApartFromZeroAlpha) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, FloatRoundTrip,
                          testing::Values(FloatCase{"ae32", "smart"}, FloatCase{"ae32", "plain"},
-                                         FloatCase{"pr32", "plain"}),
+                                         FloatCase{"pr32", "plain"}, FloatCase{"pr32-linear", "plain"}),
                          [](auto const& test) {
-                           return std::string(test.param.format) + "_" + test.param.path;
+                           std::string name = std::string(test.param.format) + "_" + test.param.path;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
                          });
 
 }  // namespace
