@@ -327,8 +327,8 @@ template <class L, Show S, Sampling P, class Samples>
 void walkRows(KernelFrame const& f, Samples const samples, int firstRow, int endRow) {
   using M = typename Samples::Lanes;
   using F = typename L::F;
-  constexpr int run = 256;
-  constexpr int chunk = 2048;
+  constexpr int run = P == Sampling::Smooth ? 128 : 256;  // smooth keeps seven coordinates a pixel
+  constexpr int chunk = 1024;
   constexpr int lanes = L::lanes;
   static_assert(run % lanes == 0 && run % M::lanes == 0, "groups must tile a run");
 
