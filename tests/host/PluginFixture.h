@@ -14,6 +14,7 @@
 
 #include "testhost/Effect.h"
 #include "testhost/Host.h"
+#include "testhost/LoadedEffect.h"
 #include "testhost/World.h"
 
 #include "EffectParams.h"

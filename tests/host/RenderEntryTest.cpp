@@ -51,27 +51,21 @@ testing::AssertionResult pixelsAre(World const& world,
   return testing::AssertionFailure() << mismatches << " pixels differ, first at " << first;
 }
 
-enum class Path { Plain, Smart };
-
-char const* nameOf(Path path) {
-  return path == Path::Plain ? "plain render" : "smart render";
-}
+using testhost::nameOf;
+using testhost::RenderPath;
 
 class RenderEntryTest : public PluginTest {
  protected:
   void SetUp() override { setUpEffect(); }
 
-  // Sends one frame the given way and returns the render command's result.
-  PF_Err renderFrame(testhost::Instance& instance, Path path, World& input, World& output,
+  // Sends one frame the given way and returns the first failing command's result.
+  PF_Err renderFrame(testhost::Instance& instance, RenderPath path, World& input, World& output,
                      testhost::CommandHook const& hook = {}) {
-    if (path == Path::Plain) {
-      return instance.render(input, output, hook).err;
-    }
     testhost::SmartRenderOptions options;
     options.hook = hook;
-    const testhost::SmartRenderResult r = instance.smartRender(input, output, options);
+    testhost::FrameResult const r = testhost::renderFrame(instance, path, input, output, options);
     EXPECT_TRUE(r.rendered);
-    return r.render.err;
+    return r.err;
   }
 
   long worldSuiteAcquisitions() const {
@@ -199,7 +193,7 @@ TEST_F(RenderEntryTest, FrameCenterIsRoundedDownToWholePixels) {
     World input(PF_PixelFormat_ARGB32, w, h);
     World output(PF_PixelFormat_ARGB32, w, h);
     fillWorld(input, codedPixel);
-    for (const Path path : {Path::Plain, Path::Smart}) {
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
       SCOPED_TRACE(nameOf(path));
       output.fillBytes(0);
       ASSERT_EQ(renderFrame(instance, path, input, output), PF_Err_NONE);
@@ -241,10 +235,10 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
   fillWorld(input, codedPixel);
   // Amount 50 about (40, 5): magnification 2, as worked out above.
   const std::vector<double> reds = expectedReds(w, h, 40, 5);
-  for (const Path path : {Path::Plain, Path::Smart}) {
+  for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
     SCOPED_TRACE(nameOf(path));
     output.fillBytes(0);
-    if (path == Path::Plain) {
+    if (path == RenderPath::Plain) {
       ASSERT_EQ(instance.render(input, output).err, PF_Err_NONE);
     } else {
       const testhost::SmartRenderResult r = instance.smartRender(input, output);
@@ -275,13 +269,13 @@ TEST_F(RenderEntryTest, ParametersAreReadAtTheFramesTime) {
 struct Route {
   testhost::App app;
   PF_PixelFormat format;
-  Path path;
+  RenderPath path;
 };
 
 TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
-  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
-                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Smart},
-                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain}};
+  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, RenderPath::Plain},
+                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB128, RenderPath::Smart},
+                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Plain}};
   // Column 7 reads the point 3.5 (Amount 50 doubles distances from column 0);
   // red is a tenth of the column.
   struct Case {
@@ -309,8 +303,8 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
       World input(route.format, w, h);
       World output(route.format, w, h);
       fillWorld(input, [](A_long x, A_long) { return Channels{1.0, x / 10.0, 0.5, 0.5}; });
-      const PF_Err err = route.path == Path::Plain ? instance.render(input, output).err
-                                                   : instance.smartRender(input, output).render.err;
+      const PF_Err err = route.path == RenderPath::Plain ? instance.render(input, output).err
+                                                         : instance.smartRender(input, output).render.err;
       ASSERT_EQ(err, PF_Err_NONE);
       EXPECT_NEAR(output.get(7, 1).red, c.red, 1e-6);
       EXPECT_EQ(instance.checkoutLog().size(), static_cast<std::size_t>(kCheckedOutParams));
@@ -327,9 +321,9 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
 // frame must equal the frame of the count it stands for and differ from a
 // neighbouring count's.
 TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) {
-  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, Path::Plain},
-                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB32, Path::Smart},
-                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, Path::Plain}};
+  const Route routes[] = {{testhost::App::AfterEffects, PF_PixelFormat_ARGB128, RenderPath::Plain},
+                          {testhost::App::AfterEffects, PF_PixelFormat_ARGB32, RenderPath::Smart},
+                          {testhost::App::PremierePro, PrPixelFormat_BGRA_4444_32f, RenderPath::Plain}};
   struct Case {
     double value;
     double sameAs;
@@ -354,8 +348,8 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
       instance.setFloat(kAmount, 60.0);
       instance.setFloat(kSpectrumSamples, samples);
       World output(route.format, w, h);
-      EXPECT_EQ(route.path == Path::Plain ? instance.render(input, output).err
-                                          : instance.smartRender(input, output).render.err,
+      EXPECT_EQ(route.path == RenderPath::Plain ? instance.render(input, output).err
+                                                : instance.smartRender(input, output).render.err,
                 PF_Err_NONE);
       EXPECT_EQ(instance.checkoutLog().size() % static_cast<std::size_t>(kCheckedOutParams), 0u);
       EXPECT_EQ(instance.outstandingCheckouts(), 0);
@@ -375,8 +369,8 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
     opened.setPoint(kCenter, pixels(3), pixels(2));
     opened.setFloat(kAmount, 60.0);
     World fromProject(route.format, w, h);
-    ASSERT_EQ(route.path == Path::Plain ? opened.render(input, fromProject).err
-                                        : opened.smartRender(input, fromProject).render.err,
+    ASSERT_EQ(route.path == RenderPath::Plain ? opened.render(input, fromProject).err
+                                              : opened.smartRender(input, fromProject).render.err,
               PF_Err_NONE);
     EXPECT_EQ(fromProject.bytes(), frame(instance, 12));
     EXPECT_EQ(host.accountingReport(), "");
@@ -420,7 +414,7 @@ TEST_F(RenderEntryTest, AmountArrivesAsTheNearestFloat) {
   World input(PF_PixelFormat_ARGB128, w, h);
   World output(PF_PixelFormat_ARGB128, w, h);
   fillWorld(input, [](A_long x, A_long) { return Channels{1.0, x / 8192.0, 0.25, 0.75}; });
-  for (const Path path : {Path::Plain, Path::Smart}) {
+  for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
     SCOPED_TRACE(nameOf(path));
     ASSERT_EQ(renderFrame(instance, path, input, output), PF_Err_NONE);
     EXPECT_TRUE(pixelsAre(output, [&](A_long x, A_long) {
@@ -443,14 +437,14 @@ TEST_F(RenderEntryTest, PlainAndSmartRenderOfAnUnshiftedInputAreIdentical) {
   });
   World plain(PF_PixelFormat_ARGB64, w, h);
   World smart(PF_PixelFormat_ARGB64, w, h);
-  ASSERT_EQ(renderFrame(instance, Path::Plain, input, plain), PF_Err_NONE);
-  ASSERT_EQ(renderFrame(instance, Path::Smart, input, smart), PF_Err_NONE);
+  ASSERT_EQ(renderFrame(instance, RenderPath::Plain, input, plain), PF_Err_NONE);
+  ASSERT_EQ(renderFrame(instance, RenderPath::Smart, input, smart), PF_Err_NONE);
   EXPECT_EQ(plain.bytes(), smart.bytes());
   EXPECT_NE(plain.bytes(), input.bytes());
 }
 
 TEST_F(RenderEntryTest, FailedCheckInIsReportedAfterEveryParameterIsBack) {
-  for (const Path path : {Path::Plain, Path::Smart}) {
+  for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
     SCOPED_TRACE(nameOf(path));
     testhost::Instance instance(effect, 8, 8);
     World input(PF_PixelFormat_ARGB32, 8, 8);
@@ -467,7 +461,7 @@ TEST_F(RenderEntryTest, FailedCheckInIsReportedAfterEveryParameterIsBack) {
 }
 
 TEST_F(RenderEntryTest, FailedParameterCheckoutStopsTheFrame) {
-  for (const Path path : {Path::Plain, Path::Smart}) {
+  for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
     SCOPED_TRACE(nameOf(path));
     testhost::Instance instance(effect, 8, 8);
     World input(PF_PixelFormat_ARGB32, 8, 8);
@@ -512,7 +506,7 @@ TEST_F(RenderEntryTest, DriverFailureIsReportedWithParametersCheckedIn) {
   // Without the Iterate8 suite the driver cannot convert anything and answers
   // 516: the frame must not be reported as rendered.
   host.setSuiteMissing(kPFIterate8Suite, kPFIterate8SuiteVersion1);
-  for (const Path path : {Path::Plain, Path::Smart}) {
+  for (const RenderPath path : {RenderPath::Plain, RenderPath::Smart}) {
     SCOPED_TRACE(nameOf(path));
     testhost::Instance instance(effect, 8, 8);
     World input(PF_PixelFormat_ARGB32, 8, 8);
@@ -679,9 +673,9 @@ TEST_F(RenderEntryTest, ConcurrentFramesNeverOverlapInTheRenderDriver) {
       World output(PF_PixelFormat_ARGB32, w, h);
       fillWorld(input, codedPixel);
       for (int frame = 0; frame < kFramesEach; ++frame) {
-        const Path path = (t + frame) % 2 == 0 ? Path::Plain : Path::Smart;
+        const RenderPath path = (t + frame) % 2 == 0 ? RenderPath::Plain : RenderPath::Smart;
         PF_Err err;
-        if (path == Path::Plain) {
+        if (path == RenderPath::Plain) {
           err = instance.render(input, output, useWatched).err;
         } else {
           testhost::SmartRenderOptions options;
