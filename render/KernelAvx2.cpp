@@ -156,12 +156,15 @@ struct Avx2Lanes {
                                                           withinBound(y, _mm256_set1_epi32(height))));
     I const offset =
         _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rowBytes)), _mm256_slli_epi32(x, 4));
-    float const* channels = reinterpret_cast<float const*>(input);
+    // Every channel by its byte offset from the one base: the input may be
+    // empty (null), and no lane is then read, but null + 1 is no pointer.
+    float const* base = reinterpret_cast<float const*>(input);
     F const zero = _mm256_setzero_ps();
-    return {_mm256_mask_i32gather_ps(zero, channels, offset, inside, 1),
-            _mm256_mask_i32gather_ps(zero, channels + 1, offset, inside, 1),
-            _mm256_mask_i32gather_ps(zero, channels + 2, offset, inside, 1),
-            _mm256_mask_i32gather_ps(zero, channels + 3, offset, inside, 1)};
+    auto const channel = [&](int c) {
+      return _mm256_mask_i32gather_ps(zero, base, _mm256_add_epi32(offset, _mm256_set1_epi32(4 * c)), inside,
+                                      1);
+    };
+    return {channel(0), channel(1), channel(2), channel(3)};
   }
 
   // Displaced samples by byte offset from the input's start; lanes outside

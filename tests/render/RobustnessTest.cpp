@@ -40,6 +40,27 @@ TEST(KernelRobustness, NonFiniteAmountRendersAsItsValidCounterpart) {
   }
 }
 
+// A host may hand an empty input (no pixels, no data): every sample is then
+// outside it, in every Mode and Sampling.
+TEST(KernelRobustness, AnEmptyInputRendersTransparentBlack) {
+  for (int bitDepth : {8, 32}) {
+    for (int mode = 0; mode <= 3; ++mode) {
+      for (int sampling = 0; sampling <= 1; ++sampling) {
+        SCOPED_TRACE(testing::Message()
+                     << "depth " << bitDepth << " mode " << mode << " sampling " << sampling);
+        Frame in(0, 0, bitDepth);
+        Frame out = outputFrame(40, 30);
+        RenderData rd = renderData(in, out, 60.0f, 13, 9, mode, 1);
+        rd.input.data = nullptr;
+        rd.sampling = sampling;
+        rd.spectrumSamples = 5;
+        process(&rd, 0, 30);
+        EXPECT_EQ(out.bytes, std::vector<unsigned char>(out.bytes.size(), 0));
+      }
+    }
+  }
+}
+
 // Offsets from a host rectangle near the ends of the int range put every
 // sample outside the input.
 TEST(KernelRobustness, OffsetsBeyondTheIntRangeSampleTransparentBlack) {
