@@ -11,7 +11,7 @@ namespace {
 // Premiere Pro renders an effect only in a pixel format the effect announced
 // in its global setup, 8-bit BGRA when it announced none.
 void requireAnnounced(Host& host, World const& world) {
-  if (host.app() != App::PremierePro) {
+  if (host.app() != App::PremierePro || !host.announcedFormatsOnly()) {
     return;
   }
   std::vector<PrPixelFormat> offered = host.supportedPixelFormats();

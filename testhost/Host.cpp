@@ -505,6 +505,16 @@ void Host::setPassBasicSuite(bool pass) {
   state_->passBasicSuite_ = pass;
 }
 
+void Host::setAnnouncedFormatsOnly(bool only) {
+  std::lock_guard<std::mutex> lock(state_->mutex_);
+  state_->announcedFormatsOnly_ = only;
+}
+
+bool Host::announcedFormatsOnly() const {
+  std::lock_guard<std::mutex> lock(state_->mutex_);
+  return state_->announcedFormatsOnly_;
+}
+
 void Host::setSuiteMissing(char const* name, int32_t version, bool missing) {
   std::lock_guard<std::mutex> lock(state_->mutex_);
   state_->suites_[{name, version}].missing = missing;

@@ -137,6 +137,12 @@ class Host {
   // Pass null instead of the basic suite in in_data->pica_basicP.
   void setPassBasicSuite(bool pass);
 
+  // As Premiere Pro, refuse (UnannouncedFormat) to render in a pixel format
+  // the effect did not announce, as the application never would (on by
+  // default). Off for tests that hand an effect what no real host sends.
+  void setAnnouncedFormatsOnly(bool only);
+  bool announcedFormatsOnly() const;
+
   // Suites. A missing suite makes AcquireSuite answer kSuiteNotFoundError
   // with a null table.
   void setSuiteMissing(char const* name, int32_t version, bool missing = true);

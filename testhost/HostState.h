@@ -77,6 +77,7 @@ class HostState {
   InDataSettings settings_;
   Faults faults_;
   bool passBasicSuite_ = true;
+  bool announcedFormatsOnly_ = true;
   int slot_ = -1;
 
   // Tables handed to the plug-in, bound to this host's slot.

@@ -191,6 +191,8 @@ void runOne(FuzzedDataProvider& in) {
   const App app = in.ConsumeBool() ? App::PremierePro : App::AfterEffects;
   testhost::Host host(app);
   host.setIterateWorkers(in.ConsumeIntegralInRange(1, 4));
+  // Any format in either host: the effect must survive what no real host sends.
+  host.setAnnouncedFormatsOnly(false);
   const A_long inWidth = in.ConsumeIntegralInRange<A_long>(0, 24);
   const A_long inHeight = in.ConsumeIntegralInRange<A_long>(0, 24);
   const A_long outWidth = in.ConsumeBool() ? inWidth : in.ConsumeIntegralInRange<A_long>(0, 24);

@@ -65,6 +65,24 @@ TEST(Driver, PremiereProHearsTheAnnouncedPixelFormat) {
   }
 }
 
+// As Premiere Pro the host renders only in announced formats (the stub
+// announces 8-bit BGRA), unless a test asks for what no real host sends.
+TEST(Driver, PremiereProRendersOnlyInAnnouncedFormats) {
+  Host host(App::PremierePro);
+  Effect effect(host, ZF_STUB_EFFECT_PATH);
+  effect.globalSetup();
+  effect.paramsSetup();
+  Instance instance(effect, 2, 2);
+  World bgra(PF_PixelFormat_BGRA32, 2, 2), bgraOut(PF_PixelFormat_BGRA32, 2, 2);
+  World argb(PF_PixelFormat_ARGB32, 2, 2), argbOut(PF_PixelFormat_ARGB32, 2, 2);
+  EXPECT_EQ(instance.render(bgra, bgraOut).err, PF_Err_NONE);
+  EXPECT_THROW(instance.render(argb, argbOut), testhost::UnannouncedFormat);
+  EXPECT_THROW(instance.smartRender(argb, argbOut), testhost::UnannouncedFormat);
+  host.setAnnouncedFormatsOnly(false);
+  EXPECT_EQ(instance.render(argb, argbOut).err, PF_Err_NONE);
+  EXPECT_EQ(host.accountingReport(), "");
+}
+
 TEST(Driver, ParamsSetupStoresDefinitionsAndStopsAtAnInjectedFailure) {
   Host host;
   Effect effect(host, ZF_STUB_EFFECT_PATH);
