@@ -303,9 +303,7 @@ TEST(RenderEntrySampling, EveryPathOfBothHostsReadsTheSamplingPopup) {
       World input(route.format, w, h);
       World output(route.format, w, h);
       fillWorld(input, [](A_long x, A_long) { return Channels{1.0, x / 10.0, 0.5, 0.5}; });
-      const PF_Err err = route.path == RenderPath::Plain ? instance.render(input, output).err
-                                                         : instance.smartRender(input, output).render.err;
-      ASSERT_EQ(err, PF_Err_NONE);
+      ASSERT_EQ(testhost::renderFrame(instance, route.path, input, output).err, PF_Err_NONE);
       EXPECT_NEAR(output.get(7, 1).red, c.red, 1e-6);
       EXPECT_EQ(instance.checkoutLog().size(), static_cast<std::size_t>(kCheckedOutParams));
       EXPECT_EQ(instance.outstandingCheckouts(), 0);
@@ -348,9 +346,7 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
       instance.setFloat(kAmount, 60.0);
       instance.setFloat(kSpectrumSamples, samples);
       World output(route.format, w, h);
-      EXPECT_EQ(route.path == RenderPath::Plain ? instance.render(input, output).err
-                                                : instance.smartRender(input, output).render.err,
-                PF_Err_NONE);
+      EXPECT_EQ(testhost::renderFrame(instance, route.path, input, output).err, PF_Err_NONE);
       EXPECT_EQ(instance.checkoutLog().size() % static_cast<std::size_t>(kCheckedOutParams), 0u);
       EXPECT_EQ(instance.outstandingCheckouts(), 0);
       return output.bytes();
@@ -369,9 +365,7 @@ TEST(RenderEntrySpectrum, SampleCountsAreRoundedClampedAndDefaultedOnEveryPath) 
     opened.setPoint(kCenter, pixels(3), pixels(2));
     opened.setFloat(kAmount, 60.0);
     World fromProject(route.format, w, h);
-    ASSERT_EQ(route.path == RenderPath::Plain ? opened.render(input, fromProject).err
-                                              : opened.smartRender(input, fromProject).render.err,
-              PF_Err_NONE);
+    ASSERT_EQ(testhost::renderFrame(opened, route.path, input, fromProject).err, PF_Err_NONE);
     EXPECT_EQ(fromProject.bytes(), frame(instance, 12));
     EXPECT_EQ(host.accountingReport(), "");
   }
@@ -674,15 +668,9 @@ TEST_F(RenderEntryTest, ConcurrentFramesNeverOverlapInTheRenderDriver) {
       fillWorld(input, codedPixel);
       for (int frame = 0; frame < kFramesEach; ++frame) {
         const RenderPath path = (t + frame) % 2 == 0 ? RenderPath::Plain : RenderPath::Smart;
-        PF_Err err;
-        if (path == RenderPath::Plain) {
-          err = instance.render(input, output, useWatched).err;
-        } else {
-          testhost::SmartRenderOptions options;
-          options.hook = useWatched;
-          err = instance.smartRender(input, output, options).render.err;
-        }
-        if (err != PF_Err_NONE) {
+        testhost::SmartRenderOptions options;
+        options.hook = useWatched;
+        if (testhost::renderFrame(instance, path, input, output, options).err != PF_Err_NONE) {
           ++failures;
         }
       }
